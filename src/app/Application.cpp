@@ -1,0 +1,44 @@
+#include "app/Application.h"
+
+#include "app/Log.h"
+#include "app/Settings.h"
+#include "app/StopSignal.h"
+#include "app/Window.h"
+#include "scene/Scene.h"
+
+#include <stdexcept>
+
+namespace hm {
+
+int runGame(const SceneFactory& firstScene) {
+    initLogging();
+    installStopSignalHandlers();
+
+    auto settings = std::make_unique<Settings>(loadSettings(kSettingsFile));
+
+    std::unique_ptr<Window> window;
+    try {
+        window = std::make_unique<Window>(settings->title, settings->fullscreen, settings->borderless,
+                                          settings->width, settings->height, settings->brightness);
+    } catch (const std::runtime_error& error) {
+        spdlog::critical("Critical failure while starting game loop: {0}", error.what());
+        return 1;
+    }
+
+    window->registerCursor("default", "hud/cursor/default.png");
+    window->registerCursor("no", "hud/cursor/no.png");
+    window->setCursor("default");
+
+    try {
+        window->startGameLoop(firstScene("Unnamed Scene"));
+    } catch (const std::runtime_error& error) {
+        spdlog::critical("Critical failure while starting game loop: {0}", error.what());
+        return 1;
+    }
+
+    window->shutdown();
+    window.reset();
+    return 0;
+}
+
+} // namespace hm

@@ -1,0 +1,302 @@
+#include "app/Window.h"
+
+#include "app/Log.h"
+#include "app/StopSignal.h"
+#include "scene/Scene.h"
+
+#include <GL/glew.h>
+#include <GLFW/glfw3.h>
+#include <stb/stb_image.h>
+
+#include <cmath>
+#include <stdexcept>
+#include <thread>
+
+namespace hm {
+
+namespace {
+
+Window* windowOf(GLFWwindow* handle) { return static_cast<Window*>(glfwGetWindowUserPointer(handle)); }
+
+void onGlfwError(int code, const char* description) { spdlog::error("GLFW error {0}: {1}", code, description); }
+
+void onFramebufferSizeCallback(GLFWwindow* handle, int width, int height) {
+    if (Window* w = windowOf(handle))
+        w->dispatchFramebufferSize(width, height);
+}
+void onWindowCloseCallback(GLFWwindow* handle) {
+    if (Window* w = windowOf(handle))
+        w->exitGameLoop();
+}
+void onKeyCallback(GLFWwindow* handle, int key, int scancode, int action, int mods) {
+    if (Window* w = windowOf(handle))
+        w->dispatchKey(key, scancode, action, mods);
+}
+void onScrollCallback(GLFWwindow* handle, double x, double y) {
+    if (Window* w = windowOf(handle))
+        w->dispatchScroll(x, y);
+}
+void onCursorPositionCallback(GLFWwindow* handle, double x, double y) {
+    if (Window* w = windowOf(handle))
+        w->dispatchCursorPosition(x, y);
+}
+void onMouseButtonCallback(GLFWwindow* handle, int button, int action, int mods) {
+    if (Window* w = windowOf(handle))
+        w->dispatchMouseButton(button, action, mods);
+}
+void onJoystickCallback(int joystickId, int event) {
+    if (Window* w = Window::current())
+        w->dispatchJoystick(joystickId, event);
+}
+
+} // namespace
+
+Window::Window(const std::string& title, bool fullscreen, bool borderless, int width, int height,
+               double brightness)
+    : timer_([] { return glfwGetTime(); },
+             [](std::chrono::microseconds rest) { std::this_thread::sleep_for(rest); }),
+      brightness_(brightness), input_(*this) {
+    glfwSetErrorCallback(onGlfwError);
+    if (!glfwInit())
+        throw std::runtime_error("Error initializing GLFW-Framework");
+
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MAJOR, 4);
+    glfwWindowHint(GLFW_CONTEXT_VERSION_MINOR, 3);
+    glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
+    glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
+
+    if (fullscreen) {
+        monitor_ = glfwGetPrimaryMonitor();
+        if (borderless && monitor_) {
+            const GLFWvidmode* mode = glfwGetVideoMode(monitor_);
+            glfwWindowHint(GLFW_RED_BITS, mode->redBits);
+            glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
+            glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
+            glfwWindowHint(GLFW_REFRESH_RATE, mode->refreshRate);
+            width = mode->width;
+            height = mode->height;
+        }
+    }
+    handle_ = glfwCreateWindow(width, height, title.c_str(), monitor_, nullptr);
+    if (!handle_) {
+        glfwTerminate();
+        throw std::runtime_error("GLFW-Window could not be created");
+    }
+    glfwSetWindowUserPointer(handle_, this);
+    glfwSetFramebufferSizeCallback(handle_, onFramebufferSizeCallback);
+    glfwSetWindowCloseCallback(handle_, onWindowCloseCallback);
+    glfwSetKeyCallback(handle_, onKeyCallback);
+    glfwSetScrollCallback(handle_, onScrollCallback);
+    glfwSetCursorPosCallback(handle_, onCursorPositionCallback);
+    glfwSetMouseButtonCallback(handle_, onMouseButtonCallback);
+    glfwSetJoystickCallback(onJoystickCallback);
+
+    glfwMakeContextCurrent(handle_);
+    glewExperimental = GL_TRUE;
+    if (glewInit() != GLEW_OK) {
+        glfwDestroyWindow(handle_);
+        glfwTerminate();
+        throw std::runtime_error("GLEW could not be initialized");
+    }
+    // glewInit may leave a harmless GL_INVALID_ENUM behind on core profiles.
+    while (glGetError() != GL_NO_ERROR) {
+    }
+}
+
+Window::~Window() {
+    // Scenes and handlers may still talk to the window while they go.
+    pending_.reset();
+    current_.reset();
+    input_.destroyGeneral();
+    if (!terminated_) {
+        for (auto& [name, cursor] : cursors_)
+            glfwDestroyCursor(cursor);
+        glfwDestroyWindow(handle_);
+        glfwTerminate();
+    }
+    if (current_window_ == this)
+        current_window_ = nullptr;
+}
+
+void Window::shutdown() {
+    const std::size_t destroyed = input_.destroyGeneral();
+    for (auto& [name, cursor] : cursors_)
+        glfwDestroyCursor(cursor);
+    cursors_.clear();
+    glfwDestroyWindow(handle_);
+    handle_ = nullptr;
+    glfwTerminate();
+    terminated_ = true;
+    spdlog::info("Window deconstruction: glfw terminated, and {0} general input handlers destroyed", destroyed);
+}
+
+glm::ivec2 Window::framebufferSize() const {
+    glm::ivec2 size{0, 0};
+    if (handle_)
+        glfwGetFramebufferSize(handle_, &size.x, &size.y);
+    return size;
+}
+
+void Window::registerInputHandler(InputHandler& handler) {
+    input_.add(handler);
+    if (handler.wantsFramebufferSize) {
+        const glm::ivec2 size = framebufferSize();
+        handler.onFramebufferSize(*this, size.x, size.y);
+    }
+}
+
+void Window::unregisterInputHandler(InputHandler& handler) { input_.remove(handler); }
+
+void Window::addGeneralInputHandler(std::unique_ptr<InputHandler> handler) {
+    if (!handler)
+        return;
+    InputHandler& ref = *handler;
+    input_.addGeneral(std::move(handler));
+    if (ref.wantsFramebufferSize) {
+        const glm::ivec2 size = framebufferSize();
+        ref.onFramebufferSize(*this, size.x, size.y);
+    }
+}
+
+void Window::registerCursor(const std::string& name, const std::string& file) {
+    const std::string path = "GAME_DATA/textures/" + file;
+    int width = 0, height = 0, channels = 0;
+    stbi_uc* pixels = stbi_load(path.c_str(), &width, &height, &channels, 4);
+    if (!pixels) {
+        spdlog::error("Failed to load custom cursor file with stbi {0}", path);
+        return;
+    }
+    GLFWimage image{width, height, pixels};
+    GLFWcursor* cursor = glfwCreateCursor(&image, 0, 0);
+    stbi_image_free(pixels);
+    if (!cursor) {
+        spdlog::error("Failed to create custom cursor with file {0}", path);
+        return;
+    }
+    if (auto it = cursors_.find(name); it != cursors_.end())
+        glfwDestroyCursor(it->second);
+    cursors_[name] = cursor;
+}
+
+void Window::setCursor(const std::string& name) {
+    if (name.empty()) {
+        glfwSetCursor(handle_, nullptr);
+        return;
+    }
+    GLFWcursor* cursor = getCursor(name);
+    if (!cursor) {
+        spdlog::error("The requested cursor by the name {0} is not stored in the stash.", name);
+        return;
+    }
+    glfwSetCursor(handle_, cursor);
+}
+
+GLFWcursor* Window::getCursor(const std::string& name) const {
+    auto it = cursors_.find(name);
+    return it == cursors_.end() ? nullptr : it->second;
+}
+
+void Window::exitGameLoop() {
+    if (!current_)
+        spdlog::warn("An attempt of exiting the game loop was done even though none is currently running.");
+    exitRequested_ = true;
+}
+
+void Window::startGameLoop(std::unique_ptr<Scene> scene) {
+    if (!scene) {
+        spdlog::error("No scene specified to render in this opengl window.");
+        return;
+    }
+    if (scene.get() == current_.get()) {
+        spdlog::error("The given scene {0} is currently running. I will ignore your bidding of starting it as a "
+                      "new scene.",
+                      scene->name());
+        // The caller handed us the scene we already own; give up the second owner quietly.
+        (void)scene.release();
+        return;
+    }
+    if (current_) {
+        pending_ = std::move(scene);
+        exitRequested_ = true;
+        return;
+    }
+
+    // Nested loops of successive scenes would grow the call stack with every switch; a flat loop
+    // runs them one after another with the same observable order.
+    std::unique_ptr<Scene> next = std::move(scene);
+    while (next) {
+        pending_.reset();
+        current_ = std::move(next);
+        current_window_ = this;
+        current_->start(*this);
+        const glm::ivec2 size = framebufferSize();
+        if (size.y > 0)
+            current_->setAspectRatio(static_cast<float>(size.x) / static_cast<float>(size.y));
+        exitRequested_ = false;
+        spdlog::info("Starting gameloop of scene {0}", current_->name());
+        runLoop();
+        spdlog::debug("End of gameloop for scene {0}", current_->name());
+        current_.reset();
+        spdlog::debug("After scene destruction");
+        input_.resetToGeneral();
+        next = std::move(pending_);
+    }
+}
+
+void Window::runLoop() {
+    timer_.reset();
+    float elapsed = 0.0f;
+    while (!exitRequested_) {
+        current_->update(*this, elapsed);
+        current_->render(*this, elapsed);
+        current_->updateListener();
+        glfwSwapBuffers(handle_);
+        glfwPollEvents();
+        if (stopSignalReceived()) {
+            pending_.reset();
+            exitRequested_ = true;
+        }
+        elapsed = timer_.tick();
+    }
+}
+
+void Window::dispatchKey(int key, int scancode, int action, int mods) {
+    if (action == GLFW_PRESS)
+        spdlog::debug("Keyboard Key {0} pushed", key);
+    else if (action == GLFW_RELEASE)
+        spdlog::debug("Keyboard Key {0} released", key);
+    input_.dispatch(InputEvent::Key, [&](InputHandler& h) { h.onKey(*this, key, scancode, action, mods); });
+}
+
+void Window::dispatchScroll(double xOffset, double yOffset) {
+    input_.dispatch(InputEvent::Scroll, [&](InputHandler& h) { h.onScroll(*this, xOffset, yOffset); });
+}
+
+void Window::dispatchCursorPosition(double x, double y) {
+    input_.dispatch(InputEvent::CursorPosition, [&](InputHandler& h) { h.onCursorPosition(*this, x, y); });
+}
+
+void Window::dispatchMouseButton(int button, int action, int mods) {
+    input_.dispatch(InputEvent::MouseButton, [&](InputHandler& h) { h.onMouseButton(*this, button, action, mods); });
+}
+
+void Window::dispatchJoystick(int joystickId, int event) {
+    if (event == GLFW_CONNECTED) {
+        const char* name = glfwGetJoystickName(joystickId);
+        spdlog::debug("Joystick with ID {0} connected ('{1}')", joystickId, name ? name : "");
+    } else {
+        spdlog::debug("Joystick with ID {0} disconnected", joystickId);
+    }
+    input_.dispatch(InputEvent::Joystick, [&](InputHandler& h) { h.onJoystick(*this, joystickId, event); });
+}
+
+void Window::dispatchFramebufferSize(int width, int height) {
+    input_.dispatch(InputEvent::FramebufferSize,
+                    [&](InputHandler& h) { h.onFramebufferSize(*this, width, height); });
+    // A minimised window reports a height of 0; keep the last aspect ratio rather than hand the
+    // cameras an infinite one.
+    if (current_ && height > 0 && width > 0)
+        current_->setAspectRatio(static_cast<float>(width) / static_cast<float>(height));
+}
+
+} // namespace hm

@@ -1,0 +1,87 @@
+// The one application window: GLFW window and OpenGL 4.3 core context, input dispatch,
+// custom cursors and the game loop.
+//
+// The window owns the scene it runs. A scene asks for its successor with startGameLoop; the
+// window finishes the current frame, destroys the old scene, empties the event lists (only
+// general handlers survive) and starts the new scene.
+#pragma once
+
+#include "app/FrameTimer.h"
+#include "app/InputDispatcher.h"
+
+#include <glm/vec2.hpp>
+
+#include <map>
+#include <memory>
+#include <string>
+
+struct GLFWwindow;
+struct GLFWmonitor;
+struct GLFWcursor;
+
+namespace hm {
+
+class Scene;
+
+class Window {
+public:
+    // Opens the window; throws std::runtime_error when GLFW, the window or GLEW fail.
+    Window(const std::string& title, bool fullscreen, bool borderless, int width, int height,
+           double brightness);
+    ~Window();
+    Window(const Window&) = delete;
+    Window& operator=(const Window&) = delete;
+
+    void registerInputHandler(InputHandler& handler);
+    void unregisterInputHandler(InputHandler& handler);
+    // A handler owned by the window that stays registered across scene switches.
+    void addGeneralInputHandler(std::unique_ptr<InputHandler> handler);
+
+    void registerCursor(const std::string& name, const std::string& file);
+    void setCursor(const std::string& name);
+    GLFWcursor* getCursor(const std::string& name) const;
+
+    // Runs the scene's game loop, or schedules it as the successor of the running scene.
+    void startGameLoop(std::unique_ptr<Scene> scene);
+    void exitGameLoop();
+
+    // Destroys the general handlers, terminates GLFW and logs the shutdown line. Called by the
+    // program entry after the outermost loop has returned; the destructor does the rest.
+    void shutdown();
+
+    GLFWwindow* handle() const { return handle_; }
+    glm::ivec2 framebufferSize() const;
+    double brightness() const { return brightness_; }
+    Scene* currentScene() const { return current_.get(); }
+    bool exitRequested() const { return exitRequested_; }
+    const InputDispatcher& input() const { return input_; }
+
+    // The window whose loop is running, for the GLFW callbacks.
+    static Window* current() { return current_window_; }
+
+    // Event entry points, called by the GLFW callbacks (and by tests).
+    void dispatchKey(int key, int scancode, int action, int mods);
+    void dispatchScroll(double xOffset, double yOffset);
+    void dispatchCursorPosition(double x, double y);
+    void dispatchMouseButton(int button, int action, int mods);
+    void dispatchJoystick(int joystickId, int event);
+    void dispatchFramebufferSize(int width, int height);
+
+private:
+    void runLoop();
+
+    static inline Window* current_window_ = nullptr;
+
+    GLFWmonitor* monitor_ = nullptr;
+    GLFWwindow* handle_ = nullptr;
+    FrameTimer timer_;
+    std::unique_ptr<Scene> current_;
+    std::unique_ptr<Scene> pending_;
+    bool exitRequested_ = false;
+    bool terminated_ = false;
+    std::map<std::string, GLFWcursor*> cursors_;
+    double brightness_ = 1.0;
+    InputDispatcher input_;
+};
+
+} // namespace hm

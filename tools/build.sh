@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Configures and builds one configuration: release (default), debug or sanitize.
+# Usage: tools/build.sh [release|debug|sanitize] [cmake --build arguments...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+config=${1:-release}
+shift || true
+case "$config" in
+  release)  args=(-DCMAKE_BUILD_TYPE=Release) ;;
+  debug)    args=(-DCMAKE_BUILD_TYPE=Debug) ;;
+  sanitize) args=(-DCMAKE_BUILD_TYPE=Debug -DHOLLOWMERE_SANITIZE=ON -DHOLLOWMERE_BENCHMARKS=OFF) ;;
+  *) echo "unknown configuration: $config" >&2; exit 2 ;;
+esac
+
+dir=build/$config
+if [[ ! -f $dir/build.ninja ]]; then
+  cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null
+fi
+cmake --build "$dir" "$@"
