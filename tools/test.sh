@@ -8,6 +8,7 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
+export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
 export ALSOFT_DRIVERS=null
 jobs=$(nproc)
 

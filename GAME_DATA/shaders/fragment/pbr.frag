@@ -1,0 +1,174 @@
+#version 430 core
+// Metallic-roughness PBR: Cook-Torrance with GGX distribution, Smith-Schlick geometry and
+// Schlick Fresnel; tangent-space normal mapping; ambient occlusion; the sun with cascaded
+// percentage-closer shadows and its ambient term; point and directional lights with
+// (constant, linear, quadratic) attenuation. Writes tone-mapped sRGB.
+
+const int LIGHT_COUNT = 50;
+const float PI = 3.14159265359;
+
+struct LightData {
+    vec4 position;
+    vec4 direction;
+    vec4 colour;
+    int type;
+    float attConstant;
+    float attLinear;
+    float attQuadratic;
+};
+
+layout(std140, binding = 0) uniform SceneBlock {
+    mat4 view;
+    mat4 projection;
+    mat4 lightView[4];
+    mat4 lightProjection[4];
+    vec4 cascadeEnds;
+    vec4 sunDirection;
+    vec4 sunColour;
+    vec4 sunAmbient;
+    int lightCount;
+    LightData lights[LIGHT_COUNT];
+};
+
+layout(binding = 0) uniform sampler2D albedoMap;
+layout(binding = 1) uniform sampler2D normalMap;
+layout(binding = 2) uniform sampler2D metallicMap;
+layout(binding = 3) uniform sampler2D roughnessMap;
+layout(binding = 4) uniform sampler2D occlusionMap;
+layout(binding = 13) uniform sampler2DShadow shadowMap0;
+layout(binding = 14) uniform sampler2DShadow shadowMap1;
+layout(binding = 15) uniform sampler2DShadow shadowMap2;
+
+in VertexData {
+    vec3 worldPosition;
+    vec3 normal;
+    vec3 tangent;
+    vec3 bitangent;
+    vec2 texCoord;
+    float viewDepth;
+} fs;
+
+out vec4 fragColour;
+
+vec3 srgbToLinear(vec3 c) { return pow(c, vec3(2.2)); }
+
+float distributionGGX(float NdotH, float roughness) {
+    float a = roughness * roughness;
+    float a2 = a * a;
+    float d = NdotH * NdotH * (a2 - 1.0) + 1.0;
+    return a2 / max(PI * d * d, 1e-7);
+}
+
+float geometrySchlickGGX(float NdotX, float roughness) {
+    float r = roughness + 1.0;
+    float k = r * r / 8.0;
+    return NdotX / (NdotX * (1.0 - k) + k);
+}
+
+vec3 fresnelSchlick(float cosTheta, vec3 F0) { return F0 + (1.0 - F0) * pow(clamp(1.0 - cosTheta, 0.0, 1.0), 5.0); }
+
+vec3 brdf(vec3 N, vec3 V, vec3 L, vec3 albedo, float metallic, float roughness, vec3 F0) {
+    vec3 H = normalize(V + L);
+    float NdotL = max(dot(N, L), 0.0);
+    float NdotV = max(dot(N, V), 1e-4);
+    float NdotH = max(dot(N, H), 0.0);
+    float D = distributionGGX(NdotH, roughness);
+    float G = geometrySchlickGGX(NdotV, roughness) * geometrySchlickGGX(NdotL, roughness);
+    vec3 F = fresnelSchlick(max(dot(H, V), 0.0), F0);
+    vec3 specular = D * G * F / max(4.0 * NdotV * NdotL, 1e-4);
+    vec3 kD = (vec3(1.0) - F) * (1.0 - metallic);
+    return (kD * albedo / PI + specular) * NdotL;
+}
+
+float sampleCascade(int cascade, vec3 coord, float texel) {
+    float sum = 0.0;
+    for (int x = -1; x <= 1; ++x)
+        for (int y = -1; y <= 1; ++y) {
+            vec3 c = vec3(coord.xy + vec2(x, y) * texel, coord.z);
+            if (cascade == 0)
+                sum += texture(shadowMap0, c);
+            else if (cascade == 1)
+                sum += texture(shadowMap1, c);
+            else
+                sum += texture(shadowMap2, c);
+        }
+    return sum / 9.0;
+}
+
+// 1 = lit, 0 = in shadow. The cascade is chosen by view depth; beyond the last one is lit.
+float sunShadow(vec3 N, vec3 L) {
+    int cascade = fs.viewDepth < cascadeEnds.x ? 0 : (fs.viewDepth < cascadeEnds.y ? 1 : 2);
+    if (fs.viewDepth >= cascadeEnds.z)
+        return 1.0;
+    float NdotL = clamp(dot(N, L), 0.0, 1.0);
+    float texel = 1.0 / 2048.0;
+    // Texel size in world units grows with the cascade; offset along the normal by about one
+    // texel and add a slope-scaled depth bias, which removes acne without visible peter-panning.
+    float worldTexel = 2.0 / max(lightProjection[cascade][0][0], 1e-6) * texel;
+    float slope = sqrt(1.0 - NdotL * NdotL) / max(NdotL, 0.05);
+    vec3 offsetPosition = fs.worldPosition + N * worldTexel * 1.5;
+    vec4 lightSpace = lightProjection[cascade] * lightView[cascade] * vec4(offsetPosition, 1.0);
+    vec3 coord = lightSpace.xyz / lightSpace.w * 0.5 + 0.5;
+    if (coord.x <= 0.0 || coord.x >= 1.0 || coord.y <= 0.0 || coord.y >= 1.0 || coord.z >= 1.0)
+        return 1.0;
+    float depthRange = 2.0 / max(abs(lightProjection[cascade][2][2]), 1e-6);
+    float bias = min(worldTexel * (0.5 + slope), 4.0 * worldTexel) / depthRange;
+    coord.z -= bias;
+    return sampleCascade(cascade, coord, texel);
+}
+
+vec3 acesTonemap(vec3 x) {
+    return clamp((x * (2.51 * x + 0.03)) / (x * (2.43 * x + 0.59) + 0.14), 0.0, 1.0);
+}
+
+void main() {
+    vec3 albedo = srgbToLinear(texture(albedoMap, fs.texCoord).rgb);
+    float metallic = clamp(texture(metallicMap, fs.texCoord).r, 0.0, 1.0);
+    float roughness = clamp(texture(roughnessMap, fs.texCoord).r, 0.04, 1.0);
+    float occlusion = texture(occlusionMap, fs.texCoord).r;
+
+    vec3 geometricNormal = normalize(fs.normal);
+    vec3 T = fs.tangent - geometricNormal * dot(geometricNormal, fs.tangent);
+    vec3 N = geometricNormal;
+    if (dot(T, T) > 1e-8) {
+        T = normalize(T);
+        vec3 B = normalize(cross(geometricNormal, T)) * sign(dot(cross(geometricNormal, T), fs.bitangent) + 1e-6);
+        vec3 tangentNormal = texture(normalMap, fs.texCoord).xyz * 2.0 - 1.0;
+        N = normalize(mat3(T, B, geometricNormal) * tangentNormal);
+    }
+    if (!gl_FrontFacing) {
+        N = -N;
+        geometricNormal = -geometricNormal;
+    }
+
+    vec3 cameraPosition = -transpose(mat3(view)) * view[3].xyz;
+    vec3 V = normalize(cameraPosition - fs.worldPosition);
+    vec3 F0 = mix(vec3(0.04), albedo, metallic);
+
+    vec3 colour = sunAmbient.rgb * albedo * occlusion;
+
+    if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0) {
+        vec3 L = normalize(-sunDirection.xyz);
+        float shadow = sunShadow(geometricNormal, L);
+        colour += shadow * sunColour.rgb * brdf(N, V, L, albedo, metallic, roughness, F0);
+    }
+
+    for (int i = 0; i < min(lightCount, LIGHT_COUNT); ++i) {
+        vec3 L;
+        float attenuation = 1.0;
+        if (lights[i].type == 0) {
+            vec3 toLight = lights[i].position.xyz - fs.worldPosition;
+            float d = length(toLight);
+            L = toLight / max(d, 1e-4);
+            float denominator = lights[i].attConstant + lights[i].attLinear * d + lights[i].attQuadratic * d * d;
+            // An all-zero attenuation means no falloff at all.
+            attenuation = denominator > 0.0 ? 1.0 / max(denominator, 1e-3) : 1.0;
+        } else {
+            L = normalize(-lights[i].direction.xyz);
+        }
+        colour += attenuation * lights[i].colour.rgb * brdf(N, V, L, albedo, metallic, roughness, F0);
+    }
+
+    colour = acesTonemap(colour);
+    fragColour = vec4(pow(colour, vec3(1.0 / 2.2)), 1.0);
+}

@@ -1,0 +1,3 @@
+#version 430 core
+// Depth is all the shadow pass writes.
+void main() {}

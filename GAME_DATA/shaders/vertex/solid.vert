@@ -1,0 +1,41 @@
+#version 430 core
+// Unlit single-colour meshes (highlights, glowing parts); skinned when the mesh flag is set.
+
+const int MAX_BONES = 96; // locations 3..98, clear of the colour at 100
+
+layout(std140, binding = 0) uniform SceneBlock {
+    mat4 view;
+    mat4 projection;
+};
+
+layout(location = 0) in vec3 inPosition;
+layout(location = 4) in vec2 inTexCoord;
+layout(location = 5) in ivec4 inBoneIds;
+layout(location = 6) in vec4 inBoneWeights;
+
+layout(location = 0) uniform mat4 model;
+layout(location = 2) uniform int rigged;
+layout(location = 3) uniform mat4 bones[MAX_BONES];
+
+out vec2 texCoord;
+
+mat4 skinMatrix() {
+    if (rigged == 0)
+        return mat4(1.0);
+    mat4 skin = mat4(0.0);
+    float total = 0.0;
+    for (int i = 0; i < 4; ++i) {
+        int id = inBoneIds[i];
+        float w = inBoneWeights[i];
+        if (w > 0.0 && id >= 0 && id < MAX_BONES) {
+            skin += bones[id] * w;
+            total += w;
+        }
+    }
+    return total > 1e-4 ? skin / total : mat4(1.0);
+}
+
+void main() {
+    texCoord = inTexCoord;
+    gl_Position = projection * view * model * skinMatrix() * vec4(inPosition, 1.0);
+}
