@@ -1,0 +1,29 @@
+// Files of cooked collision shapes below GAME_DATA/physx_buffer/.
+//
+// Each file starts with a header (magic, format version, kind, payload size and a checksum of
+// the payload), so a truncated or damaged file is recognised, logged and cooked again instead
+// of being trusted. Files are written to a temporary name and renamed into place, so an
+// interrupted write never leaves a half file under the real name.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hm {
+
+enum class CookedKind : std::uint32_t { ConvexHull = 1, TriangleMesh = 2 };
+
+inline constexpr const char* kPhysicsBufferFolder = "GAME_DATA/physx_buffer/";
+
+// The payload of a valid cache file of that kind, or nothing. A missing file is silent; a
+// damaged one is logged.
+std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind);
+
+// Writes the payload; false (with an error line) when the file cannot be written.
+bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload);
+
+std::uint64_t cookedChecksum(const std::uint8_t* data, std::size_t size);
+
+} // namespace hm

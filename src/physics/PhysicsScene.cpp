@@ -1,0 +1,118 @@
+#include "physics/PhysicsScene.h"
+
+#include "physics/PhysicsWorld.h"
+
+#include <BulletCollision/NarrowPhaseCollision/btRaycastCallback.h>
+#include <btBulletDynamicsCommon.h>
+
+#include <cmath>
+
+namespace hm {
+
+namespace {
+
+glm::vec3 toGlm(const btVector3& v) { return {v.x(), v.y(), v.z()}; }
+btVector3 toBullet(const glm::vec3& v) { return {v.x, v.y, v.z}; }
+
+Node3DBody* bodyOf(const btCollisionObject* object) {
+    return object ? static_cast<Node3DBody*>(object->getUserPointer()) : nullptr;
+}
+
+} // namespace
+
+void PhysicsScene::MotionState::setWorldTransform(const btTransform& in) {
+    transform_ = in;
+    if (scene_)
+        scene_->noteMoved(owner_, lastReported_);
+}
+
+PhysicsScene::PhysicsScene(const glm::vec3& gravity) {
+    auto& configuration = PhysicsWorld::instance().collisionConfiguration();
+    broadphase_ = std::make_unique<btDbvtBroadphase>();
+    dispatcher_ = std::make_unique<btCollisionDispatcher>(&configuration);
+    solver_ = std::make_unique<btSequentialImpulseConstraintSolver>();
+    world_ = std::make_unique<btDiscreteDynamicsWorld>(dispatcher_.get(), broadphase_.get(), solver_.get(),
+                                                       &configuration);
+    world_->setGravity(toBullet(gravity));
+}
+
+PhysicsScene::~PhysicsScene() {
+    // Bodies remove their own objects; anything left is only unlinked here, never deleted.
+    for (int i = world_->getNumCollisionObjects() - 1; i >= 0; --i)
+        world_->removeCollisionObject(world_->getCollisionObjectArray()[i]);
+}
+
+void PhysicsScene::noteMoved(Node3DBody* body, std::uint64_t& lastReported) {
+    if (!body || lastReported == frameCount_)
+        return;
+    lastReported = frameCount_;
+    moved_.push_back(body);
+}
+
+void PhysicsScene::step(float elapsed) {
+    if (!(elapsed > 0.0f) || !std::isfinite(elapsed))
+        return;
+    ++frameCount_;
+    moved_.clear();
+    const int steps = std::max(1, static_cast<int>(std::ceil(elapsed / kMaxStep - 1e-4f)));
+    const float dt = elapsed / static_cast<float>(steps);
+    for (int i = 0; i < steps; ++i) {
+        world_->stepSimulation(dt, 0, dt);
+        ++stepCount_;
+        collectContacts();
+    }
+}
+
+void PhysicsScene::collectContacts() {
+    std::set<std::pair<const btCollisionObject*, const btCollisionObject*>> touchingNow;
+    const int manifolds = dispatcher_->getNumManifolds();
+    for (int m = 0; m < manifolds; ++m) {
+        const btPersistentManifold* manifold = dispatcher_->getManifoldByIndexInternal(m);
+        const btCollisionObject* a = manifold->getBody0();
+        const btCollisionObject* b = manifold->getBody1();
+        if (manifold->getNumContacts() == 0)
+            continue;
+        // Triggers never report contacts.
+        if (!a->hasContactResponse() || !b->hasContactResponse())
+            continue;
+        const auto key = a < b ? std::make_pair(a, b) : std::make_pair(b, a);
+        if (touching_.count(key)) {
+            touchingNow.insert(key);
+            continue;
+        }
+        bool penetrating = false;
+        for (int p = 0; p < manifold->getNumContacts() && !penetrating; ++p)
+            penetrating = manifold->getContactPoint(p).getDistance() <= 0.0f;
+        if (!penetrating)
+            continue;
+        touchingNow.insert(key);
+        Node3DBody* bodyA = bodyOf(a);
+        Node3DBody* bodyB = bodyOf(b);
+        if (bodyA && bodyB)
+            pairs_.emplace_back(bodyA, bodyB);
+    }
+    touching_ = std::move(touchingNow);
+}
+
+std::vector<PhysicsScene::ContactPair> PhysicsScene::takeContactPairs() {
+    std::vector<ContactPair> out;
+    out.swap(pairs_);
+    return out;
+}
+
+std::optional<PhysicsScene::RayHit> PhysicsScene::rayCast(const glm::vec3& from, const glm::vec3& to) const {
+    const btVector3 start = toBullet(from), end = toBullet(to);
+    btCollisionWorld::ClosestRayResultCallback callback(start, end);
+    callback.m_flags |= btTriangleRaycastCallback::kF_UseGjkConvexCastRaytest;
+    world_->rayTest(start, end, callback);
+    if (!callback.hasHit())
+        return std::nullopt;
+    RayHit hit;
+    hit.body = bodyOf(callback.m_collisionObject);
+    hit.position = toGlm(callback.m_hitPointWorld);
+    hit.normal = toGlm(callback.m_hitNormalWorld);
+    hit.fraction = callback.m_closestHitFraction;
+    return hit;
+}
+
+} // namespace hm

@@ -1,0 +1,91 @@
+// One physics simulation per game scene: a Bullet dynamics world with the game's gravity,
+// stepped by exactly the frame's elapsed time, reporting which bodies moved and which pairs of
+// bodies started touching during the step, and answering closest-hit ray casts.
+#pragma once
+
+#include <glm/vec3.hpp>
+
+#include <LinearMath/btMotionState.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <set>
+#include <utility>
+#include <vector>
+
+class btBroadphaseInterface;
+class btCollisionDispatcher;
+class btSequentialImpulseConstraintSolver;
+class btDiscreteDynamicsWorld;
+class btCollisionObject;
+
+namespace hm {
+
+class Node3DBody;
+
+class PhysicsScene {
+public:
+    // Longest single simulation step; a longer frame is split into equal steps that add up to it.
+    static constexpr float kMaxStep = 1.0f / 60.0f;
+
+    explicit PhysicsScene(const glm::vec3& gravity);
+    ~PhysicsScene();
+    PhysicsScene(const PhysicsScene&) = delete;
+    PhysicsScene& operator=(const PhysicsScene&) = delete;
+
+    // Advances the simulation by exactly `elapsed` seconds; nothing happens for 0 or less.
+    void step(float elapsed);
+
+    // Dynamic bodies that moved during the last step, each once, in the order they first moved.
+    const std::vector<Node3DBody*>& movedBodies() const { return moved_; }
+
+    using ContactPair = std::pair<Node3DBody*, Node3DBody*>;
+    // Pairs of bodies that started touching during the steps since the last call.
+    std::vector<ContactPair> takeContactPairs();
+
+    struct RayHit {
+        Node3DBody* body = nullptr;
+        glm::vec3 position{0.0f};
+        glm::vec3 normal{0.0f};
+        float fraction = 1.0f;
+    };
+    std::optional<RayHit> rayCast(const glm::vec3& from, const glm::vec3& to) const;
+
+    btDiscreteDynamicsWorld& world() { return *world_; }
+    std::uint64_t stepCount() const { return stepCount_; }
+
+    // Motion state of a body: Bullet calls setWorldTransform for active dynamic bodies only, which
+    // is how the scene learns which ones moved.
+    class MotionState : public btMotionState {
+    public:
+        MotionState(Node3DBody* owner, const btTransform& start) : owner_(owner), transform_(start) {}
+        void getWorldTransform(btTransform& out) const override { out = transform_; }
+        void setWorldTransform(const btTransform& in) override;
+        void setTransform(const btTransform& t) { transform_ = t; }
+        const btTransform& transform() const { return transform_; }
+        void attach(PhysicsScene* scene) { scene_ = scene; }
+
+    private:
+        Node3DBody* owner_;
+        btTransform transform_;
+        PhysicsScene* scene_ = nullptr;
+        std::uint64_t lastReported_ = 0;
+    };
+
+private:
+    void collectContacts();
+    void noteMoved(Node3DBody* body, std::uint64_t& lastReported);
+
+    std::unique_ptr<btBroadphaseInterface> broadphase_;
+    std::unique_ptr<btCollisionDispatcher> dispatcher_;
+    std::unique_ptr<btSequentialImpulseConstraintSolver> solver_;
+    std::unique_ptr<btDiscreteDynamicsWorld> world_;
+    std::vector<Node3DBody*> moved_;
+    std::vector<ContactPair> pairs_;
+    std::set<std::pair<const btCollisionObject*, const btCollisionObject*>> touching_;
+    std::uint64_t stepCount_ = 0;
+    std::uint64_t frameCount_ = 0;
+};
+
+} // namespace hm
