@@ -1,0 +1,156 @@
+#include "render/ShaderLibrary.h"
+
+#include "app/Log.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace hm {
+namespace {
+
+std::string withTrailingSlash(std::string folder) {
+    if (!folder.empty() && folder.back() != '/')
+        folder += '/';
+    return folder;
+}
+
+// Extensions such as ".frag", ".shader" or ".fragment" mark fragment shaders.
+bool isFragmentCandidate(const fs::directory_entry& entry) {
+    const fs::path& path = entry.path();
+    if (!path.has_extension())
+        return false;
+    const std::string extension = path.extension().string();
+    return extension.find("frag") != std::string::npos || extension.find("shader") != std::string::npos;
+}
+
+std::string readSource(const std::string& path) {
+    spdlog::trace("Reading shader file {0}", path);
+    std::ifstream file(path, std::ios::binary);
+    if (!file)
+        return {};
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+// Info logs end with a terminating zero (and often a newline) that do not belong in a log line.
+std::string trimLog(std::string text) {
+    while (!text.empty() && (text.back() == '\0' || text.back() == '\n'))
+        text.pop_back();
+    return text;
+}
+
+GLuint compileShader(const std::string& source, GLenum type) {
+    const GLuint shader = glCreateShader(type);
+    const char* text = source.c_str();
+    glShaderSource(shader, 1, &text, nullptr);
+    glCompileShader(shader);
+    GLint status = GL_FALSE;
+    glGetShaderiv(shader, GL_COMPILE_STATUS, &status);
+    if (status != GL_TRUE) {
+        GLint length = 0;
+        glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
+        std::string log(static_cast<std::size_t>(std::max(length, 1)), '\0');
+        glGetShaderInfoLog(shader, static_cast<GLsizei>(log.size()), nullptr, log.data());
+        spdlog::critical("Failed to compile shader");
+        spdlog::error("Shader Log:\n{0}", trimLog(log));
+    }
+    return shader;
+}
+
+GLuint linkProgram(GLuint vertexShader, GLuint fragmentShader, const std::string& name) {
+    const GLuint program = glCreateProgram();
+    glAttachShader(program, vertexShader);
+    glAttachShader(program, fragmentShader);
+    glLinkProgram(program);
+    GLint status = GL_FALSE;
+    glGetProgramiv(program, GL_LINK_STATUS, &status);
+    if (status != GL_TRUE) {
+        GLint length = 0;
+        glGetProgramiv(program, GL_INFO_LOG_LENGTH, &length);
+        std::string log(static_cast<std::size_t>(std::max(length, 1)), '\0');
+        glGetProgramInfoLog(program, static_cast<GLsizei>(log.size()), nullptr, log.data());
+        spdlog::critical("Failed to link shader program {0}", name);
+        spdlog::error("Shader Program Log:\n");
+        spdlog::error("{0}", trimLog(log));
+    } else {
+        spdlog::trace("Linked shader program successfully!");
+    }
+    return program;
+}
+
+} // namespace
+
+ShaderLibrary& ShaderLibrary::instance() {
+    // Never destroyed: programs outlive every user, and nothing may call GL after the window
+    // has gone at process exit.
+    static ShaderLibrary* library = new ShaderLibrary();
+    return *library;
+}
+
+ShaderLibrary::ShaderLibrary(const std::string& shaderFolder)
+    : fragmentFolder_(withTrailingSlash(shaderFolder) + "fragment/"),
+      vertexFolder_(withTrailingSlash(shaderFolder) + "vertex/") {
+    load();
+}
+
+void ShaderLibrary::load() {
+    std::size_t candidates = 0;
+    for (const auto& entry : fs::directory_iterator(fragmentFolder_))
+        if (isFragmentCandidate(entry))
+            ++candidates;
+    // Growable slots: a file that appears between the two walks gets a slot of its own.
+    vertexShaders_.reserve(candidates);
+    fragmentShaders_.reserve(candidates);
+    programs_.reserve(candidates);
+
+    for (const auto& entry : fs::directory_iterator(fragmentFolder_)) {
+        if (!isFragmentCandidate(entry))
+            continue;
+        const std::string name = entry.path().stem().string();
+
+        std::string vertexPath = vertexFolder_ + name + ".vert";
+        std::error_code ec;
+        if (!fs::exists(vertexPath, ec)) {
+            vertexPath = vertexFolder_ + name + ".shader";
+            if (!fs::exists(vertexPath, ec)) {
+                spdlog::warn("No matching vertex shader was found for the fragment shader {0}. Skipping...",
+                             name);
+                continue;
+            }
+        }
+        const std::string vertexSource = readSource(vertexPath);
+        const std::string fragmentSource = readSource(entry.path().string());
+
+        const GLuint vertexShader = compileShader(vertexSource, GL_VERTEX_SHADER);
+        const GLuint fragmentShader = compileShader(fragmentSource, GL_FRAGMENT_SHADER);
+        const GLuint program = linkProgram(vertexShader, fragmentShader, name);
+
+        const auto slot = static_cast<std::uint32_t>(programs_.size());
+        vertexShaders_.push_back(vertexShader);
+        fragmentShaders_.push_back(fragmentShader);
+        programs_.push_back(program);
+        // With x.frag and x.shader both present, the first one met keeps the name.
+        indexByName_.try_emplace(name, slot);
+    }
+}
+
+std::optional<GLuint> ShaderLibrary::findProgram(const std::string& name) const {
+    const auto it = indexByName_.find(name);
+    if (it == indexByName_.end())
+        return std::nullopt;
+    return programs_[it->second];
+}
+
+GLuint ShaderLibrary::getProgram(const std::string& name) const {
+    if (const auto program = findProgram(name))
+        return *program;
+    spdlog::critical("No shader was found with the name {0}", name);
+    spdlog::default_logger()->flush();
+    std::exit(1);
+}
+
+} // namespace hm

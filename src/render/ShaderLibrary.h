@@ -1,0 +1,57 @@
+// The shader library: every GLSL program of the game, compiled and linked once, by name.
+//
+// Loading walks the fragment folder (not recursively). Every file whose extension contains
+// "frag" or "shader" is a fragment shader; its stem is the program name, and its vertex shader
+// is <vertex folder>/<name>.vert, or failing that <name>.shader. Fragment files without a vertex
+// file are skipped with a warning. Compile and link failures are logged and the program is still
+// registered, so a broken shader shows up in the log instead of ending the game; asking for a
+// name that was never registered does end it (exit status 1).
+//
+// Programs are never deleted: they live until the process ends, and users keep the program name
+// they looked up. All shaders receive their inputs through fixed locations (see
+// ShaderLocations.h) so nothing asks GL for a uniform by name.
+#pragma once
+
+#include <GL/glew.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hm {
+
+class ShaderLibrary {
+public:
+    // The game's library over "./GAME_DATA/shaders/", loaded on the first call (needs a current
+    // OpenGL context).
+    static ShaderLibrary& instance();
+
+    // Loads every program below shaderFolder, which holds "fragment/" and "vertex/". A missing
+    // fragment folder throws std::filesystem::filesystem_error.
+    explicit ShaderLibrary(const std::string& shaderFolder = "./GAME_DATA/shaders/");
+    ShaderLibrary(const ShaderLibrary&) = delete;
+    ShaderLibrary& operator=(const ShaderLibrary&) = delete;
+
+    // The program of that name; an unknown name logs a critical line and exits with status 1.
+    GLuint getProgram(const std::string& name) const;
+    // The program of that name, or nothing.
+    std::optional<GLuint> findProgram(const std::string& name) const;
+
+    std::size_t programCount() const { return programs_.size(); }
+    const std::string& fragmentFolder() const { return fragmentFolder_; }
+    const std::string& vertexFolder() const { return vertexFolder_; }
+
+private:
+    void load();
+
+    std::string fragmentFolder_;
+    std::string vertexFolder_;
+    // Slot i of each vector belongs to the same program.
+    std::vector<GLuint> vertexShaders_;
+    std::vector<GLuint> fragmentShaders_;
+    std::vector<GLuint> programs_;
+    std::map<std::string, std::uint32_t> indexByName_;
+};
+
+} // namespace hm
