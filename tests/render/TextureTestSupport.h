@@ -2,6 +2,9 @@
 // stb_image_write, and DDS files assembled byte by byte.
 #pragma once
 
+#include "app/AssetLocations.h"
+
+#include <GL/glew.h>
 #include <stb/stb_image_write.h>
 
 #include <cstdint>
@@ -35,6 +38,50 @@ public:
 private:
     std::filesystem::path path_;
 };
+
+// Runs a test inside a temporary working directory holding GAME_DATA/textures/, so that the
+// texture code finds its files exactly as the game does. The textures index is rebuilt on entry
+// and exit, since it belongs to the working directory.
+class TextureDataFolder {
+public:
+    TextureDataFolder() : temp_("textures"), previous_(std::filesystem::current_path()) {
+        std::filesystem::create_directories(textures());
+        std::filesystem::current_path(temp_.path());
+        textureLocator().invalidate();
+    }
+    ~TextureDataFolder() {
+        std::filesystem::current_path(previous_);
+        textureLocator().invalidate();
+    }
+    TextureDataFolder(const TextureDataFolder&) = delete;
+    TextureDataFolder& operator=(const TextureDataFolder&) = delete;
+
+    std::filesystem::path textures() const { return temp_.path() / "GAME_DATA" / "textures"; }
+    // A checked-in file of tests/fixtures/textures.
+    std::filesystem::path fixture(const std::string& name) const {
+        return previous_ / "tests" / "fixtures" / "textures" / name;
+    }
+
+private:
+    TempFolder temp_;
+    std::filesystem::path previous_;
+};
+
+// Level 0 of the texture bound to target, as tightly packed rows.
+inline std::vector<std::uint8_t> readTexture(GLenum target, GLenum format, int width, int height,
+                                             int channels) {
+    std::vector<std::uint8_t> pixels(std::size_t(width) * std::size_t(height) * std::size_t(channels));
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glGetTexImage(target, 0, format, GL_UNSIGNED_BYTE, pixels.data());
+    glPixelStorei(GL_PACK_ALIGNMENT, 4);
+    return pixels;
+}
+
+inline GLint textureLevelParameter(GLenum target, GLint level, GLenum parameter) {
+    GLint value = 0;
+    glGetTexLevelParameteriv(target, level, parameter, &value);
+    return value;
+}
 
 inline void writeBytes(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
     std::filesystem::create_directories(path.parent_path());

@@ -1,0 +1,44 @@
+#include "render/Solid2DTexture.h"
+
+#include "app/Log.h"
+
+#include <glm/common.hpp>
+
+#include <array>
+#include <cstdint>
+
+namespace hm {
+
+TextureParameters Solid2DTexture::defaultParameters(GLenum internalFormat) {
+    TextureParameters parameters;
+    parameters.magFilter = GL_NEAREST;
+    parameters.minFilter = GL_NEAREST;
+    parameters.wrapS = GL_REPEAT;
+    parameters.wrapT = GL_REPEAT;
+    parameters.internalFormat = internalFormat;
+    parameters.borderColour = glm::vec4(0.0f);
+    return parameters;
+}
+
+Solid2DTexture::Solid2DTexture(std::string name, const glm::vec4& colour, const TextureParameters& parameters)
+    : Texture(std::move(name), TextureKind::Solid, parameters), colour_(colour) {}
+
+bool Solid2DTexture::load() {
+    // Truncating conversion; clamping first keeps out-of-range colours defined.
+    const glm::vec4 clamped = glm::clamp(colour_, 0.0f, 1.0f);
+    const std::array<std::uint8_t, 4> pixel{
+        static_cast<std::uint8_t>(clamped.r * 255.0f), static_cast<std::uint8_t>(clamped.g * 255.0f),
+        static_cast<std::uint8_t>(clamped.b * 255.0f), static_cast<std::uint8_t>(clamped.a * 255.0f)};
+    if (!createGLObject()) {
+        spdlog::error("Couldnt generate OpenGl Texture for {0}", name());
+        return false;
+    }
+    const GLenum format = parameters().internalFormat != 0 ? parameters().internalFormat : GL_RGB8;
+    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                 pixel.data());
+    setUploadedFormat(format);
+    setSize(1, 1);
+    return true;
+}
+
+} // namespace hm

@@ -1,0 +1,157 @@
+#include "render/TextureFile.h"
+
+#include "app/AssetLocations.h"
+#include "app/Log.h"
+#include "render/DdsReader.h"
+
+#include <stb/stb_image.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+namespace hm {
+namespace {
+
+// Pixel rows of decoded images are tightly packed, while GL assumes rows padded to 4 bytes by
+// default: without this a 3-pixel-wide RGB or single-channel image would be read skewed and past
+// the end of its buffer. rowLength lets a sub-rectangle of a wider image be sent.
+class TightUnpack {
+public:
+    explicit TightUnpack(GLint rowLength = 0) {
+        glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment_);
+        glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength_);
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength);
+    }
+    ~TightUnpack() {
+        glPixelStorei(GL_UNPACK_ALIGNMENT, alignment_);
+        glPixelStorei(GL_UNPACK_ROW_LENGTH, rowLength_);
+    }
+    TightUnpack(const TightUnpack&) = delete;
+    TightUnpack& operator=(const TightUnpack&) = delete;
+
+private:
+    GLint alignment_ = 4;
+    GLint rowLength_ = 0;
+};
+
+GLenum formatForChannels(int channels) {
+    switch (channels) {
+    case 1:
+        return GL_RED;
+    case 2:
+        return GL_RG;
+    case 4:
+        return GL_RGBA;
+    default:
+        return GL_RGB;
+    }
+}
+
+GLenum sizedFormat(GLenum format) {
+    switch (format) {
+    case GL_RED:
+        return GL_R8;
+    case GL_RG:
+        return GL_RG8;
+    case GL_RGB:
+        return GL_RGB8;
+    case GL_RGBA:
+        return GL_RGBA8;
+    default:
+        return format;
+    }
+}
+
+} // namespace
+
+TextureFile::TextureFile(std::string name) : name_(std::move(name)) {}
+
+std::string TextureFile::path() const {
+    return kTexturesFolder + name_;
+}
+
+bool TextureFile::compressed() const {
+    return format_ >= GL_COMPRESSED_RGB_S3TC_DXT1_EXT && format_ <= GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+}
+
+bool TextureFile::load() {
+    if (loaded())
+        return true;
+    const std::string fullPath = path();
+    std::error_code ec;
+    if (!std::filesystem::exists(fullPath, ec)) {
+        spdlog::error("Can't load file of an invalid TextureFileObject.");
+        return false;
+    }
+
+    if (std::filesystem::path(fullPath).extension() == ".dds") {
+        auto image = readDdsFile(fullPath);
+        if (!image) {
+            spdlog::error("Error loading dds-file: {0}", fullPath);
+            return false;
+        }
+        width_ = image->width;
+        height_ = image->height;
+        format_ = image->format;
+        size_ = static_cast<std::int32_t>(image->data.size());
+        data_ = std::move(image->data);
+        return true;
+    }
+
+    int width = 0, height = 0, channels = 0;
+    stbi_set_flip_vertically_on_load(0);
+    stbi_uc* pixels = stbi_load(fullPath.c_str(), &width, &height, &channels, 0);
+    if (!pixels) {
+        spdlog::error("STB-Error loading file: {0}", fullPath);
+        return false;
+    }
+    const std::size_t bytes = std::size_t(width) * std::size_t(height) * std::size_t(channels);
+    data_.assign(pixels, pixels + bytes);
+    stbi_image_free(pixels);
+    width_ = width;
+    height_ = height;
+    format_ = formatForChannels(channels);
+    type_ = GL_UNSIGNED_BYTE;
+    size_ = -1;
+    return true;
+}
+
+bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
+    if (!loaded() && !load())
+        return false;
+    if (compressed()) {
+        internalFormat = format_;
+        glCompressedTexImage2D(target, 0, format_, width_, height_, 0, size_, data_.data());
+        return true;
+    }
+    if (internalFormat == 0)
+        internalFormat = sizedFormat(format_);
+    TightUnpack unpack;
+    glTexImage2D(target, 0, static_cast<GLint>(internalFormat), width_, height_, 0, format_, type_,
+                 data_.data());
+    return true;
+}
+
+bool TextureFile::uploadRegion(GLenum target, std::int32_t width, std::int32_t height) {
+    if (!loaded() || compressed())
+        return false;
+    TightUnpack unpack(width_);
+    glTexSubImage2D(target, 0, 0, 0, std::min(width, width_), std::min(height, height_), format_, type_,
+                    data_.data());
+    return true;
+}
+
+std::shared_ptr<TextureFile> getTextureFile(const std::string& location, bool deferLoad) {
+    static std::map<std::string, std::shared_ptr<TextureFile>> cache;
+    const std::string name = toForwardSlashes(location);
+    auto& file = cache[name];
+    if (!file)
+        file = std::make_shared<TextureFile>(name);
+    if (!deferLoad && !file->load())
+        return nullptr;
+    return file;
+}
+
+} // namespace hm

@@ -1,0 +1,62 @@
+// One decoded image file below the textures folder, shared by every texture that samples it.
+//
+// DDS files with DXT compression are read by the DDS reader and kept compressed; every other
+// format is decoded by stb_image with the file's own channel count and without flipping (the
+// first row of the file is the first row uploaded). The pixels stay in memory after upload:
+// video textures re-send frames, and several textures may share a file.
+//
+// Files are cached by name for the life of the process (getTextureFile).
+#pragma once
+
+#include <GL/glew.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace hm {
+
+class TextureFile {
+public:
+    // name: path relative to the textures folder.
+    explicit TextureFile(std::string name);
+
+    // Reads and decodes the file unless it already is; false (after a log line) on failure.
+    bool load();
+    // Loads if needed, then sends the image to level 0 of the texture bound to target. A
+    // compressed image sets internalFormat to its own format; otherwise an internalFormat of 0
+    // is replaced by the sized format matching the channels (GL_RED -> GL_R8 and so on).
+    bool upload(GLenum target, GLenum& internalFormat);
+    // Sends the top-left width x height pixels to level 0 of the texture bound to target, whose
+    // storage must already hold at least that much. Compressed images cannot be sent this way.
+    bool uploadRegion(GLenum target, std::int32_t width, std::int32_t height);
+
+    const std::string& name() const { return name_; }
+    std::string path() const;
+    bool loaded() const { return !data_.empty(); }
+    bool compressed() const;
+    std::int32_t width() const { return width_; }
+    std::int32_t height() const { return height_; }
+    GLenum format() const { return format_; }
+    GLenum type() const { return type_; }
+    // Byte size of compressed data; -1 for uncompressed images.
+    std::int32_t size() const { return size_; }
+    const std::vector<std::uint8_t>& data() const { return data_; }
+
+private:
+    std::string name_;
+    std::int32_t width_ = -1;
+    std::int32_t height_ = -1;
+    GLenum format_ = GL_RGB;
+    GLenum type_ = GL_UNSIGNED_BYTE;
+    std::int32_t size_ = -1;
+    std::vector<std::uint8_t> data_;
+};
+
+// The cached file of that name ('\' and '/' both accepted), created on first request. Unless
+// deferLoad is set the file is loaded now, and a file that fails to load gives nullptr (it stays
+// in the cache and is tried again by the next request).
+std::shared_ptr<TextureFile> getTextureFile(const std::string& location, bool deferLoad = false);
+
+} // namespace hm
