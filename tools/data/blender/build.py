@@ -2,7 +2,8 @@
 
 blender -b --factory-startup -P tools/data/blender/build.py -- OUT_DIR [--previews DIR] [NAME ...]
 
-NAME is a prototype ("tower_arrow", ...), "Vezaz", "menu_main" or "fixtures"; without names
+NAME is a prototype ("tower_arrow", ...), "Vezaz", "menu_main", "fixtures" or "tv" (the frames of the
+"tv" texture, which the level's screen material names, so it comes first); without names
 everything is built. With --previews, each model is also rendered (Cycles, CPU) into DIR for review.
 """
 import os
@@ -47,7 +48,7 @@ def main():
         i = argv.index("--previews")
         previews = argv[i + 1]
         del argv[i:i + 2]
-    names = argv or list(protos.PROTOTYPES) + ["Vezaz", "menu_main", "fixtures"]
+    names = argv or ["tv"] + list(protos.PROTOTYPES) + ["Vezaz", "menu_main", "fixtures"]
     for name in names:
         if name in protos.PROTOTYPES:
             built = protos.PROTOTYPES[name]()
@@ -66,6 +67,9 @@ def main():
             H.export(os.path.join(out, "menu_main.fbx"))
             if previews:
                 menu.previews(built, previews)
+        elif name == "tv":
+            import tv
+            tv.render(os.path.join(H.TEXTURES, "tv"))
         elif name == "fixtures":
             import fixtures
             fixtures.build_all(os.environ.get("HOLLOW_FIXTURES", "tests/fixtures"))

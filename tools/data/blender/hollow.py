@@ -14,9 +14,11 @@ exporter does not bake armatures, and it misplaces plain children of skinned
 meshes; `armature` and `attach_to_skinned` compensate for both, so the
 exported rig node is the identity and a child keeps the offset it was given.
 """
+import datetime
 import math
 import os
 import random
+import types
 
 import bmesh
 import bpy
@@ -406,6 +408,18 @@ def look_rotation(eye, target, up=(0, 0, 1)):
 
 # --------------------------------------------------------------------------- export
 
+class _FixedClock(datetime.datetime):
+    @classmethod
+    def now(cls, tz=None):
+        return cls(2024, 1, 1)
+
+
+def _fix_export_clock():
+    """The exporter stamps files with the current time; a fixed stamp keeps regenerated files identical."""
+    import io_scene_fbx.export_fbx_bin as fbx_bin
+    fbx_bin.datetime = types.SimpleNamespace(datetime=_FixedClock)
+
+
 def export(path):
     """Write the scene as FBX. Active actions are cleared and poses reset first: the node tree stores
     the pose of the current frame, so it must be the rest pose."""
@@ -420,6 +434,7 @@ def export(path):
                 pb.scale = (1, 1, 1)
     bpy.context.scene.frame_set(0)
     os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+    _fix_export_clock()
     bpy.ops.export_scene.fbx(
         filepath=path, axis_forward='-Z', axis_up='Y', apply_unit_scale=True, apply_scale_options='FBX_SCALE_ALL',
         global_scale=1.0, bake_space_transform=True, use_custom_props=True, add_leaf_bones=False,

@@ -226,7 +226,7 @@ def enemy_floating():
     rig_ob = H.armature("FloatingStoneRig", bones)
     m = H.Mesh(seed=41)
     for name, a, up in chunks:
-        m.ball(["golem", "golem_light", "golem_dark"][hash(name) % 3], 0.13,
+        m.ball(["golem", "golem_light", "golem_dark"][int(name[-1]) % 3], 0.13,
                location=(0.17 * math.cos(a), 0.17 * math.sin(a), 0.4 + up), scale=(1.0, 0.8, 0.9),
                rotation=(a, 0.3, a), subdiv=1, jitter=0.25, bone=name)
     m.ball("golem_dark", 0.12, location=(0, 0.02, 0.56), scale=(1.1, 1.0, 0.6), subdiv=1, jitter=0.2, bone="FS_Body")
