@@ -2,6 +2,7 @@
 
 #include "app/Window.h"
 #include "render/ShaderLibrary.h"
+#include "support/GLTestWindow.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +12,7 @@ namespace {
 
 class MeshTest : public testing::Test {
 protected:
-    Window window{"Mesh test", false, false, 64, 64, 1.0};
+    Window& window = test::glWindow();
 };
 
 TEST_F(MeshTest, UploadsFiftySixBytesPerVertexAndDrawsEveryIndex) {

@@ -132,7 +132,10 @@ void main() {
     vec3 N = geometricNormal;
     if (dot(T, T) > 1e-8) {
         T = normalize(T);
-        vec3 B = normalize(cross(geometricNormal, T)) * sign(dot(cross(geometricNormal, T), fs.bitangent) + 1e-6);
+        // The bitangent attribute points towards increasing v, i.e. down the image, while
+        // normal maps store +Y as up the image.
+        vec3 up = normalize(cross(geometricNormal, T));
+        vec3 B = dot(up, fs.bitangent) > 0.0 ? -up : up;
         vec3 tangentNormal = texture(normalMap, fs.texCoord).xyz * 2.0 - 1.0;
         N = normalize(mat3(T, B, geometricNormal) * tangentNormal);
     }

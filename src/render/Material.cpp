@@ -1,0 +1,163 @@
+#include "render/Material.h"
+
+#include "app/Log.h"
+#include "render/ShaderLibrary.h"
+#include "render/ShaderLocations.h"
+#include "render/Solid2DTexture.h"
+
+#include <glm/gtc/type_ptr.hpp>
+
+#include <fmt/format.h>
+
+namespace hm {
+
+namespace {
+
+std::shared_ptr<Texture> solidTexture(const glm::vec4& colour, GLenum internalFormat) {
+    const std::string name =
+        fmt::format("?solid({:.3f},{:.3f},{:.3f},{:.3f})#{:x}", colour.r, colour.g, colour.b, colour.a, internalFormat);
+    auto texture =
+        std::make_shared<Solid2DTexture>(name, colour, Solid2DTexture::defaultParameters(internalFormat));
+    if (!texture->load()) {
+        spdlog::error("Couldn't create the solid default texture {0}.", name);
+        return nullptr;
+    }
+    return texture;
+}
+
+} // namespace
+
+std::string textureSlotName(int slot) {
+    static const char* const names[] = {"Albedo", "Normal", "Metallic", "Roughness", "AmbientOcclusion"};
+    if (slot >= 0 && slot < kPbrSlotCount)
+        return names[slot];
+    return "Slot" + std::to_string(slot);
+}
+
+Material::Material(std::string name) : name_(std::move(name)) {}
+
+const char* Material::typeName(int typeId) {
+    static const char* const names[] = {"generic", "pbr", "solid", "canvas"};
+    return typeId >= 0 && typeId < 4 ? names[typeId] : "unknown";
+}
+
+void Material::bindTextures() const {
+    for (const auto& [slot, texture] : textures_) {
+        if (!texture)
+            continue;
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(slot));
+        texture->bind();
+    }
+    glActiveTexture(GL_TEXTURE0);
+}
+
+void Material::setShader(const std::string& shaderName) {
+    program_ = static_cast<GLint>(ShaderLibrary::instance().getProgram(shaderName));
+}
+
+void Material::use() const {
+    glUseProgram(program_ < 0 ? 0 : static_cast<GLuint>(program_));
+    bindTextures();
+    applyUniforms();
+}
+
+void Material::setTexture(int slot, std::shared_ptr<Texture> texture) {
+    if (!supportsSlot(slot)) {
+        spdlog::warn("Attempt to set unsupported texture of type {0} for Material {1}.", textureSlotName(slot), name_);
+        return;
+    }
+    textures_[slot] = std::move(texture);
+}
+
+std::shared_ptr<Texture> Material::getTexture(int slot) const {
+    auto it = textures_.find(slot);
+    return it == textures_.end() ? nullptr : it->second;
+}
+
+const std::vector<std::shared_ptr<Texture>>& PBRMaterial::defaultTextures() {
+    // Never destroyed: the textures would outlive the GL context at process exit.
+    static auto* textures = new std::vector<std::shared_ptr<Texture>>{
+        solidTexture({1.0f, 1.0f, 1.0f, 1.0f}, GL_RGB8), solidTexture({0.5f, 0.5f, 1.0f, 1.0f}, GL_RGB8),
+        solidTexture({0.0f, 0.0f, 0.0f, 1.0f}, GL_R8), solidTexture({0.5f, 0.5f, 0.5f, 1.0f}, GL_R8),
+        solidTexture({1.0f, 1.0f, 1.0f, 1.0f}, GL_R8)};
+    return *textures;
+}
+
+PBRMaterial::PBRMaterial(std::string name) : Material(std::move(name)) {
+    const auto& defaults = defaultTextures();
+    for (int slot = 0; slot < kPbrSlotCount; ++slot)
+        if (defaults[static_cast<std::size_t>(slot)])
+            setTexture(slot, defaults[static_cast<std::size_t>(slot)]);
+}
+
+void SolidMaterial::applyUniforms() const { glUniform3fv(shader::kMaterialParameter, 1, glm::value_ptr(colour)); }
+
+void CanvasMaterial::applyUniforms() const { glUniform1f(shader::kMaterialParameter, opacity); }
+
+void CanvasMaterial::setColour(const glm::vec4& rgba) { setTexture(0, solidTexture(rgba, GL_RGBA8)); }
+
+MaterialRegistry& MaterialRegistry::instance() {
+    // Never destroyed: materials hold GL textures that must not outlive the context at exit.
+    static auto* registry = new MaterialRegistry();
+    return *registry;
+}
+
+std::shared_ptr<Material> MaterialRegistry::insert(std::shared_ptr<Material> material) {
+    auto [it, inserted] = materials_.emplace(material->name(), material);
+    if (!inserted)
+        spdlog::error("A material by the name {0} already exists.", material->name());
+    return it->second;
+}
+
+template <typename T> std::shared_ptr<T> MaterialRegistry::create(const std::string& name, const char* shader) {
+    auto material = std::make_shared<T>(name);
+    material->setShader(shader);
+    return registered(material);
+}
+
+template <typename T> std::shared_ptr<T> MaterialRegistry::registered(const std::shared_ptr<T>& material) {
+    if (auto same = std::dynamic_pointer_cast<T>(insert(material)))
+        return same;
+    // The name belongs to a material of another kind: the new one serves its caller unregistered.
+    return material;
+}
+
+std::shared_ptr<Material> MaterialRegistry::createMaterial(const std::string& name) {
+    return create<Material>(name, "default");
+}
+
+std::shared_ptr<PBRMaterial> MaterialRegistry::createPBRMaterial(const std::string& name) {
+    return create<PBRMaterial>(name, "pbr");
+}
+
+std::shared_ptr<SolidMaterial> MaterialRegistry::createSolidMaterial(const std::string& name) {
+    return create<SolidMaterial>(name, "solid");
+}
+
+std::shared_ptr<CanvasMaterial> MaterialRegistry::createCanvasMaterial(const std::string& name) {
+    auto material = std::make_shared<CanvasMaterial>(name);
+    material->setShader("canvas");
+    material->setColour({1.0f, 0.0f, 1.0f, 1.0f});
+    return registered(material);
+}
+
+std::shared_ptr<Material> MaterialRegistry::findMaterial(const std::string& name) const {
+    auto it = materials_.find(name);
+    return it == materials_.end() ? nullptr : it->second;
+}
+
+std::shared_ptr<CanvasMaterial> MaterialRegistry::defaultCanvasMaterial() {
+    if (auto existing = std::dynamic_pointer_cast<CanvasMaterial>(findMaterial("?defaultCanvas")))
+        return existing;
+    return createCanvasMaterial("?defaultCanvas");
+}
+
+std::shared_ptr<Material> MaterialRegistry::defaultParticleMaterial() {
+    if (auto existing = findMaterial("_defaultParticle"))
+        return existing;
+    auto material = createMaterial("_defaultParticle");
+    material->setShader("particle");
+    return material;
+}
+
+} // namespace hm
