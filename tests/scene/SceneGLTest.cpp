@@ -185,6 +185,25 @@ TEST_F(SceneStart, ARootReplacedByItsOwnNodeDuringUpdateLivesToTheEndOfThePass) 
     scene.render(*window, 0.1f);
 }
 
+TEST_F(SceneStart, StartHandsEveryBodyOfTheTreeToThePhysicsSceneInNameOrder) {
+    Journal journal;
+    TestScene scene("bodies");
+    scene.onLoad = [&](TestScene& self) {
+        auto root = std::make_unique<EmptyNode>("root");
+        root->createChild<EmptyNode>("plain").createChild<EmptyNode>("b").setBody(
+            std::make_unique<test::FakeBody>(journal));
+        root->createChild<EmptyNode>("a").setBody(std::make_unique<test::FakeBody>(journal));
+        self.setRoot3D(std::move(root));
+        journal.clear();
+    };
+    scene.start(*window);
+    Journal added;
+    for (const auto& line : journal)
+        if (line.rfind("addToScene ", 0) == 0)
+            added.push_back(line);
+    EXPECT_EQ(added, (Journal{"addToScene a", "addToScene b"}));
+}
+
 TEST_F(SceneStart, DestructionLogsTheSceneNameLast) {
     test::LogCapture log;
     {
