@@ -1,32 +1,251 @@
 #include "scene/Scene.h"
 
+#include "animation/NodeAnimator.h"
 #include "app/Log.h"
+#include "app/MouseCursorObserver.h"
+#include "app/UpdateableObject.h"
 #include "app/Window.h"
+#include "physics/PhysicsScene.h"
+#include "render/CameraNode.h"
+#include "scene/EmptyNode.h"
+#include "scene/Node3DBody.h"
+#include "ui/Node2D.h"
 
 #include <GL/glew.h>
 
+#include <algorithm>
+#include <cmath>
+
 namespace hm {
 
-Scene::Scene(std::string name) : name_(std::move(name)) {}
+namespace {
 
-Scene::~Scene() { spdlog::debug("Destroyed scene {0}", name_); }
+// The camera a scene gets when load() made none: 60 degrees vertical field of view, placed at
+// (4, 2, 4) and looking at the origin of the 3D root.
+constexpr float kDefaultFieldOfView = 1.0471976f;
+constexpr float kDefaultNear = 0.1f;
+constexpr float kDefaultFar = 1000.0f;
+constexpr float kDefaultCameraAspect = 1.777f;
+constexpr glm::vec3 kDefaultCameraPosition{4.0f, 2.0f, 4.0f};
+
+} // namespace
+
+Scene::Scene(std::string name) : name_(std::move(name)) {
+    physicsScene_ = std::make_unique<PhysicsScene>(gravity_);
+    nodeAnimator_ = std::make_unique<NodeAnimator>();
+    spdlog::debug("Standard NodeAnimator for scene {0} initialized.", name_);
+    cursorObserver_ = std::make_unique<MouseCursorObserver>(*this);
+}
+
+Scene::~Scene() {
+    // The observer unregisters from the window and must not outlive the nodes it may hover;
+    // the trees go before the physics scene that holds their bodies' actors.
+    cursorObserver_.reset();
+    nodeAnimator_.reset();
+    retiredRoot3D_.reset();
+    root3D_.reset();
+    root2D_.reset();
+    physicsScene_.reset();
+    spdlog::debug("Destroyed scene {0}", name_);
+}
 
 void Scene::start(Window& window) {
     window_ = &window;
     load();
+
     glEnable(GL_DEPTH_TEST);
     glEnable(GL_CULL_FACE);
     glCullFace(GL_BACK);
-    glClearColor(0.0f, 0.0f, 0.0f, 1.0f);
+    glClearColor(clearColour_.r, clearColour_.g, clearColour_.b, 1.0f);
+
+    if (!root3D_) {
+        spdlog::info("No 3d root node was set for scene {0}. I created an empty one.", name_);
+        setRoot3D(std::make_unique<EmptyNode>("root3D"));
+    }
+    if (!root2D_) {
+        spdlog::info("No 2d root node was set for scene {0}. I created a plain one.", name_);
+        setRoot2D(std::make_unique<Node2D>("root2D"));
+    }
+    // A root set before start (in a constructor) joined the scene before it had a window. The
+    // 2D root is handed the window here too once 2D nodes take input.
+    if (root3D_->getWindow() != window_)
+        root3D_->setWindow(window_);
+
+    if (!activeCamera_) {
+        if (cameras_.empty()) {
+            spdlog::warn("No active camera and no registered camera set. I created a default camera!");
+            createDefaultCamera();
+        } else {
+            CameraNode& first = *cameras_.begin()->second;
+            makeActive(first);
+            spdlog::warn("No active camera was set, so I have chosen the first one in my list: {0}!",
+                         first.getName());
+        }
+    }
+
+    root3D_->updateWorldMatrix();
+
+    std::map<std::string, Node3D*> withBodies;
+    root3D_->collectByName(withBodies, Node3D::CollectMode::WithBody);
+    for (const auto& [name, node] : withBodies)
+        node->getBody()->addToScene(*this);
+
+    window.registerInputHandler(*cursorObserver_);
+    // The renderer (process-wide, created on first use) takes the window's brightness here
+    // once the lighting layer provides it.
     started_ = true;
 }
 
-void Scene::update(Window& window, float elapsed) { sceneTime_ += elapsed; }
+void Scene::createDefaultCamera() {
+    // The look-at centre is given in the camera's own frame: the root's origin seen from
+    // kDefaultCameraPosition.
+    auto camera = std::make_unique<CameraNode>("defaultCamera", kDefaultFieldOfView, kDefaultNear,
+                                               kDefaultFar, kDefaultCameraAspect, -kDefaultCameraPosition,
+                                               glm::vec3(0.0f, 1.0f, 0.0f));
+    camera->translate(kDefaultCameraPosition);
+    CameraNode& ref = *camera;
+    root3D_->addChild(std::move(camera));
+    makeActive(ref);
+}
 
-void Scene::render(Window& window, float elapsed) {}
+void Scene::update(Window& window, float elapsed) {
+    sceneTime_ += elapsed;
 
-void Scene::updateListener() {}
+    if (elapsed > 0.0f) {
+        // The physics layer steps physicsScene_ by exactly elapsed here, copies the poses of
+        // moving bodies to their nodes and delivers the step's contact pairs as
+        // a.onContact(b), then b.onContact(a).
+    }
 
-void Scene::setAspectRatio(float ratio) { aspectRatio_ = ratio; }
+    nodeAnimator_->update(elapsed);
+
+    for (std::size_t i = updateables_.size(); i > 0;) {
+        --i;
+        if (i >= updateables_.size())
+            continue;
+        if (std::shared_ptr<UpdateableObject> object = updateables_[i].lock())
+            object->update(elapsed);
+        else
+            updateables_.erase(updateables_.begin() + static_cast<std::ptrdiff_t>(i));
+    }
+
+    if (root3D_) {
+        if (root3D_->destroyPending()) {
+            root3D_.reset();
+        } else {
+            rootInUpdate_ = root3D_.get();
+            root3D_->updateTree(elapsed);
+            rootInUpdate_ = nullptr;
+            retiredRoot3D_.reset();
+        }
+    }
+
+    // The 2D tree's update pass runs here (for a root that is Active or Hidden) once the
+    // interface layer provides it.
+
+    cursorObserver_->update(elapsed);
+}
+
+void Scene::render(Window& window, float elapsed) {
+    if (!root3D_)
+        return;
+    // The renderer draws the frame here once the lighting layer provides it: shadow cascades,
+    // skybox, 3D tree, particle systems, 2D tree, brightness. Until then a frame is the
+    // cleared background.
+    glClearColor(clearColour_.r, clearColour_.g, clearColour_.b, 1.0f);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+void Scene::updateListener() {
+    // The sound engine moves its listener to activeCamera_ here once the audio layer exists.
+}
+
+void Scene::setRoot3D(std::unique_ptr<Node3D> root) {
+    if (!root) {
+        spdlog::warn("Scene {0} was given no 3d root; the current one stays.", name_);
+        return;
+    }
+    std::unique_ptr<Node3D> previous = std::move(root3D_);
+    root3D_ = std::move(root);
+    root3D_->setScene(this);
+    if (previous && previous.get() == rootInUpdate_)
+        retiredRoot3D_ = std::move(previous); // its update is still running
+}
+
+void Scene::setRoot2D(std::unique_ptr<Node2D> root) {
+    if (!root) {
+        spdlog::warn("Scene {0} was given no 2d root; the current one stays.", name_);
+        return;
+    }
+    // The interface layer joins the new root to the scene and takes the previous one out of
+    // the 2D draw order before it is destroyed.
+    root2D_ = std::move(root);
+}
+
+void Scene::registerCamera(CameraNode& camera) {
+    camera.setAspectRatio(aspectRatio_);
+    cameras_[camera.getName()] = &camera;
+}
+
+void Scene::unregisterCamera(CameraNode& camera) {
+    // By identity rather than by name: a camera replaced in the registry by a namesake (or
+    // renamed since) must not take the other camera's entry with it.
+    std::erase_if(cameras_, [&](const auto& entry) { return entry.second == &camera; });
+    if (activeCamera_ == &camera)
+        activeCamera_ = nullptr;
+}
+
+CameraNode* Scene::findCamera(const std::string& name) const {
+    auto it = cameras_.find(name);
+    return it == cameras_.end() ? nullptr : it->second;
+}
+
+void Scene::setActiveCamera(const std::string& name) {
+    CameraNode* camera = findCamera(name);
+    if (!camera) {
+        spdlog::error("No camera by the name {0} registered at this scene.", name);
+        return;
+    }
+    makeActive(*camera);
+}
+
+void Scene::makeActive(CameraNode& camera) {
+    if (activeCamera_)
+        activeCamera_->deactivate();
+    activeCamera_ = &camera;
+    camera.activate();
+}
+
+void Scene::setAspectRatio(float ratio) {
+    if (!(ratio > 0.0f) || !std::isfinite(ratio)) {
+        spdlog::warn("Scene {0} ignores the aspect ratio {1}.", name_, ratio);
+        return;
+    }
+    aspectRatio_ = ratio;
+    for (const auto& [name, camera] : cameras_)
+        camera->setAspectRatio(ratio);
+}
+
+void Scene::addUpdateable(std::weak_ptr<UpdateableObject> object) {
+    updateables_.push_back(std::move(object));
+}
+
+void Scene::addLight(LightNode& light) {
+    if (std::find(lights_.begin(), lights_.end(), &light) == lights_.end())
+        lights_.push_back(&light);
+}
+
+void Scene::removeLight(LightNode& light) {
+    std::erase(lights_, &light);
+}
+
+void Scene::addParticleSystem(ParticleSystem& system) {
+    if (std::find(particleSystems_.begin(), particleSystems_.end(), &system) == particleSystems_.end())
+        particleSystems_.push_back(&system);
+}
+
+void Scene::removeParticleSystem(ParticleSystem& system) {
+    std::erase(particleSystems_, &system);
+}
 
 } // namespace hm

@@ -1,25 +1,55 @@
 // One screen of the game: the main menu or the level.
 //
-// The window's game loop starts a scene once, then updates and renders it every frame until
-// the scene is replaced. Concrete scenes build their content in load().
+// A scene owns a 3D node tree, a 2D node tree, a physics scene, a node animator and a cursor
+// observer, and keeps a registry of its cameras (by node name) with one active camera. The
+// window's game loop starts it once, then updates and renders it every frame until the scene
+// is replaced. Concrete scenes build their content in load() and extend update().
+//
+// Frame order of update: physics step (only for elapsed > 0), node animator, updateables (last
+// to first), 3D tree, 2D tree, cursor observer.
+//
+// Cameras, lights and particle systems announce themselves when they join the scene and leave
+// when they go; the scene only observes them (the nodes live in the 3D tree).
 #pragma once
 
 #include "app/InputHandler.h"
+#include "scene/PropertyHolder.h"
 
+#include <glm/vec3.hpp>
+
+#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace hm {
 
+class CameraNode;
+class LightNode;
+class MouseCursorObserver;
+class Node2D;
+class Node3D;
+class NodeAnimator;
+class ParticleSystem;
+class PhysicsScene;
+class Skybox;
+class SunLight;
+class UpdateableObject;
 class Window;
 
-class Scene : public InputHandler {
+class Scene : public PropertyHolder, public InputHandler {
 public:
+    static constexpr float kDefaultAspectRatio = 1.77f;
+
     explicit Scene(std::string name);
     ~Scene() override;
 
     const std::string& name() const { return name_; }
 
+    // Builds the scene's content: trees, cameras, coordinator. Called by start first thing.
     virtual void load() = 0;
+    // Loads the scene, repairs what load left out (roots, active camera) and sets the
+    // OpenGL state shared by all scenes.
     virtual void start(Window& window);
     virtual void render(Window& window, float elapsed);
     virtual void update(Window& window, float elapsed);
@@ -27,17 +57,87 @@ public:
     // Moves the sound listener to the active camera; called once per frame after render.
     void updateListener();
 
+    // The roots are normally set in load(). The previous root is destroyed.
+    void setRoot3D(std::unique_ptr<Node3D> root);
+    void setRoot2D(std::unique_ptr<Node2D> root);
+    Node3D* root3D() const { return root3D_.get(); }
+    Node2D* root2D() const { return root2D_.get(); }
+
+    // --- Cameras ----------------------------------------------------------------------------
+    // Hands the scene's aspect ratio to the camera and files it under its node name,
+    // replacing a camera of the same name.
+    void registerCamera(CameraNode& camera);
+    // Removes the camera from the registry (under whatever name it is filed) and stops using
+    // it as the active camera.
+    void unregisterCamera(CameraNode& camera);
+    // Deactivates the active camera and activates the named one; an unknown name is logged.
+    void setActiveCamera(const std::string& name);
+    CameraNode* activeCamera() const { return activeCamera_; }
+    CameraNode* findCamera(const std::string& name) const;
+    const std::map<std::string, CameraNode*>& cameras() const { return cameras_; }
+    // Stored and handed to every registered camera; called by the window on every resize.
     void setAspectRatio(float ratio);
     float aspectRatio() const { return aspectRatio_; }
+
+    // --- Per-frame participants -------------------------------------------------------------
+    // The scene keeps only a weak reference; the owner keeps the object alive. Expired entries
+    // are dropped at the next update.
+    void addUpdateable(std::weak_ptr<UpdateableObject> object);
+    std::size_t updateableCount() const { return updateables_.size(); }
+
+    // Lights other than the sun and particle systems, read by the renderer.
+    void addLight(LightNode& light);
+    void removeLight(LightNode& light);
+    const std::vector<LightNode*>& lights() const { return lights_; }
+    void addParticleSystem(ParticleSystem& system);
+    void removeParticleSystem(ParticleSystem& system);
+    const std::vector<ParticleSystem*>& particleSystems() const { return particleSystems_; }
+
+    // --- Look -------------------------------------------------------------------------------
+    // The sun light sets itself; null when the scene has none.
+    void setSun(SunLight* sun) { sun_ = sun; }
+    SunLight* sun() const { return sun_; }
+    void setSkybox(std::shared_ptr<Skybox> skybox) { skybox_ = std::move(skybox); }
+    const std::shared_ptr<Skybox>& skybox() const { return skybox_; }
+    void setClearColour(const glm::vec3& colour) { clearColour_ = colour; }
+    const glm::vec3& clearColour() const { return clearColour_; }
+
+    PhysicsScene& physicsScene() const { return *physicsScene_; }
+    NodeAnimator& nodeAnimator() const { return *nodeAnimator_; }
+    MouseCursorObserver& cursorObserver() const { return *cursorObserver_; }
+    const glm::vec3& gravity() const { return gravity_; }
     float sceneTime() const { return sceneTime_; }
     bool started() const { return started_; }
     Window* window() const { return window_; }
 
 private:
+    void makeActive(CameraNode& camera);
+    void createDefaultCamera();
+
     std::string name_;
+    glm::vec3 gravity_{0.0f, -9.81f, 0.0f};
+    // Created at construction; the physics layer steps it in update and gives it the bodies of
+    // the 3D tree at start.
+    std::unique_ptr<PhysicsScene> physicsScene_;
+    std::unique_ptr<Node3D> root3D_;
+    // A root replaced while the 3D tree is being updated lives until the pass has ended.
+    std::unique_ptr<Node3D> retiredRoot3D_;
+    // The interface layer adds the 2D draw order (2D nodes by depth) beside this root.
+    std::unique_ptr<Node2D> root2D_;
+    std::vector<ParticleSystem*> particleSystems_;
+    std::unique_ptr<MouseCursorObserver> cursorObserver_;
+    std::unique_ptr<NodeAnimator> nodeAnimator_;
     float sceneTime_ = 0.0f;
-    float aspectRatio_ = 1.77f;
+    CameraNode* activeCamera_ = nullptr;
+    std::map<std::string, CameraNode*> cameras_;
+    float aspectRatio_ = kDefaultAspectRatio;
+    std::shared_ptr<Skybox> skybox_;
+    glm::vec3 clearColour_{0.0f, 0.0f, 0.0f};
+    SunLight* sun_ = nullptr;
     bool started_ = false;
+    Node3D* rootInUpdate_ = nullptr; // the root whose updateTree is running
+    std::vector<std::weak_ptr<UpdateableObject>> updateables_;
+    std::vector<LightNode*> lights_;
     Window* window_ = nullptr;
 };
 
