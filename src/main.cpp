@@ -1,6 +1,6 @@
 #include "app/Application.h"
-#include "game/StartupScene.h"
+#include "game/ReferenceScene.h"
 
 int main() {
-    return hm::runGame([](const std::string& name) { return std::make_unique<hm::StartupScene>(name); });
+    return hm::runGame([](const std::string& name) { return std::make_unique<hm::ReferenceScene>(name); });
 }

@@ -7,6 +7,9 @@
 #include "app/Window.h"
 #include "physics/PhysicsScene.h"
 #include "render/CameraNode.h"
+#include "render/Material.h"
+#include "render/Renderer.h"
+#include "render/TextureRegistry.h"
 #include "scene/EmptyNode.h"
 #include "scene/Node3DBody.h"
 #include "ui/Node2D.h"
@@ -91,8 +94,7 @@ void Scene::start(Window& window) {
         node->getBody()->addToScene(*this);
 
     window.registerInputHandler(*cursorObserver_);
-    // The renderer (process-wide, created on first use) takes the window's brightness here
-    // once the lighting layer provides it.
+    Renderer::instance().brightness = window.brightness();
     started_ = true;
 }
 
@@ -149,11 +151,19 @@ void Scene::update(Window& window, float elapsed) {
 void Scene::render(Window& window, float elapsed) {
     if (!root3D_)
         return;
-    // The renderer draws the frame here once the lighting layer provides it: shadow cascades,
-    // skybox, 3D tree, particle systems, 2D tree, brightness. Until then a frame is the
-    // cleared background.
-    glClearColor(clearColour_.r, clearColour_.g, clearColour_.b, 1.0f);
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    Renderer::instance().render(window, *this, elapsed);
+}
+
+void Scene::setSkybox(const std::string& cubeMapName) {
+    auto cubeMap = loadCubeMap(cubeMapName);
+    if (!cubeMap) {
+        spdlog::error("Couldn't load skybox with the filename: {0}.", cubeMapName);
+        return;
+    }
+    auto material = MaterialRegistry::instance().createMaterial("skybox");
+    material->setShader("skybox");
+    material->setTexture(0, cubeMap);
+    skyboxMaterial_ = std::move(material);
 }
 
 void Scene::updateListener() {

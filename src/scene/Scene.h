@@ -32,7 +32,7 @@ class Node3D;
 class NodeAnimator;
 class ParticleSystem;
 class PhysicsScene;
-class Skybox;
+class Material;
 class SunLight;
 class UpdateableObject;
 class Window;
@@ -97,8 +97,11 @@ public:
     // The sun light sets itself; null when the scene has none.
     void setSun(SunLight* sun) { sun_ = sun; }
     SunLight* sun() const { return sun_; }
-    void setSkybox(std::shared_ptr<Skybox> skybox) { skybox_ = std::move(skybox); }
-    const std::shared_ptr<Skybox>& skybox() const { return skybox_; }
+    // Loads the cube map of that name (a folder of six faces below the textures folder) and
+    // draws it as the sky; a cube map that cannot be loaded is logged and the sky stays.
+    void setSkybox(const std::string& cubeMapName);
+    // The material the sky cube is drawn with, or null without a sky.
+    const std::shared_ptr<Material>& skyboxMaterial() const { return skyboxMaterial_; }
     void setClearColour(const glm::vec3& colour) { clearColour_ = colour; }
     const glm::vec3& clearColour() const { return clearColour_; }
 
@@ -131,7 +134,7 @@ private:
     CameraNode* activeCamera_ = nullptr;
     std::map<std::string, CameraNode*> cameras_;
     float aspectRatio_ = kDefaultAspectRatio;
-    std::shared_ptr<Skybox> skybox_;
+    std::shared_ptr<Material> skyboxMaterial_;
     glm::vec3 clearColour_{0.0f, 0.0f, 0.0f};
     SunLight* sun_ = nullptr;
     bool started_ = false;

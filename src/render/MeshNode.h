@@ -1,0 +1,41 @@
+// A node that draws a shared mesh with a shared material at its world transform.
+#pragma once
+
+#include "scene/Node3D.h"
+
+#include <memory>
+
+namespace hm {
+
+class Material;
+class Mesh;
+
+class MeshNode : public Node3D {
+public:
+    MeshNode(std::string name, std::shared_ptr<Mesh> mesh, std::shared_ptr<Material> material);
+
+    void onSceneChanged(Scene* scene) override {}
+    void onWindowChanged(Window* window) override {}
+    // In the colour pass (1) the node binds its material first; in other passes (the shadow
+    // pass) it draws with the program the caller bound.
+    void render(float elapsed, int pass) override;
+    void update(float dt) override {}
+    std::string getTypeName() const override { return "MeshNode"; }
+    std::unique_ptr<Node3D> copy() const override { return std::unique_ptr<Node3D>(new MeshNode(*this)); }
+    bool hasMesh() const override { return true; }
+
+    const std::shared_ptr<Mesh>& mesh() const { return mesh_; }
+    const std::shared_ptr<Material>& material() const { return material_; }
+    void setMaterial(std::shared_ptr<Material> material) { material_ = std::move(material); }
+    // Largest distance of a vertex from the mesh origin, in the mesh's own units.
+    float boundingRadius() const;
+
+protected:
+    MeshNode(const MeshNode& source) = default;
+
+private:
+    std::shared_ptr<Mesh> mesh_;
+    std::shared_ptr<Material> material_;
+};
+
+} // namespace hm

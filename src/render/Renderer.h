@@ -1,0 +1,62 @@
+// Draws one frame of a scene: fills the uniform block every shader reads (camera, sun, shadow
+// cascades, lights), renders the sun's three shadow cascades, then the sky, the 3D tree, the
+// particle systems and the 2D layer, and finally scales the picture by the brightness setting.
+//
+// One renderer serves every scene of the process; it is created on first use, which needs the
+// OpenGL context.
+#pragma once
+
+#include "render/GLHandle.h"
+#include "render/Mesh.h"
+#include "render/SceneUniforms.h"
+#include "render/ShadowCascades.h"
+
+#include <array>
+#include <memory>
+
+namespace hm {
+
+class Material;
+class Scene;
+class Window;
+
+class Renderer {
+public:
+    static Renderer& instance();
+    Renderer(const Renderer&) = delete;
+    Renderer& operator=(const Renderer&) = delete;
+
+    // `value` is handed to every node's render.
+    void render(Window& window, Scene& scene, float value);
+
+    double brightness = 1.0;
+
+    // What the last frame wrote into the uniform block (tests and tools read it).
+    const SceneUniforms& uniforms() const { return uniforms_; }
+    const ShadowCascades& cascades() const { return cascades_; }
+    GLuint shadowMap(int cascade) const { return depthTextures_[static_cast<std::size_t>(cascade)].get(); }
+    GLuint uniformBuffer() const { return uniformBuffer_.get(); }
+
+    // Fills the block from the scene's active camera, sun and lights and uploads it.
+    void updateUniforms(Scene& scene);
+    // Multiplies the framebuffer by the brightness; nothing at exactly 1.
+    void brightnessPass();
+
+private:
+    Renderer();
+    void shadowPass(Scene& scene, float value);
+    void mainPass(Scene& scene, float value, int width, int height);
+    void drawSkybox(Scene& scene);
+    void upload();
+
+    SceneUniforms uniforms_;
+    ShadowCascades cascades_;
+    BufferHandle uniformBuffer_;
+    FramebufferHandle shadowFramebuffer_;
+    std::array<TextureHandle, ShadowCascades::kCount> depthTextures_;
+    GLuint shadowProgram_ = 0;
+    std::shared_ptr<Material> brightnessMaterial_;
+    std::unique_ptr<Mesh> screenQuad_;
+};
+
+} // namespace hm
