@@ -36,11 +36,14 @@ mkdir -p "$models" tests/fixtures GAME_DATA/physx_buffer/convex_hulls GAME_DATA/
 # Images first: the models' materials point at them.
 /usr/bin/python3 tools/data/make_textures.py "$textures"
 
-# The exporter derives object ids from Python string hashes: a fixed hash seed keeps them stable.
+# The exporter derives object ids from Python string hashes: a fixed hash seed keeps them stable. One
+# thread keeps Blender's parallel sums (smooth normals) in the same order on every run.
 # One Blender run builds the "tv" frames, every model and the fixtures. Models are exported straight into
 # GAME_DATA/models, because texture references inside the FBX files are relative to where they are written.
 PYTHONHASHSEED=0 HOLLOW_TEXTURES="$textures" HOLLOW_MODELS="$models" HOLLOW_FIXTURES=tests/fixtures \
-    blender -b --factory-startup -noaudio -P tools/data/blender/build.py -- "$models" $previews
+    blender -b --factory-startup -noaudio -t 1 -P tools/data/blender/build.py -- "$models" $previews
+
+/usr/bin/python3 tools/data/strip_png_metadata.py "$textures/tv"
 
 echo "done:"
 du -sh "$models" "$textures" tests/fixtures

@@ -415,9 +415,21 @@ class _FixedClock(datetime.datetime):
 
 
 def _fix_export_clock():
-    """The exporter stamps files with the current time; a fixed stamp keeps regenerated files identical."""
+    """Keep regenerated files byte-identical: the exporter stamps files with the current time, and it
+    numbers objects through a table that lives as long as Blender, so ids would depend on what was
+    exported before in the same run."""
     import io_scene_fbx.export_fbx_bin as fbx_bin
+    import io_scene_fbx.fbx_utils as fbx_utils
     fbx_bin.datetime = types.SimpleNamespace(datetime=_FixedClock)
+    fbx_utils._keys_to_uuids.clear()
+    fbx_utils._uuids_to_keys.clear()
+
+
+def no_render_stamps(scene):
+    """Blender writes the render date and time into PNG metadata; leave it out so frames are reproducible."""
+    for attr in dir(scene.render):
+        if attr.startswith("use_stamp"):
+            setattr(scene.render, attr, False)
 
 
 def export(path):
@@ -478,6 +490,7 @@ def preview(path, eye, target, lens=40, resolution=(640, 480), samples=24, sky=T
     scene.render.image_settings.file_format = 'PNG'
     scene.render.filepath = path
     scene.view_settings.view_transform = 'Standard'
+    no_render_stamps(scene)
     os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
     bpy.ops.render.render(write_still=True)
     bpy.data.objects.remove(cam)

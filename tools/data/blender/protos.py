@@ -326,11 +326,17 @@ def golem(name, prefix, s, style):
         m.box(c_accent, (0.7 * s, 0.3 * s, 0.12 * s), location=(0, 0.05 * s, chest_top + 0.02 * s), bone=P + "Chest")
     # head
     hz = head_z + 0.2 * s
-    m.box(c_main, (0.42 * s, 0.44 * s, 0.38 * s), location=(0, head_y - 0.05 * s, hz), bone=P + "Head",
-          taper=0.8)
+    if massive:
+        m.box(c_light, (0.62 * s, 0.55 * s, 0.46 * s), location=(0, head_y - 0.12 * s, hz + 0.1 * s),
+              bone=P + "Head", taper=0.75)
+        m.box(c_dark, (0.5 * s, 0.3 * s, 0.14 * s), location=(0, head_y - 0.3 * s, hz - 0.16 * s), bone=P + "Head")
+    else:
+        m.box(c_main, (0.42 * s, 0.44 * s, 0.38 * s), location=(0, head_y - 0.05 * s, hz), bone=P + "Head",
+              taper=0.8)
     for sx in (-1, 1):
         m.box("ember" if not massive else "crystal", (0.08 * s, 0.04 * s, 0.05 * s),
-              location=(sx * 0.1 * s, head_y - 0.28 * s, hz + 0.04 * s), bone=P + "Head")
+              location=(sx * 0.12 * s, head_y - (0.4 if massive else 0.28) * s, hz + (0.14 if massive else 0.04) * s),
+              bone=P + "Head")
     # arms and fists
     for side, sx in (("L", 1), ("R", -1)):
         b = P + "Arm" + side

@@ -47,6 +47,7 @@ def render(folder):
     scene.render.image_settings.file_format = 'PNG'
     scene.render.image_settings.color_mode = 'RGB'
     scene.view_settings.view_transform = 'Standard'
+    H.no_render_stamps(scene)
     os.makedirs(folder, exist_ok=True)
     for f in range(FRAMES):
         heart.rotation_euler = (0, 0, 2 * math.pi * f / FRAMES / 3)   # hexagonal: a third of a turn loops
