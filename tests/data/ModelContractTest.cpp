@@ -22,7 +22,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kImportFlags = 0x800009;  // tangent space, triangulate, flip UVs
+constexpr unsigned kImportFlags = 0x800009; // tangent space, triangulate, flip UVs
 const fs::path kModels = "GAME_DATA/models";
 const fs::path kTextures = "GAME_DATA/textures";
 
@@ -39,26 +39,28 @@ struct Model {
     }
     bool ok() const { return scene && scene->mRootNode && !(scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE); }
 
-    const aiNode* node(const std::string& name) const {
-        return scene->mRootNode->FindNode(aiString(name));
-    }
+    const aiNode* node(const std::string& name) const { return scene->mRootNode->FindNode(aiString(name)); }
     std::set<std::string> animations() const {
         std::set<std::string> out;
-        for (unsigned i = 0; i < scene->mNumAnimations; ++i) out.insert(animationName(scene->mAnimations[i]));
+        for (unsigned i = 0; i < scene->mNumAnimations; ++i)
+            out.insert(animationName(scene->mAnimations[i]));
         return out;
     }
     const aiAnimation* animation(const std::string& name) const {
         for (unsigned i = 0; i < scene->mNumAnimations; ++i)
-            if (animationName(scene->mAnimations[i]) == name) return scene->mAnimations[i];
+            if (animationName(scene->mAnimations[i]) == name)
+                return scene->mAnimations[i];
         return nullptr;
     }
     const aiMaterial* material(const std::string& name) const {
         for (unsigned i = 0; i < scene->mNumMaterials; ++i)
-            if (scene->mMaterials[i]->GetName().C_Str() == name) return scene->mMaterials[i];
+            if (scene->mMaterials[i]->GetName().C_Str() == name)
+                return scene->mMaterials[i];
         return nullptr;
     }
     std::string materialOf(const aiNode* n) const {
-        if (!n || n->mNumMeshes == 0) return "";
+        if (!n || n->mNumMeshes == 0)
+            return "";
         return scene->mMaterials[scene->mMeshes[n->mMeshes[0]]->mMaterialIndex]->GetName().C_Str();
     }
     // The importer keeps the text after the first "|" of "object|action".
@@ -73,29 +75,40 @@ enum class Type { Int, Float, String, Vec3 };
 
 const char* typeName(Type t) {
     switch (t) {
-        case Type::Int: return "int";
-        case Type::Float: return "float";
-        case Type::String: return "string";
-        case Type::Vec3: return "vec3";
+    case Type::Int:
+        return "int";
+    case Type::Float:
+        return "float";
+    case Type::String:
+        return "string";
+    case Type::Vec3:
+        return "vec3";
     }
     return "?";
 }
 
 std::optional<aiMetadataType> metaType(const aiNode* n, const std::string& key) {
-    if (!n || !n->mMetaData) return std::nullopt;
+    if (!n || !n->mMetaData)
+        return std::nullopt;
     for (unsigned i = 0; i < n->mMetaData->mNumProperties; ++i)
-        if (n->mMetaData->mKeys[i].C_Str() == key) return n->mMetaData->mValues[i].mType;
+        if (n->mMetaData->mKeys[i].C_Str() == key)
+            return n->mMetaData->mValues[i].mType;
     return std::nullopt;
 }
 
 bool hasType(const aiNode* n, const std::string& key, Type t) {
     auto mt = metaType(n, key);
-    if (!mt) return false;
+    if (!mt)
+        return false;
     switch (t) {
-        case Type::Int: return *mt == AI_INT32;
-        case Type::Float: return *mt == AI_FLOAT;
-        case Type::String: return *mt == AI_AISTRING;
-        case Type::Vec3: return *mt == AI_AIVECTOR3D;
+    case Type::Int:
+        return *mt == AI_INT32;
+    case Type::Float:
+        return *mt == AI_FLOAT;
+    case Type::String:
+        return *mt == AI_AISTRING;
+    case Type::Vec3:
+        return *mt == AI_AIVECTOR3D;
     }
     return false;
 }
@@ -107,13 +120,15 @@ std::string metaString(const aiNode* n, const std::string& key) {
 
 float metaFloat(const aiNode* n, const std::string& key, float fallback = 0) {
     float f = fallback;
-    if (n && n->mMetaData) n->mMetaData->Get(key, f);
+    if (n && n->mMetaData)
+        n->mMetaData->Get(key, f);
     return f;
 }
 
 aiMatrix4x4 worldOf(const aiNode* n) {
     aiMatrix4x4 m;
-    for (; n; n = n->mParent) m = n->mTransformation * m;
+    for (; n; n = n->mParent)
+        m = n->mTransformation * m;
     return m;
 }
 
@@ -126,42 +141,72 @@ aiVector3D positionOf(const aiNode* n) {
 struct Expectation {
     std::string file;
     std::vector<std::string> nodes;
-    std::vector<std::pair<std::string, std::string>> firstChildren;  // parent, child
+    std::vector<std::pair<std::string, std::string>> firstChildren; // parent, child
     std::vector<std::string> animations;
-    std::vector<std::tuple<std::string, std::string, Type>> properties;  // node, key, type
+    std::vector<std::tuple<std::string, std::string, Type>> properties; // node, key, type
     std::vector<std::pair<std::string, std::string>> nodeMaterials;     // node, material
 };
 
-void PrintTo(const Expectation& e, std::ostream* os) { *os << e.file; }
+void PrintTo(const Expectation& e, std::ostream* os) {
+    *os << e.file;
+}
 
 const std::vector<Expectation> kExpectations = {
-    {"tower_base.fbx", {"BuildingBase"}, {{"BuildingBase", "BuildingBaseRing"}}, {},
-     {{"BuildingBase", "Body", Type::String}, {"BuildingBase", "BodyBoxSize", Type::Vec3},
+    {"tower_base.fbx",
+     {"BuildingBase"},
+     {{"BuildingBase", "BuildingBaseRing"}},
+     {},
+     {{"BuildingBase", "Body", Type::String},
+      {"BuildingBase", "BodyBoxSize", Type::Vec3},
       {"BuildingBase", "ActorType", Type::Int}},
      {{"BuildingBaseRing", "ColorPicker"}}},
-    {"tower_arrow.fbx", {"TowerArrow"}, {{"TowerArrow", "TowerArrowMuzzle"}}, {"Construction", "idle"}, {},
+    {"tower_arrow.fbx",
+     {"TowerArrow"},
+     {{"TowerArrow", "TowerArrowMuzzle"}},
+     {"Construction", "idle"},
+     {},
      {{"TowerArrow", "ColorPicker"}}},
-    {"tower_cannon.fbx", {"TowerCannon"}, {{"TowerCannon", "TowerCannonMuzzle"}}, {"Construction", "idle"}, {},
+    {"tower_cannon.fbx",
+     {"TowerCannon"},
+     {{"TowerCannon", "TowerCannonMuzzle"}},
+     {"Construction", "idle"},
+     {},
      {{"TowerCannon", "ColorPicker"}}},
-    {"enemy_floating_stone_monster.fbx", {"EnemyFloatingStoneMonster", "Core", "EnemyTarget"}, {},
+    {"enemy_floating_stone_monster.fbx",
+     {"EnemyFloatingStoneMonster", "Core", "EnemyTarget"},
+     {},
      {"Walk", "Attack", "Dying"},
-     {{"EnemyFloatingStoneMonster", "Body", Type::String}, {"EnemyFloatingStoneMonster", "ActorType", Type::Int},
+     {{"EnemyFloatingStoneMonster", "Body", Type::String},
+      {"EnemyFloatingStoneMonster", "ActorType", Type::Int},
       {"EnemyFloatingStoneMonster", "BodyRadius", Type::Float},
       {"EnemyFloatingStoneMonster", "BodyHeight", Type::Float}},
      {{"EnemyFloatingStoneMonster", "ColorPicker"}}},
-    {"enemy_walking_stone_monster.fbx", {"EnemyWalkingStoneMonster", "Core", "EnemyTarget"}, {},
+    {"enemy_walking_stone_monster.fbx",
+     {"EnemyWalkingStoneMonster", "Core", "EnemyTarget"},
+     {},
      {"Walk", "Attack", "Dying"},
-     {{"EnemyWalkingStoneMonster", "Body", Type::String}, {"EnemyWalkingStoneMonster", "ActorType", Type::Int}},
+     {{"EnemyWalkingStoneMonster", "Body", Type::String},
+      {"EnemyWalkingStoneMonster", "ActorType", Type::Int}},
      {{"EnemyWalkingStoneMonster", "ColorPicker"}}},
-    {"enemy_massive_stone_monster.fbx", {"EnemyMassiveStoneMonster", "Core", "EnemyTarget"}, {},
+    {"enemy_massive_stone_monster.fbx",
+     {"EnemyMassiveStoneMonster", "Core", "EnemyTarget"},
+     {},
      {"Walk", "Attack", "Dying"},
-     {{"EnemyMassiveStoneMonster", "Body", Type::String}, {"EnemyMassiveStoneMonster", "ActorType", Type::Int}},
+     {{"EnemyMassiveStoneMonster", "Body", Type::String},
+      {"EnemyMassiveStoneMonster", "ActorType", Type::Int}},
      {{"EnemyMassiveStoneMonster", "ColorPicker"}}},
-    {"projectile_arrow.fbx", {"ProjectileArrow"}, {{"ProjectileArrow", "ProjectileArrowFletching"}}, {},
-     {{"ProjectileArrow", "Body", Type::String}, {"ProjectileArrow", "ActorType", Type::Int}}, {}},
-    {"projectile_cannonball.fbx", {"ProjectileCannonball"},
-     {{"ProjectileCannonball", "ProjectileCannonballExplosion"}}, {},
-     {{"ProjectileCannonball", "Body", Type::String}, {"ProjectileCannonball", "ActorType", Type::Int},
+    {"projectile_arrow.fbx",
+     {"ProjectileArrow"},
+     {{"ProjectileArrow", "ProjectileArrowFletching"}},
+     {},
+     {{"ProjectileArrow", "Body", Type::String}, {"ProjectileArrow", "ActorType", Type::Int}},
+     {}},
+    {"projectile_cannonball.fbx",
+     {"ProjectileCannonball"},
+     {{"ProjectileCannonball", "ProjectileCannonballExplosion"}},
+     {},
+     {{"ProjectileCannonball", "Body", Type::String},
+      {"ProjectileCannonball", "ActorType", Type::Int},
       {"ProjectileCannonball", "BodyRadius", Type::Float}},
      {}},
     {"Vezaz.fbx",
@@ -169,14 +214,20 @@ const std::vector<Expectation> kExpectations = {
       "_sceneProperties", "TVScreen"},
      {},
      {"EnemyPath", "Intro", "trackshot1", "trackshot2", "trackshot3", "trackshot4", "ExplosionAnimation"},
-     {{"Terrain", "Body", Type::String}, {"Terrain", "BodyBufferFile", Type::String},
-      {"camera_main", "CameraType", Type::String}, {"camera_main", "OrbitCenter", Type::String},
-      {"Sun", "AmbientLight", Type::Float}, {"_sceneProperties", "Ambient", Type::String},
+     {{"Terrain", "Body", Type::String},
+      {"Terrain", "BodyBufferFile", Type::String},
+      {"camera_main", "CameraType", Type::String},
+      {"camera_main", "OrbitCenter", Type::String},
+      {"Sun", "AmbientLight", Type::Float},
+      {"_sceneProperties", "Ambient", Type::String},
       {"TorchLight1", "Attenuation", Type::Float}},
      {{"TVScreen", "TVScreen"}}},
-    {"menu_main.fbx", {"WoodStart", "WoodExit", "Sun", "_sceneProperties"},
-     {{"WoodStart", "WoodStartBoard"}, {"WoodExit", "WoodExitBoard"}}, {"Scene"},
-     {{"WoodStart", "Body", Type::String}, {"WoodExit", "Body", Type::String},
+    {"menu_main.fbx",
+     {"WoodStart", "WoodExit", "Sun", "_sceneProperties"},
+     {{"WoodStart", "WoodStartBoard"}, {"WoodExit", "WoodExitBoard"}},
+     {"Scene"},
+     {{"WoodStart", "Body", Type::String},
+      {"WoodExit", "Body", Type::String},
       {"_sceneProperties", "Ambient", Type::String}},
      {{"WoodStartBoard", "ColorPicker"}, {"WoodExitBoard", "ColorPicker"}}},
 };
@@ -189,7 +240,8 @@ TEST_P(ModelContract, HoldsEverythingTheGameLooksUp) {
     ASSERT_TRUE(m.ok()) << e.file << ": " << m.importer.GetErrorString();
     std::vector<std::string> missing;
     for (const auto& n : e.nodes)
-        if (!m.node(n)) missing.push_back("node \"" + n + "\"");
+        if (!m.node(n))
+            missing.push_back("node \"" + n + "\"");
     for (const auto& [parent, child] : e.firstChildren) {
         const aiNode* p = m.node(parent);
         if (!p || p->mNumChildren == 0 || p->mChildren[0]->mName.C_Str() != child)
@@ -197,18 +249,21 @@ TEST_P(ModelContract, HoldsEverythingTheGameLooksUp) {
     }
     auto anims = m.animations();
     for (const auto& a : e.animations)
-        if (!anims.count(a)) missing.push_back("animation \"" + a + "\"");
+        if (!anims.count(a))
+            missing.push_back("animation \"" + a + "\"");
     for (const auto& [node, key, type] : e.properties)
         if (!hasType(m.node(node), key, type))
-            missing.push_back(std::string("property ") + typeName(type) + " \"" + key + "\" on \"" + node + "\"");
+            missing.push_back(std::string("property ") + typeName(type) + " \"" + key + "\" on \"" + node +
+                              "\"");
     for (const auto& [node, mat] : e.nodeMaterials)
-        if (m.materialOf(m.node(node)) != mat) missing.push_back("material \"" + mat + "\" on \"" + node + "\"");
+        if (m.materialOf(m.node(node)) != mat)
+            missing.push_back("material \"" + mat + "\" on \"" + node + "\"");
     EXPECT_TRUE(missing.empty()) << e.file << " lacks: " << ::testing::PrintToString(missing);
 }
 
 INSTANTIATE_TEST_SUITE_P(GameData, ModelContract, ::testing::ValuesIn(kExpectations),
-                         [](const auto& info) {
-                             std::string s = info.param.file.substr(0, info.param.file.find('.'));
+                         [](const auto& paramInfo) {
+                             std::string s = paramInfo.param.file.substr(0, paramInfo.param.file.find('.'));
                              std::replace(s.begin(), s.end(), '-', '_');
                              return s;
                          });
@@ -218,7 +273,8 @@ INSTANTIATE_TEST_SUITE_P(GameData, ModelContract, ::testing::ValuesIn(kExpectati
 TEST(GameData, MaterialTexturesExist) {
     std::vector<std::string> problems;
     for (const auto& entry : fs::directory_iterator(kModels)) {
-        if (entry.path().extension() != ".fbx") continue;
+        if (entry.path().extension() != ".fbx")
+            continue;
         Model m(entry.path(), true);
         ASSERT_TRUE(m.ok()) << entry.path();
         for (unsigned i = 0; i < m.scene->mNumMaterials; ++i) {
@@ -234,8 +290,10 @@ TEST(GameData, MaterialTexturesExist) {
             aiString file;
             if (mat->GetTexture(aiTextureType_DIFFUSE, 0, &file) == AI_SUCCESS) {
                 std::string f = file.C_Str();
-                if (!f.empty() && f[0] == '/') problems.push_back(where + ": absolute texture path " + f);
-                else if (!fs::exists(kModels / f)) problems.push_back(where + ": texture file " + f);
+                if (!f.empty() && f[0] == '/')
+                    problems.push_back(where + ": absolute texture path " + f);
+                else if (!fs::exists(kModels / f))
+                    problems.push_back(where + ": texture file " + f);
             }
         }
     }
@@ -248,7 +306,8 @@ TEST(GameData, SharedMaterialsAgreeAcrossFiles) {
     std::map<std::string, std::string> albedoByMaterial;
     std::vector<std::string> problems;
     for (const auto& entry : fs::directory_iterator(kModels)) {
-        if (entry.path().extension() != ".fbx") continue;
+        if (entry.path().extension() != ".fbx")
+            continue;
         Model m(entry.path(), true);
         for (unsigned i = 0; i < m.scene->mNumMaterials; ++i) {
             const aiMaterial* mat = m.scene->mMaterials[i];
@@ -267,19 +326,21 @@ TEST(GameData, SharedMaterialsAgreeAcrossFiles) {
 // root bone down, as the game does) each bone matrix times its offset matrix is the identity.
 TEST(GameData, SkinnedPrototypesRestUndeformed) {
     // towers: the tower itself; monsters: the body and its core
-    for (auto [file, expected] : {std::pair{"tower_arrow.fbx", 1u}, std::pair{"tower_cannon.fbx", 1u},
-                                  std::pair{"enemy_floating_stone_monster.fbx", 2u},
-                                  std::pair{"enemy_walking_stone_monster.fbx", 2u},
-                                  std::pair{"enemy_massive_stone_monster.fbx", 2u}}) {
+    for (auto [file, expected] :
+         {std::pair{"tower_arrow.fbx", 1u}, std::pair{"tower_cannon.fbx", 1u},
+          std::pair{"enemy_floating_stone_monster.fbx", 2u}, std::pair{"enemy_walking_stone_monster.fbx", 2u},
+          std::pair{"enemy_massive_stone_monster.fbx", 2u}}) {
         Model m(file);
         ASSERT_TRUE(m.ok()) << file;
         unsigned skinned = 0;
         for (unsigned i = 0; i < m.scene->mNumMeshes; ++i) {
             const aiMesh* mesh = m.scene->mMeshes[i];
-            if (!mesh->HasBones()) continue;
+            if (!mesh->HasBones())
+                continue;
             ++skinned;
             std::set<std::string> boneNames;
-            for (unsigned b = 0; b < mesh->mNumBones; ++b) boneNames.insert(mesh->mBones[b]->mName.C_Str());
+            for (unsigned b = 0; b < mesh->mNumBones; ++b)
+                boneNames.insert(mesh->mBones[b]->mName.C_Str());
             for (unsigned b = 0; b < mesh->mNumBones; ++b) {
                 const aiBone* bone = mesh->mBones[b];
                 aiMatrix4x4 global;
@@ -290,9 +351,10 @@ TEST(GameData, SkinnedPrototypesRestUndeformed) {
                 aiMatrix4x4 id;
                 float worst = 0;
                 for (int r = 0; r < 4; ++r)
-                    for (int c = 0; c < 4; ++c) worst = std::max(worst, std::fabs(rest[r][c] - id[r][c]));
-                EXPECT_LT(worst, 1e-3f) << file << " mesh " << mesh->mName.C_Str() << " bone "
-                                        << bone->mName.C_Str();
+                    for (int c = 0; c < 4; ++c)
+                        worst = std::max(worst, std::fabs(rest[r][c] - id[r][c]));
+                EXPECT_LT(worst, 1e-3f)
+                    << file << " mesh " << mesh->mName.C_Str() << " bone " << bone->mName.C_Str();
             }
         }
         EXPECT_EQ(skinned, expected) << file << ": skinned meshes";
@@ -364,7 +426,8 @@ TEST(GameData, LevelPathAndPlots) {
     aiMatrix4x4 parent = worldOf(carrier->mParent);
     std::vector<aiVector3D> road;
     const aiNodeAnim* ch = path->mChannels[0];
-    for (unsigned k = 0; k < ch->mNumPositionKeys; ++k) road.push_back(parent * ch->mPositionKeys[k].mValue);
+    for (unsigned k = 0; k < ch->mNumPositionKeys; ++k)
+        road.push_back(parent * ch->mPositionKeys[k].mValue);
     ASSERT_GE(road.size(), 2u);
     aiVector3D spawn = positionOf(m.node("EnemySpawnPoint"));
     EXPECT_LT((spawn - road.front()).Length(), 0.5f) << "EnemySpawnPoint is not at the road's start";
@@ -379,12 +442,15 @@ TEST(GameData, LevelPathAndPlots) {
             size_t bestK = 0;
             for (size_t k = 0; k < road.size(); ++k) {
                 float d = (road[k] - p).Length();
-                if (d < best) best = d, bestK = k;
+                if (d < best)
+                    best = d, bestK = k;
             }
             EXPECT_LE(best, 2.0f) << name << " is out of an arrow tower's reach of the road";
-            if (bestK >= road.size() * 8 / 10) ++nearEnd;
+            if (bestK >= road.size() * 8 / 10)
+                ++nearEnd;
         }
-        for (unsigned i = 0; i < n->mNumChildren; ++i) walk(n->mChildren[i]);
+        for (unsigned i = 0; i < n->mNumChildren; ++i)
+            walk(n->mChildren[i]);
     };
     walk(m.scene->mRootNode);
     EXPECT_GE(bases, 8u);
@@ -405,8 +471,10 @@ TEST(GameData, LevelPathAndPlots) {
     EXPECT_GT(metaFloat(m.node("TorchLight1"), "Attenuation"), 0.0f);
     bool ignored = false;
     std::function<void(const aiNode*)> findIgnore = [&](const aiNode* n) {
-        if (metaType(n, "Ignore")) ignored = true;
-        for (unsigned i = 0; i < n->mNumChildren; ++i) findIgnore(n->mChildren[i]);
+        if (metaType(n, "Ignore"))
+            ignored = true;
+        for (unsigned i = 0; i < n->mNumChildren; ++i)
+            findIgnore(n->mChildren[i]);
     };
     findIgnore(m.scene->mRootNode);
     EXPECT_TRUE(ignored) << "no helper node marked Ignore";
@@ -416,9 +484,9 @@ TEST(GameData, LevelPathAndPlots) {
 // animated object, and a leaked copy would move the wrong node.
 TEST(GameData, AnimationsDriveOnlyTheirOwnNodes) {
     std::map<std::string, std::set<std::string>> owners = {
-        {"EnemyPath", {"EnemyPathNode"}},      {"Intro", {"camera_main"}},
-        {"trackshot1", {"camera_trackshot"}},  {"trackshot2", {"camera_trackshot"}},
-        {"trackshot3", {"camera_trackshot"}},  {"trackshot4", {"camera_trackshot"}},
+        {"EnemyPath", {"EnemyPathNode"}},          {"Intro", {"camera_main"}},
+        {"trackshot1", {"camera_trackshot"}},      {"trackshot2", {"camera_trackshot"}},
+        {"trackshot3", {"camera_trackshot"}},      {"trackshot4", {"camera_trackshot"}},
         {"ExplosionAnimation", {"ExplosionNode"}}, {"Scene", {"camera_menu"}}};
     for (const char* file : {"Vezaz.fbx", "menu_main.fbx"}) {
         Model m(file);
@@ -457,8 +525,10 @@ TEST(GameData, TextureFolders) {
             missing.push_back(std::string("stone/") + prefix + "_stone.png");
     size_t frames = 0;
     if (fs::is_directory(kTextures / "tv"))
-        for (const auto& f : fs::directory_iterator(kTextures / "tv")) frames += f.path().extension() == ".png";
-    if (frames < 2) missing.push_back("tv frames");
+        for (const auto& f : fs::directory_iterator(kTextures / "tv"))
+            frames += f.path().extension() == ".png";
+    if (frames < 2)
+        missing.push_back("tv frames");
     EXPECT_TRUE(missing.empty()) << ::testing::PrintToString(missing);
 
     auto dds = head(kTextures / "terrain/ab_ground.dds", 128);
@@ -519,10 +589,12 @@ TEST(Fixtures, ContainTheirCases) {
         for (unsigned b = 0; b < mesh->mNumBones; ++b)
             for (unsigned w = 0; w < mesh->mBones[b]->mNumWeights; ++w) {
                 unsigned v = mesh->mBones[b]->mWeights[w].mVertexId;
-                if (mesh->mVertices[v].Length() < 1e-4f) ++influences[v];
+                if (mesh->mVertices[v].Length() < 1e-4f)
+                    ++influences[v];
             }
         ASSERT_FALSE(influences.empty());
-        for (auto [v, count] : influences) EXPECT_EQ(count, 5u) << "vertex " << v;
+        for (auto [v, count] : influences)
+            EXPECT_EQ(count, 5u) << "vertex " << v;
     }
     {
         Model m(dir / "capsules.fbx", true);
@@ -542,4 +614,4 @@ TEST(Fixtures, ContainTheirCases) {
     }
 }
 
-}  // namespace
+} // namespace

@@ -20,7 +20,6 @@ def two_meshes(out):
     m.ball("leaf", 0.5, location=(0, 0, 1.2))
     tree = m.object("tree", H.plain("Bark", (0.3, 0.2, 0.1)))
     tree.data.materials.append(H.plain("Leaves", (0.1, 0.5, 0.1)))
-    n_trunk = 6 * 2 + 6   # side quads and caps of the trunk come first
     for i, poly in enumerate(tree.data.polygons):
         poly.material_index = 0 if i < 8 else 1
     H.export(os.path.join(out, "two_meshes.fbx"))

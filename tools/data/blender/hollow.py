@@ -372,8 +372,7 @@ def object_action(ob, name, keys, interpolation='BEZIER'):
         _fcurves(act, "rotation_quaternion", [(f, tuple(r)) for f, _, r, _ in keys], "Object Transforms", interpolation)
     if any(k[3] is not None for k in keys):
         _fcurves(act, "scale", [(f, tuple(s)) for f, _, _, s in keys], "Object Transforms", interpolation)
-    _fcurves(act, _owner_tag(ob) if ("_anim_" + ob.name) not in ob else '["_anim_%s"]' % ob.name,
-             [(keys[0][0], (0.0,))], "Owner", 'CONSTANT')
+    _fcurves(act, _owner_tag(ob), [(keys[0][0], (0.0,))], "Owner", 'CONSTANT')
     if ob.animation_data is None:
         ob.animation_data_create()
     return act

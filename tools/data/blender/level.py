@@ -258,14 +258,14 @@ def the_core():
     m.polygon_prism("@box", pts, -0.3, 0.18)
     pts2 = [(1.2 * math.cos(a), 1.2 * math.sin(a)) for a in [math.radians(22.5 + 45 * i) for i in range(8)]]
     m.polygon_prism("@box", pts2, 0.18, 0.42)
-    dais = m.object("CoreDais", H.dressed_stone(), parent=root, tile=0.6)
+    m.object("CoreDais", H.dressed_stone(), parent=root, tile=0.6)
     s = H.Mesh(seed=SEED + 7)
     for i in range(6):
         a = math.radians(60 * i + 30)
         s.box("stone_light", (0.35, 0.3, 1.8), location=(1.55 * math.cos(a), 1.55 * math.sin(a), 1.05),
               rotation=(0, 0, a), taper=0.8)
         s.box("gold", (0.2, 0.32, 0.1), location=(1.55 * math.cos(a), 1.55 * math.sin(a), 1.6), rotation=(0, 0, a))
-    stones = s.object("CoreStones", H.color_picker(), parent=root)
+    s.object("CoreStones", H.color_picker(), parent=root)
     c = H.Mesh(seed=SEED + 8)
     c.cylinder("crystal", 0.42, 1.3, location=(0, 0, 1.5), segments=6, radius_top=0.3)
     c.cone("crystal", 0.3, 0.6, location=(0, 0, 2.45), segments=6)
@@ -301,16 +301,16 @@ def the_core():
     b.box("wood", (2.1, 0.12, 0.1), location=bp + Vector((0, 0, 0.72)))
     b.cone("roof_red", 1.35, 0.35, location=bp + Vector((0, 0, 2.3)), rotation=(0, 0, math.radians(45)),
            segments=4)
-    board = b.object("NoticeBoard", H.color_picker(), parent=root)
+    b.object("NoticeBoard", H.color_picker(), parent=root)
     me = bpy.data.meshes.new("TVScreen")
-    w, h = 0.85, 0.6
+    w = 0.6   # square like the frames
     me.from_pydata([(bp.x - w, bp.y - 0.07, 0.8), (bp.x + w, bp.y - 0.07, 0.8), (bp.x + w, bp.y - 0.07, 1.98),
                     (bp.x - w, bp.y - 0.07, 1.98)], [], [(0, 1, 2, 3)])
     uv = me.uv_layers.new(name="UVMap")
     for i, loop_uv in enumerate([(0, 0), (1, 0), (1, 1), (0, 1)]):
         uv.data[i].uv = loop_uv
     me.materials.append(H.tv_screen())
-    screen = H.link(bpy.data.objects.new("TVScreen", me), root)
+    H.link(bpy.data.objects.new("TVScreen", me), root)
     return root
 
 
@@ -327,7 +327,7 @@ def path_animation(road):
     carrier.rotation_mode = 'QUATERNION'
     carrier.rotation_quaternion = keys[0][2]
     H.object_action(carrier, "EnemyPath", keys, interpolation='LINEAR')
-    spawn = H.empty("EnemySpawnPoint", start, size=0.5)
+    H.empty("EnemySpawnPoint", start, size=0.5)
     return carrier
 
 
@@ -342,7 +342,7 @@ def flight(cam, name, points, frames):
 
 
 def cameras(road):
-    centre = H.empty("OrbitCenter", (0.0, -1.0, 0.0))
+    H.empty("OrbitCenter", (0.0, -1.0, 0.0))
     cam = H.link(bpy.data.objects.new("camera_main", bpy.data.cameras.new("camera_main")))
     cam.data.lens = 26
     cam.data.clip_start = 0.1
@@ -443,7 +443,6 @@ def build():
 
 def previews(built, folder):
     """Dress the plots with the exported prototypes and render a few views."""
-    models = os.path.dirname(bpy.data.filepath) if bpy.data.filepath else None
     models = os.environ.get("HOLLOW_MODELS", "GAME_DATA/models")
     road, spots = built["road"], built["spots"]
 

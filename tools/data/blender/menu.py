@@ -21,14 +21,12 @@ SEED = 5151
 
 
 def ground():
-    rng = random.Random(SEED)
     n, r = 40, 30.0
     verts, faces = [], []
     for j in range(n + 1):
         for i in range(n + 1):
             x, y = -r + 2 * r * i / n, -r + 2 * r * j / n
             d = math.hypot(x, y - 2)
-            valley = max(0.0, abs(x) - 2.5) * 0.0
             h = 0.0 if abs(x) < 3.5 and y > -12 else 0.25 * math.sin(x * 0.7) * math.cos(y * 0.5)
             h += max(0.0, d - 14) * 0.5 if y < 6 else 0.0
             h += max(0.0, abs(x) - 6) * 0.6 if y > 6 else 0.0

@@ -33,7 +33,6 @@ class Rig:
     def loc(self, bone, offset):
         """World-axis offset of the bone, as the bone's local location (ignores parents' motion)."""
         r = self._rest(bone)
-        parent = self.rig.data.bones[bone].parent
         return tuple(r.inverted() @ Vector(offset))
 
 

@@ -4,7 +4,6 @@ import math
 import os
 
 import bpy
-from mathutils import Vector
 
 import hollow as H
 
