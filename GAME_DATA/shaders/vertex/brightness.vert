@@ -1,11 +1,6 @@
 #version 430 core
-// A quad over the unit square through the 2D projection: the whole screen.
-
-layout(std140, binding = 0) uniform SceneBlock {
-    mat4 view;
-    mat4 projection;
-};
+// A quad over the unit square, stretched over the whole screen.
 
 layout(location = 0) in vec3 inPosition;
 
-void main() { gl_Position = projection * vec4(inPosition.xy, 0.0, 1.0); }
+void main() { gl_Position = vec4(inPosition.xy * 2.0 - 1.0, 0.0, 1.0); }

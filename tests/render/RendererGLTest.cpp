@@ -1,0 +1,349 @@
+#include "render/Renderer.h"
+
+#include "game/ReferenceScene.h"
+#include "render/CameraNode.h"
+#include "render/LightNode.h"
+#include "render/Material.h"
+#include "render/MeshNode.h"
+#include "render/Primitives.h"
+#include "render/ShaderLibrary.h"
+#include "scene/EmptyNode.h"
+#include "support/GLTestWindow.h"
+#include "support/ImageCompare.h"
+#include "support/LogCapture.h"
+
+#include <GLFW/glfw3.h>
+#include <glm/gtc/matrix_transform.hpp>
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sstream>
+
+namespace hm {
+namespace {
+
+// A scene whose content is built by the test.
+class BuiltScene : public Scene {
+public:
+    explicit BuiltScene(std::function<void(Node3D&)> build) : Scene("test"), build_(std::move(build)) {}
+    void load() override {
+        auto root = std::make_unique<EmptyNode>("root3D");
+        if (build_)
+            build_(*root);
+        setRoot3D(std::move(root));
+    }
+
+private:
+    std::function<void(Node3D&)> build_;
+};
+
+void resize(Window& window, int width, int height) {
+    glfwSetWindowSize(window.handle(), width, height);
+    for (int i = 0; i < 200 && window.framebufferSize() != glm::ivec2(width, height); ++i)
+        glfwWaitEventsTimeout(0.01);
+    ASSERT_EQ(window.framebufferSize(), glm::ivec2(width, height));
+    // The drawable's buffers follow the new size once the buffers have been swapped.
+    glfwSwapBuffers(window.handle());
+    glfwSwapBuffers(window.handle());
+}
+
+void start(Scene& scene, Window& window) {
+    scene.start(window);
+    const glm::ivec2 size = window.framebufferSize();
+    scene.setAspectRatio(static_cast<float>(size.x) / static_cast<float>(size.y));
+    scene.update(window, 0.0f);
+}
+
+CameraNode& lookFrom(Node3D& root, const glm::vec3& eye, const glm::vec3& target, const glm::vec3& up = {0, 1, 0}) {
+    auto& camera = root.createChild<CameraNode>("camera", glm::radians(60.0f), 0.1f, 100.0f, 1.0f);
+    camera.setWorldMatrix(glm::inverse(glm::lookAt(eye, target, up)));
+    return camera;
+}
+
+std::string readFile(const std::string& path) {
+    std::ifstream in(path);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+GLuint compileProgram(const std::string& vertex, const std::string& fragment) {
+    auto stage = [](GLenum type, const std::string& source) {
+        GLuint shader = glCreateShader(type);
+        const char* text = source.c_str();
+        glShaderSource(shader, 1, &text, nullptr);
+        glCompileShader(shader);
+        GLint ok = 0;
+        glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+        char log[2048] = {};
+        glGetShaderInfoLog(shader, sizeof(log), nullptr, log);
+        EXPECT_EQ(ok, GL_TRUE) << log;
+        return shader;
+    };
+    GLuint program = glCreateProgram();
+    glAttachShader(program, stage(GL_VERTEX_SHADER, vertex));
+    glAttachShader(program, stage(GL_FRAGMENT_SHADER, fragment));
+    glLinkProgram(program);
+    GLint linked = 0;
+    glGetProgramiv(program, GL_LINK_STATUS, &linked);
+    EXPECT_EQ(linked, GL_TRUE);
+    return program;
+}
+
+// The block as the game's lit shader declares it is read back field by field, one vec4 per
+// pixel of a float framebuffer, and compared with what the renderer meant to write: any
+// disagreement between the C++ layout and the GLSL layout shows up here.
+TEST(Renderer, EveryFieldOfTheUniformBlockReachesTheShaders) {
+    Window& window = test::glWindow();
+    BuiltScene scene([](Node3D& root) {
+        lookFrom(root, {3, 4, 5}, {0, 0, 0});
+        root.createChild<SunLight>("Sun", glm::vec3(-0.3f, -1.0f, -0.2f), glm::vec3(1.0f, 0.9f, 0.8f), 2.0f,
+                                   glm::vec3(0.1f, 0.2f, 0.3f));
+        auto& a = root.createChild<PointLight>("a", glm::vec3(1.0f, 0.5f, 0.0f), 2.0f, glm::vec3(1.0f, 0.09f, 0.032f));
+        a.translate({1, 2, 3});
+        for (int i = 0; i < 48; ++i)
+            root.createChild<PointLight>("p" + std::to_string(i), glm::vec3(0.1f * (i % 10)), 1.0f);
+        root.createChild<DirectionalLight>("last", glm::vec3(0, 0, -2), glm::vec3(0.25f, 0.5f, 0.75f), 4.0f);
+    });
+    start(scene, window);
+    Renderer& renderer = Renderer::instance();
+    renderer.updateUniforms(scene);
+    const SceneUniforms& u = renderer.uniforms();
+    ASSERT_EQ(u.lightCount, 50);
+
+    const std::string pbr = readFile("GAME_DATA/shaders/fragment/pbr.frag");
+    std::smatch declaration;
+    ASSERT_TRUE(std::regex_search(pbr, declaration,
+                                  std::regex(R"(struct LightData[\s\S]*?\};[\s\S]*?uniform SceneBlock[\s\S]*?\};)")));
+    const std::string header = "#version 430 core\nconst int LIGHT_COUNT = 50;\n" + declaration.str() + "\n";
+    const std::string vertex = "#version 430 core\nvoid main() { vec2 p = vec2((gl_VertexID & 1) * 4.0 - 1.0, "
+                               "(gl_VertexID >> 1) * 4.0 - 1.0); gl_Position = vec4(p, 0.0, 1.0); }\n";
+    const std::string fragment = header + R"(
+out vec4 result;
+vec4 field(int i) {
+    if (i < 4) return view[i];
+    if (i < 8) return projection[i - 4];
+    if (i < 20) return lightView[(i - 8) / 4][(i - 8) % 4];
+    if (i < 32) return lightProjection[(i - 20) / 4][(i - 20) % 4];
+    if (i == 32) return cascadeEnds;
+    if (i == 33) return sunDirection;
+    if (i == 34) return sunColour;
+    if (i == 35) return sunAmbient;
+    if (i == 36) return vec4(float(lightCount));
+    int light = i < 41 ? 0 : 49;
+    int part = (i - 37) % 4;
+    if (part == 0) return lights[light].position;
+    if (part == 1) return lights[light].direction;
+    if (part == 2) return lights[light].colour;
+    return vec4(float(lights[light].type), lights[light].attConstant, lights[light].attLinear, lights[light].attQuadratic);
+}
+void main() { result = field(int(gl_FragCoord.x)); }
+)";
+    // Pixels 37..40 read light 0, 41..44 light 49 (the index arithmetic above wraps at 4).
+    const GLuint program = compileProgram(vertex, fragment);
+    GLuint fbo = 0, colour = 0, vao = 0;
+    glGenFramebuffers(1, &fbo);
+    glGenTextures(1, &colour);
+    glGenVertexArrays(1, &vao);
+    glBindTexture(GL_TEXTURE_2D, colour);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA32F, 45, 1, 0, GL_RGBA, GL_FLOAT, nullptr);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, colour, 0);
+    glViewport(0, 0, 45, 1);
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_BLEND);
+    glUseProgram(program);
+    glBindVertexArray(vao);
+    glDrawArrays(GL_TRIANGLES, 0, 3);
+    std::vector<glm::vec4> pixels(45);
+    glReadPixels(0, 0, 45, 1, GL_RGBA, GL_FLOAT, pixels.data());
+    glBindFramebuffer(GL_FRAMEBUFFER, 0);
+    glEnable(GL_DEPTH_TEST);
+
+    std::vector<glm::vec4> expected;
+    for (int c = 0; c < 4; ++c)
+        expected.push_back(u.view[c]);
+    for (int c = 0; c < 4; ++c)
+        expected.push_back(u.projection[c]);
+    for (int k = 0; k < 3; ++k)
+        for (int c = 0; c < 4; ++c)
+            expected.push_back(u.lightView[k][c]);
+    for (int k = 0; k < 3; ++k)
+        for (int c = 0; c < 4; ++c)
+            expected.push_back(u.lightProjection[k][c]);
+    expected.insert(expected.end(), {u.cascadeEnds, u.sunDirection, u.sunColour, u.sunAmbient, glm::vec4(50.0f)});
+    for (int light : {0, 49}) {
+        const LightData& l = u.lights[light];
+        expected.insert(expected.end(), {l.position, l.direction, l.colour,
+                                         glm::vec4(float(l.type), l.attenuation.x, l.attenuation.y, l.attenuation.z)});
+    }
+    ASSERT_EQ(expected.size(), pixels.size());
+    for (std::size_t i = 0; i < pixels.size(); ++i)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_NEAR(pixels[i][c], expected[i][c], 1e-4f * std::max(1.0f, std::abs(expected[i][c])))
+                << "pixel " << i << " component " << c;
+
+    // The values themselves: the point light and the directional one at the end of the list.
+    EXPECT_EQ(u.lights[0].colour, glm::vec4(2.0f, 1.0f, 0.0f, 0.0f));
+    EXPECT_EQ(u.lights[0].type, 0);
+    EXPECT_EQ(u.lights[0].position, glm::vec4(1, 2, 3, 0));
+    EXPECT_EQ(u.lights[49].type, 1);
+    EXPECT_NEAR(u.lights[49].direction.z, -1.0f, 1e-6f);
+    glDeleteProgram(program);
+    glDeleteFramebuffers(1, &fbo);
+    glDeleteTextures(1, &colour);
+    glDeleteVertexArrays(1, &vao);
+}
+
+TEST(Renderer, FiftyLightsFitAndTheFiftyFirstIsDroppedWithOneWarning) {
+    Window& window = test::glWindow();
+    for (int count : {50, 51}) {
+        SCOPED_TRACE(count);
+        BuiltScene scene([count](Node3D& root) {
+            for (int i = 0; i < count; ++i)
+                root.createChild<PointLight>("p" + std::to_string(i), glm::vec3(1.0f), 1.0f);
+        });
+        test::LogCapture log;
+        start(scene, window);
+        Renderer::instance().updateUniforms(scene);
+        EXPECT_EQ(Renderer::instance().uniforms().lightCount, 50);
+        EXPECT_EQ(log.count("There are more lights than 50 in the scene. Increase the LIGHT_COUNT if you really need "
+                            "that."),
+                  count == 51 ? 1u : 0u);
+    }
+}
+
+TEST(Renderer, ASecondSunReplacesTheFirst) {
+    Window& window = test::glWindow();
+    SunLight* second = nullptr;
+    BuiltScene scene([&](Node3D& root) {
+        root.createChild<SunLight>("Sun", glm::vec3(0, -1, 0), glm::vec3(1.0f), 1.0f);
+        second = &root.createChild<SunLight>("Sun2", glm::vec3(1, -1, 0), glm::vec3(1.0f), 1.0f);
+    });
+    start(scene, window);
+    EXPECT_EQ(scene.sun(), second);
+    EXPECT_TRUE(scene.lights().empty());
+}
+
+TEST(Renderer, BrightnessScalesTheFramebuffer) {
+    Window& window = test::glWindow();
+    resize(window, 64, 64);
+    Renderer& renderer = Renderer::instance();
+    struct Case {
+        double brightness;
+        int expected; // from a cleared value of 100
+    };
+    for (const Case& c : {Case{1.0, 100}, Case{1.5, 150}, Case{0.5, 50}}) {
+        SCOPED_TRACE(c.brightness);
+        glBindFramebuffer(GL_FRAMEBUFFER, 0);
+        glViewport(0, 0, 64, 64);
+        glClearColor(100.0f / 255.0f, 100.0f / 255.0f, 100.0f / 255.0f, 1.0f);
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_BLEND);
+        renderer.brightness = c.brightness;
+        GLint programBefore = -1;
+        glUseProgram(0);
+        renderer.brightnessPass();
+        glGetIntegerv(GL_CURRENT_PROGRAM, &programBefore);
+        EXPECT_EQ(programBefore, 0);
+        const test::Image image = test::readFramebuffer(64, 64);
+        EXPECT_NEAR(image.pixel(32, 32)[0], c.expected, 1);
+        EXPECT_NEAR(image.pixel(0, 63)[1], c.expected, 1);
+    }
+    renderer.brightness = 1.0;
+}
+
+TEST(Renderer, MeshNodeKeepsTheCallersProgramOutsideTheColourPassAndSkyRestoresDepthTest) {
+    Window& window = test::glWindow();
+    auto material = MaterialRegistry::instance().createSolidMaterial("pass_test");
+    MeshNode node("box", makeBoxMesh({1, 1, 1}), material);
+    const GLuint shadow = ShaderLibrary::instance().getProgram("shadowmap");
+    glUseProgram(shadow);
+    node.render(0.0f, 0);
+    GLint current = 0;
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(static_cast<GLuint>(current), shadow);
+    node.render(0.0f, 1);
+    glGetIntegerv(GL_CURRENT_PROGRAM, &current);
+    EXPECT_EQ(current, material->program());
+
+    BuiltScene scene([](Node3D& root) { lookFrom(root, {0, 0, 0}, {0, 0, -1}); });
+    start(scene, window);
+    scene.setSkybox("skybox/hollowmere_sky");
+    ASSERT_TRUE(scene.skyboxMaterial());
+    scene.render(window, 0.0f);
+    GLint depthFunction = 0;
+    glGetIntegerv(GL_DEPTH_FUNC, &depthFunction);
+    EXPECT_EQ(depthFunction, GL_LESS);
+}
+
+TEST(Renderer, SkyFillsTheBackgroundAndAMissingSkyIsLogged) {
+    Window& window = test::glWindow();
+    resize(window, 96, 96);
+    BuiltScene scene([](Node3D& root) { lookFrom(root, {0, 0, 0}, {0, 0.3f, -1}); });
+    start(scene, window);
+    {
+        test::LogCapture log;
+        scene.setSkybox("skybox/no_such_sky");
+        EXPECT_EQ(log.count("Couldn't load skybox with the filename: skybox/no_such_sky."), 1u);
+        EXPECT_FALSE(scene.skyboxMaterial());
+    }
+    scene.setClearColour({1.0f, 0.0f, 1.0f});
+    scene.setSkybox("skybox/hollowmere_sky");
+    scene.render(window, 0.0f);
+    const test::Image image = test::readFramebuffer(96, 96);
+    std::size_t magenta = 0;
+    for (int y = 0; y < 96; ++y)
+        for (int x = 0; x < 96; ++x) {
+            const auto* p = image.pixel(x, y);
+            magenta += p[0] > 250 && p[1] < 5 && p[2] > 250;
+        }
+    EXPECT_EQ(magenta, 0u) << "the clear colour shows through the sky";
+}
+
+// A box floats two units above the ground and the sun shines at 45 degrees along +x: seen from
+// straight above, the ground two units to the right of the box is in shadow, the ground two
+// units to the left is lit.
+TEST(Renderer, TheShadowFallsAwayFromTheSun) {
+    Window& window = test::glWindow();
+    resize(window, 128, 128);
+    BuiltScene scene([](Node3D& root) {
+        auto ground = MaterialRegistry::instance().createPBRMaterial("shadow_ground");
+        root.createChild<MeshNode>("ground", makePlaneMesh(20.0f), ground);
+        auto& box = root.createChild<MeshNode>("box", makeBoxMesh({1, 1, 1}), ground);
+        box.translate({0, 2, 0});
+        root.createChild<SunLight>("Sun", glm::normalize(glm::vec3(1, -1, 0)), glm::vec3(1.0f), 3.0f,
+                                   glm::vec3(0.05f));
+        lookFrom(root, {0, 8, 0}, {0, 0, 0}, {0, 0, -1});
+    });
+    start(scene, window);
+    scene.render(window, 0.0f);
+    const test::Image image = test::readFramebuffer(128, 128);
+    const CameraNode& camera = *scene.activeCamera();
+    auto screen = [&](const glm::vec3& world) {
+        const glm::vec4 clip = camera.getProjection() * camera.getView() * glm::vec4(world, 1.0f);
+        const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+        return glm::ivec2((ndc.x * 0.5f + 0.5f) * 128.0f, (0.5f - ndc.y * 0.5f) * 128.0f);
+    };
+    const glm::ivec2 shadowed = screen({2.0f, 0.0f, 0.0f});
+    const glm::ivec2 lit = screen({-2.0f, 0.0f, 0.0f});
+    EXPECT_LT(image.luminance(shadowed.x, shadowed.y), 0.5f * image.luminance(lit.x, lit.y));
+    // No acne: lit ground away from the shadow is evenly lit.
+    EXPECT_NEAR(image.luminance(lit.x, lit.y + 10), image.luminance(lit.x, lit.y), 4.0f);
+}
+
+TEST(Renderer, ReferenceSceneMatchesItsGoldenImage) {
+    Window& window = test::glWindow();
+    resize(window, 320, 240);
+    ReferenceScene scene;
+    start(scene, window);
+    scene.render(window, 0.0f);
+    const test::Image image = test::readFramebuffer(320, 240);
+    const std::string mismatch = test::matchGolden("tests/golden/reference_scene.png", image);
+    EXPECT_TRUE(mismatch.empty()) << mismatch;
+}
+
+} // namespace
+} // namespace hm
