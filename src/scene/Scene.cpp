@@ -35,7 +35,7 @@ constexpr glm::vec3 kDefaultCameraPosition{4.0f, 2.0f, 4.0f};
 
 Scene::Scene(std::string name) : name_(std::move(name)) {
     physicsScene_ = std::make_unique<PhysicsScene>(gravity_);
-    nodeAnimator_ = std::make_unique<NodeAnimator>();
+    nodeAnimator_ = std::make_unique<NodeAnimator>(this);
     spdlog::debug("Standard NodeAnimator for scene {0} initialized.", name_);
     cursorObserver_ = std::make_unique<MouseCursorObserver>(*this);
 }
