@@ -5,6 +5,7 @@
 #include "app/MouseCursorObserver.h"
 #include "app/UpdateableObject.h"
 #include "app/Window.h"
+#include "physics/PhysicsBody.h"
 #include "physics/PhysicsScene.h"
 #include "render/CameraNode.h"
 #include "render/Material.h"
@@ -98,6 +99,25 @@ void Scene::start(Window& window) {
     started_ = true;
 }
 
+void Scene::stepPhysics(float elapsed) {
+    PhysicsScene& physics = *physicsScene_;
+    physics.step(elapsed);
+    // Nodes may destroy bodies (their own or others') from these calls; a body that left the
+    // simulation is skipped.
+    const std::vector<Node3DBody*> moved = physics.movedBodies();
+    for (Node3DBody* body : moved)
+        if (physics.contains(body))
+            static_cast<PhysicsBody*>(body)->onPhysicsPose();
+    for (const auto& [a, b] : physics.takeContactPairs()) {
+        if (!physics.contains(a) || !physics.contains(b) || !a->owner() || !b->owner())
+            continue;
+        a->owner()->onContact(*b->owner());
+        if (!physics.contains(a) || !physics.contains(b) || !a->owner() || !b->owner())
+            continue;
+        b->owner()->onContact(*a->owner());
+    }
+}
+
 void Scene::createDefaultCamera() {
     // The look-at centre is given in the camera's own frame: the root's origin seen from
     // kDefaultCameraPosition.
@@ -113,11 +133,8 @@ void Scene::createDefaultCamera() {
 void Scene::update(Window& window, float elapsed) {
     sceneTime_ += elapsed;
 
-    if (elapsed > 0.0f) {
-        // The physics layer steps physicsScene_ by exactly elapsed here, copies the poses of
-        // moving bodies to their nodes and delivers the step's contact pairs as
-        // a.onContact(b), then b.onContact(a).
-    }
+    if (elapsed > 0.0f)
+        stepPhysics(elapsed);
 
     nodeAnimator_->update(elapsed);
 

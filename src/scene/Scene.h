@@ -116,6 +116,8 @@ public:
 private:
     void makeActive(CameraNode& camera);
     void createDefaultCamera();
+    // Advances the simulation, moves the nodes of moving bodies and delivers the contacts.
+    void stepPhysics(float elapsed);
 
     std::string name_;
     glm::vec3 gravity_{0.0f, -9.81f, 0.0f};
