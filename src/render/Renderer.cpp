@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 #include "app/Window.h"
+#include "effects/ParticleSystem.h"
 #include "render/CameraNode.h"
 #include "render/LightNode.h"
 #include "render/Material.h"
@@ -134,7 +135,12 @@ void Renderer::render(Window& window, Scene& scene, float value) {
     shadowPass(scene, value);
     mainPass(scene, value, size.x, size.y);
 
-    // Particle systems and the lens flare join here once the effects layer provides them.
+    // Particles: blended over the opaque scene, tested against its depth but not writing it.
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    for (ParticleSystem* system : std::vector<ParticleSystem*>(scene.particleSystems()))
+        system->draw();
+    glDepthMask(GL_TRUE);
 
     // The 2D layer works in the unit square: x and y from 0 to 1.
     uniforms_.projection = glm::ortho(0.0f, 1.0f, 0.0f, 1.0f, -10.0f, 999.0f);
