@@ -10,6 +10,7 @@
 #include "render/ShaderLocations.h"
 #include "scene/Node3D.h"
 #include "scene/Scene.h"
+#include "ui/Node2D.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
@@ -149,6 +150,8 @@ void Renderer::render(Window& window, Scene& scene, float value) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE);
+    if (Node2D* root = scene.root2D())
+        root->renderPass(4);
 
     brightnessPass();
     glEnable(GL_DEPTH_TEST);
