@@ -904,8 +904,8 @@ def make_smoke(out):
     yy, xx = np.mgrid[0:n, 0:n] / n
     density = np.zeros((n, n))
     for _ in range(14):
-        cx, cy = 0.5 + rng.normal(0, 0.1), 0.5 + rng.normal(0, 0.1)
-        rad = rng.uniform(0.12, 0.22)
+        cx, cy = 0.5 + rng.normal(0, 0.12), 0.5 + rng.normal(0, 0.11)
+        rad = rng.uniform(0.13, 0.23)
         density += np.exp(-((xx - cx) ** 2 + (yy - cy) ** 2) / (2 * rad * rad)) * rng.uniform(0.5, 1.0)
     density /= density.max()
     detail = fractal(n, n, 5, rng, octaves=4)
@@ -914,8 +914,8 @@ def make_smoke(out):
     alpha = np.clip(1 - np.exp(-density * 3.0), 0, 1)
     alpha = alpha / alpha.max() * 0.95
     # lit from above: the upper left of each billow is lighter
-    shade = bevel(density, 6.0, 0.6)
-    grey = np.clip((0.66 + 0.14 * detail) * shade, 0, 1)
+    shade = bevel(density, 6.0, 0.9)
+    grey = np.clip((0.6 + 0.2 * detail) * shade, 0, 1)
     rgb = np.stack([grey * 0.98, grey * 0.98, grey], axis=-1)
     save(np.dstack([rgb, alpha]), os.path.join(out, "particles", "greySmoke.png"))
 
