@@ -206,7 +206,7 @@ def bevel(mask, radius, strength=1.0):
     return 1.0 + lit
 
 
-def gold_fill(mask, radius=2.0, h=None):
+def gold_fill(mask, radius=2.0):
     """Polished gold: the embossed light picks a point on a dark-to-bright ramp."""
     hh = mask.shape[0]
     y = np.arange(hh)[:, None] / hh
@@ -329,7 +329,6 @@ def text_mask(w, h, text, font_path, size, centre, stroke=0, spacing=0):
         for c, cw in zip(text, widths):
             d.text((x, centre[1]), c, font=font, fill=255, anchor="lm", stroke_width=stroke, stroke_fill=255)
             x += cw + spacing
-        # anchor "lm" sits on the middle of the line box; use the caps' middle instead for centring
     return np.asarray(img, dtype=np.float64) / 255.0
 
 
@@ -579,7 +578,8 @@ def draw_crystal(dst, cx, cy, r, broken=False):
     over(dst, rgbf(255, 255, 255), spark)
 
 
-def rays(w, h, cx, cy, n, colour, reach):
+def rays(w, h, cx, cy, n, reach):
+    """n soft beams around (cx, cy), fading out at distance reach."""
     yy, xx = np.mgrid[0:h, 0:w]
     ang = np.arctan2(yy - cy, xx - cx)
     dist = np.hypot(xx - cx, yy - cy)
@@ -607,7 +607,7 @@ def dialog(won):
     board = plaque(img, box, 44, 300 if won else 310, border=34, wood_tone=1.0 if won else 0.78)
     cx = w / 2
     if won:
-        over(img, rgbf(255, 214, 120), rays(w, h, cx, 118, 14, None, 300) * board * 0.35)
+        over(img, rgbf(255, 214, 120), rays(w, h, cx, 118, 14, 300) * board * 0.35)
         draw_crystal(img, cx, 116, 74)
         title(img, "Victory", SERIF_BOLD, 104, (cx, 262), "gold", stroke=6, spacing=4)
         divider(img, cx, 328, 190, col("crystal"))
@@ -740,7 +740,7 @@ def card_base(card, seed):
     name, banner = CARDS[card]
     w, h = CARD_W, CARD_H
     img = canvas(w, h)
-    board = plaque(img, (0, 0, w, h), 12, seed, border=8, shadow=False)
+    plaque(img, (0, 0, w, h), 12, seed, border=8, shadow=False)
     win = rrect(w, h, WINDOW, 8)
     bg = canvas(w, h)
     x0, y0, x1, y1 = WINDOW
