@@ -1,6 +1,6 @@
 #include "app/Application.h"
-#include "game/ReferenceScene.h"
+#include "game/MainMenuScene.h"
 
 int main() {
-    return hm::runGame([](const std::string& name) { return std::make_unique<hm::ReferenceScene>(name); });
+    return hm::runGame([](const std::string& name) { return std::make_unique<hm::MainMenuScene>(name); });
 }

@@ -178,7 +178,11 @@ void Scene::setSkybox(const std::string& cubeMapName) {
         spdlog::error("Couldn't load skybox with the filename: {0}.", cubeMapName);
         return;
     }
-    auto material = MaterialRegistry::instance().createMaterial("skybox");
+    auto& registry = MaterialRegistry::instance();
+    // One sky material serves every scene; a later scene gives it its own cube map.
+    auto material = registry.findMaterial("skybox");
+    if (!material)
+        material = registry.createMaterial("skybox");
     material->setShader("skybox");
     material->setTexture(0, cubeMap);
     skyboxMaterial_ = std::move(material);

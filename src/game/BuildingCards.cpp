@@ -1,0 +1,97 @@
+#include "game/BuildingCards.h"
+
+#include "app/Window.h"
+#include "game/LevelCoordinator.h"
+#include "game/Tower.h"
+#include "render/Material.h"
+#include "render/TextureRegistry.h"
+#include "ui/TextLineNode.h"
+
+#include <algorithm>
+
+namespace hm {
+
+BuildingCardPanel::BuildingCardPanel() : Node2D("panelCards") {
+    translate(0.0f, kHiddenY - getWorldPosition().y, 0.0f);
+    const int count = static_cast<int>(towerPrototypes().size());
+    int index = 0;
+    for (const auto& [type, prototype] : towerPrototypes())
+        addChild(std::make_unique<BuildingCard>(type, index++, count, *this));
+}
+
+void BuildingCardPanel::slideIn() {
+    setMode(DisplayMode::Active);
+    if (slideState_ == SlideState::SlidingOut || slideState_ == SlideState::Gone)
+        slideState_ = SlideState::SlidingIn;
+}
+
+void BuildingCardPanel::slideOut() {
+    if (slideState_ == SlideState::SlidingIn || slideState_ == SlideState::Open)
+        slideState_ = SlideState::SlidingOut;
+}
+
+void BuildingCardPanel::update(float dt) {
+    if (slideState_ != SlideState::SlidingIn && slideState_ != SlideState::SlidingOut)
+        return;
+    const float y = getWorldPosition().y;
+    float next = slideState_ == SlideState::SlidingIn ? y + dt : y - dt;
+    if (next > 0.0f) {
+        next = 0.0f;
+        slideState_ = SlideState::Open;
+    } else if (next < kHiddenY) {
+        next = kHiddenY;
+        slideState_ = SlideState::Gone;
+        setMode(DisplayMode::Disabled);
+    }
+    translate(0.0f, next - y, 0.0f);
+}
+
+BuildingCard::BuildingCard(TowerType type, int index, int count, BuildingCardPanel& panel)
+    : ButtonNode(true, "", nullptr), type_(type), panel_(&panel) {
+    const TowerPrototype& prototype = towerPrototype(type);
+    auto material = MaterialRegistry::instance().createCanvasMaterial("card" + prototype.typeName);
+    picture_ = loadVideoTexture("hud/towercards/" + prototype.typeName);
+    if (picture_)
+        material->setTexture(0, picture_);
+    setAnchor(7);
+    translate(0.5f - static_cast<float>(count - 1) * 0.075f + static_cast<float>(index) * 0.15f, 0.02f, 0.0f);
+    scale(0.343407f, 0.343407f, 0.343407f);
+    setMaterial(material);
+
+    auto cost = std::make_unique<TextLineNode>("tCard" + prototype.typeName, "Oetztype", 26.0f,
+                                               std::to_string(prototype.cost));
+    cost->setAnchor(0);
+    cost->setColour({68.0f / 255.0f, 33.0f / 255.0f, 0.0f});
+    cost->setTranslation({0.54f, 0.195f, 0.0f});
+    costText_ = cost.get();
+    addChild(std::move(cost));
+}
+
+void BuildingCard::update(float dt) {
+    ButtonNode::update(dt);
+    if (panel_ && panel_->slideState() != SlideState::Gone && picture_)
+        picture_->update(dt);
+}
+
+void BuildingCard::onHover() {
+    LevelCoordinator* coordinator = LevelCoordinator::instance();
+    if (Window* w = window())
+        w->setCursor(coordinator && coordinator->canAfford(type_) ? "default" : "no");
+}
+
+void BuildingCard::onHoverLeave() {
+    if (Window* w = window())
+        w->setCursor("default");
+}
+
+void BuildingCard::onClick(int button, int action) {
+    if (button != 0 || action != 0)
+        return;
+    LevelCoordinator* coordinator = LevelCoordinator::instance();
+    if (!coordinator || !coordinator->selectedBase() || !coordinator->canAfford(type_))
+        return;
+    coordinator->selectedBase()->build(type_);
+    coordinator->selectTowerBase(nullptr);
+}
+
+} // namespace hm

@@ -1,0 +1,278 @@
+#include "game/LevelScene.h"
+
+#include "animation/NodeAnimator.h"
+#include "app/Log.h"
+#include "app/Window.h"
+#include "game/BuildingCards.h"
+#include "game/LevelCoordinator.h"
+#include "game/Tower.h"
+#include "import/ModelImporter.h"
+#include "render/CameraNode.h"
+#include "render/Material.h"
+#include "render/TextureRegistry.h"
+#include "scene/EmptyNode.h"
+#include "ui/ButtonNode.h"
+#include "ui/ImageNode.h"
+#include "ui/Overlay.h"
+#include "ui/TextLineNode.h"
+
+#include <GLFW/glfw3.h>
+
+namespace hm {
+
+namespace {
+
+std::shared_ptr<CanvasMaterial> hudMaterial(const std::string& name, const std::string& file) {
+    auto& registry = MaterialRegistry::instance();
+    if (auto existing = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial(name)))
+        return existing;
+    auto material = registry.createCanvasMaterial(name);
+    if (auto texture = loadTexture(file, GL_RGBA8, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE))
+        material->setTexture(0, texture);
+    return material;
+}
+
+std::shared_ptr<CanvasMaterial> colourMaterial(const std::string& name, const glm::vec4& colour) {
+    auto& registry = MaterialRegistry::instance();
+    if (auto existing = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial(name)))
+        return existing;
+    auto material = registry.createCanvasMaterial(name);
+    material->setColour(colour);
+    return material;
+}
+
+template <typename T> T& place(T& node, int anchor, float x, float y, float size) {
+    node.setAnchor(anchor);
+    node.setTranslation({x, y, 0.0f});
+    if (size > 0.0f)
+        node.scale(size, size, size);
+    return node;
+}
+
+// Every node of the tree whose base name is the given one, depth-first.
+void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D*>& out) { root.findAllByBaseName(name, out); }
+
+} // namespace
+
+LevelScene::LevelScene(std::string name) : Scene(std::move(name)) { wantsKey = true; }
+
+LevelScene::~LevelScene() {
+    coordinator_.reset();
+    trackShot_.reset();
+    if (Window* w = registeredWindow())
+        w->unregisterInputHandler(*this);
+}
+
+void LevelScene::load() {
+    coordinator_ = std::make_unique<LevelCoordinator>(
+        *this, static_cast<LevelHud&>(*this),
+        [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); });
+    buildHud();
+    buildWorld();
+    coordinator_->setRestartHandler([this] {
+        if (Window* w = window())
+            w->startGameLoop(std::make_unique<LevelScene>("Vezaz"));
+    });
+    coordinator_->begin();
+}
+
+void LevelScene::start(Window& window) {
+    Scene::start(window);
+    if (!keyHandlerRegistered_) {
+        window.registerInputHandler(*this);
+        keyHandlerRegistered_ = true;
+    }
+}
+
+void LevelScene::update(Window& window, float elapsed) {
+    const float scaled = coordinator_->state() == GameState::Paused ? 0.0f : elapsed * coordinator_->gameSpeed();
+    Scene::update(window, scaled);
+    coordinator_->update(scaled);
+}
+
+void LevelScene::buildHud() {
+    auto root = std::make_unique<Node2D>("2D Root");
+
+    auto& resources = place(root->createChild<ImageNode>(true, "panelRessourcesBackground"), 6, -0.03f, -0.03f, 0.22f);
+    resources.setMaterial(hudMaterial("hudPanelRessources", "hud/panel_ressources.png"));
+    resourcesText_ = &place(resources.createChild<TextLineNode>("tRessources", "Oetztype", 26.0f, "234"), 0, 0.75f, 0.5f, 0.0f);
+
+    auto& lives = place(root->createChild<ImageNode>(true, "panelLivesBackground"), 1, 0.01f, 0.99f, 0.08f);
+    lives.setMaterial(hudMaterial("hudPanelLives", "hud/panel_lives.png"));
+    livesText_ = &place(lives.createChild<TextLineNode>("tLives", "Oetztype", 18.0f, "2"), 0, 0.75f, 0.52f, 0.0f);
+
+    auto& wave = place(root->createChild<ImageNode>(true, "panelWaveBackground"), 1, 0.11f, 0.99f, 0.08f);
+    wave.setMaterial(hudMaterial("hudPanelWave", "hud/panel_wave.png"));
+    waveText_ = &place(wave.createChild<TextLineNode>("tWave", "Oetztype", 18.0f, "3/7"), 0, 0.75f, 0.52f, 0.0f);
+
+    hudMaterial("hudButSpeedActive", "hud/button_speedup_active.png");
+    speedButton_ = &place(root->createChild<ButtonNode>(true, "butSpeedup", [this] { coordinator_->toggleSpeed(); }), 8,
+                          0.98f, 0.02f, 0.1f);
+    speedButton_->setMaterial(hudMaterial("hudButSpeedNormal", "hud/button_speedup_normal.png"));
+
+    cardPanel_ = &root->createChild<BuildingCardPanel>();
+    cardPanel_->setMode(DisplayMode::Disabled);
+
+    pauseVeil_ = &place(root->createChild<ImageNode>(false, "pOverlay"), 6, 0.0f, 0.0f, 0.0f);
+    pauseVeil_->setMaterial(colourMaterial("pauseOverlay", {0.0f, 0.0f, 0.0f, 0.3f}));
+    pauseVeil_->setMode(DisplayMode::Disabled);
+
+    hudMaterial("hudButResume", "hud/button_pause_resume.png");
+    pauseButton_ = &place(root->createChild<ButtonNode>(true, "butPause", [this] { coordinator_->togglePause(); }), 3,
+                          0.98f, 0.98f, 0.07f);
+    pauseButton_->setMaterial(hudMaterial("hudButPause", "hud/button_pause_pause.png"));
+
+    endVeil_ = &place(root->createChild<ImageNode>(false, "eOverlay"), 6, 0.0f, 0.0f, 0.0f);
+    endVeil_->setMaterial(colourMaterial("endOverlay", {194.0f / 255.0f, 173.0f / 255.0f, 140.0f / 255.0f, 0.5f}));
+    endVeil_->setMode(DisplayMode::Disabled);
+    // The end veil is full-screen in its own frame; its children are placed in screen units.
+    auto& win = place(endVeil_->createChild<ImageNode>(true, "dlgWin"), 0, 0.5f, 0.6f, 0.5f);
+    win.setMaterial(hudMaterial("dlgWin", "hud/overlay/dlgWin.png"));
+    win.setMode(DisplayMode::Disabled);
+    auto& lost = place(endVeil_->createChild<ImageNode>(true, "dlgLost"), 0, 0.5f, 0.61f, 0.53f);
+    lost.setMaterial(hudMaterial("dlgLost", "hud/overlay/dlgLost.png"));
+    lost.setMode(DisplayMode::Disabled);
+    auto& exit = place(endVeil_->createChild<ButtonNode>(true, "butExit",
+                                                         [this] {
+                                                             if (Window* w = window())
+                                                                 w->exitGameLoop();
+                                                         }),
+                       0, 0.64f, 0.3f, 0.08f);
+    exit.setMaterial(hudMaterial("butExit", "hud/overlay/butExit.png"));
+    auto& replay = place(endVeil_->createChild<ButtonNode>(true, "butReplay", [this] { coordinator_->restart(); }), 0,
+                         0.4f, 0.3f, 0.08f);
+    replay.setMaterial(hudMaterial("butReplay", "hud/overlay/butReplay.png"));
+
+    root->createChild<Overlay>(FadeState::FadingOut, "bOverlay", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f), 1.0f);
+    setRoot2D(std::move(root));
+}
+
+void LevelScene::buildWorld() {
+    auto root = std::make_unique<EmptyNode>("3D Root");
+    Node3D& rootRef = *root;
+    setRoot3D(std::move(root));
+    if (auto level = importModel(this, 0, "Vezaz.fbx", "root"))
+        rootRef.addChild(std::move(level));
+
+    std::vector<Node3D*> placeholders;
+    collectByBaseName(rootRef, "TowerBase", placeholders);
+    for (Node3D* placeholder : placeholders) {
+        auto base = coordinator_->createTowerBase();
+        if (!base)
+            break;
+        placeholder->replaceWith(std::move(base));
+    }
+
+    if (auto intro = nodeAnimator().createAnimation("Intro", 0, 0))
+        nodeAnimator().play(intro);
+
+    Node3D* pathTemplate = rootRef.findByName("EnemyPathNode");
+    coordinator_->setWorld(pathTemplate, rootRef.findByName("EnemySpawnPoint"));
+
+    if (auto tvMaterial = MaterialRegistry::instance().findMaterial("TVScreen")) {
+        tvTexture_ = loadVideoTexture("tv");
+        if (tvTexture_) {
+            tvMaterial->setTexture(0, tvTexture_);
+            addUpdateable(tvTexture_);
+        }
+    }
+    setActiveCamera("camera_main");
+}
+
+void LevelScene::playTrackShot(const std::string& animationName) {
+    auto shot = nodeAnimator().createAnimation(animationName, 0, 0);
+    if (!shot)
+        return;
+    setActiveCamera("camera_trackshot");
+    if (CameraNode* camera = activeCamera())
+        shot->setTarget(*camera);
+    shot->setSpeed(trackShotSpeed_);
+    trackShot_ = shot;
+    nodeAnimator().play(shot);
+}
+
+void LevelScene::onKey(Window& window, int key, int, int action, int) {
+    if (action != GLFW_RELEASE)
+        return;
+    switch (key) {
+    case GLFW_KEY_0:
+        setActiveCamera("camera_main");
+        break;
+    case GLFW_KEY_1:
+    case GLFW_KEY_2:
+    case GLFW_KEY_3:
+    case GLFW_KEY_4:
+        playTrackShot("trackshot" + std::to_string(key - GLFW_KEY_0));
+        break;
+    case GLFW_KEY_ESCAPE:
+        window.exitGameLoop();
+        break;
+    case GLFW_KEY_R:
+        coordinator_->restart();
+        break;
+    case GLFW_KEY_KP_ADD:
+        trackShotSpeed_ += 0.1f;
+        spdlog::info("new trackshotspeed: {0}", trackShotSpeed_);
+        break;
+    case GLFW_KEY_KP_SUBTRACT:
+        trackShotSpeed_ -= 0.1f;
+        spdlog::info("new trackshotspeed: {0}", trackShotSpeed_);
+        break;
+    case GLFW_KEY_I:
+        if (Node2D* hud = root2D())
+            hud->setMode(hud->mode() == DisplayMode::Hidden ? DisplayMode::Active : DisplayMode::Hidden);
+        break;
+    default:
+        break;
+    }
+}
+
+void LevelScene::showLives(int lives) {
+    if (livesText_)
+        livesText_->setText(std::to_string(lives));
+}
+
+void LevelScene::showResources(int resources) {
+    if (resourcesText_)
+        resourcesText_->setText(std::to_string(resources));
+}
+
+void LevelScene::showWave(int defeated, int total) {
+    if (waveText_)
+        waveText_->setText(std::to_string(defeated) + "/" + std::to_string(total));
+}
+
+void LevelScene::showPaused(bool paused) {
+    auto material = std::dynamic_pointer_cast<CanvasMaterial>(
+        MaterialRegistry::instance().findMaterial(paused ? "hudButResume" : "hudButPause"));
+    if (pauseButton_ && material)
+        pauseButton_->setMaterial(material);
+    if (pauseVeil_)
+        pauseVeil_->setMode(paused ? DisplayMode::Frozen : DisplayMode::Disabled);
+}
+
+void LevelScene::showDoubleSpeed(bool doubled) {
+    auto material = std::dynamic_pointer_cast<CanvasMaterial>(
+        MaterialRegistry::instance().findMaterial(doubled ? "hudButSpeedActive" : "hudButSpeedNormal"));
+    if (speedButton_ && material)
+        speedButton_->setMaterial(material);
+}
+
+void LevelScene::showEnd(bool won) {
+    if (!endVeil_)
+        return;
+    endVeil_->setMode(DisplayMode::Frozen);
+    if (Node2D* message = endVeil_->findChild(won ? "dlgWin" : "dlgLost"))
+        message->setMode(DisplayMode::Frozen);
+}
+
+void LevelScene::showCards(bool shown) {
+    if (!cardPanel_)
+        return;
+    if (shown)
+        cardPanel_->slideIn();
+    else
+        cardPanel_->slideOut();
+}
+
+} // namespace hm

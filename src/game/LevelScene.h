@@ -1,0 +1,68 @@
+// The scene in which the game is played: the level model, the rules (LevelCoordinator) and the
+// heads-up display. Every frame the time is scaled by the game speed (0 while paused) before
+// the world and the rules see it. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot
+// speed, I hides the HUD, R restarts, Escape quits.
+#pragma once
+
+#include "game/LevelHud.h"
+#include "scene/Scene.h"
+
+#include <memory>
+
+namespace hm {
+
+class BuildingCardPanel;
+class ButtonNode;
+class ImageNode;
+class LevelCoordinator;
+class NodeAnimation;
+class Node2D;
+class TextLineNode;
+class Video2DTexture;
+
+class LevelScene : public Scene, private LevelHud {
+public:
+    explicit LevelScene(std::string name = "Vezaz");
+    ~LevelScene() override;
+
+    void load() override;
+    void start(Window& window) override;
+    void update(Window& window, float elapsed) override;
+    void onKey(Window& window, int key, int scancode, int action, int mods) override;
+
+    void playTrackShot(const std::string& animationName);
+
+    LevelCoordinator& coordinator() const { return *coordinator_; }
+    float trackShotSpeed() const { return trackShotSpeed_; }
+
+private:
+    void buildHud();
+    void buildWorld();
+
+    // What the rules show.
+    void showLives(int lives) override;
+    void showResources(int resources) override;
+    void showWave(int defeated, int total) override;
+    void showPaused(bool paused) override;
+    void showDoubleSpeed(bool doubled) override;
+    void showEnd(bool won) override;
+    void showCards(bool shown) override;
+
+    std::unique_ptr<LevelCoordinator> coordinator_;
+    float trackShotSpeed_ = 0.2f;
+    std::shared_ptr<NodeAnimation> trackShot_;
+    std::shared_ptr<Video2DTexture> tvTexture_;
+    bool keyHandlerRegistered_ = false;
+
+    // HUD widgets (owned by the 2D tree).
+    TextLineNode* resourcesText_ = nullptr;
+    TextLineNode* livesText_ = nullptr;
+    TextLineNode* waveText_ = nullptr;
+    ButtonNode* speedButton_ = nullptr;
+    BuildingCardPanel* cardPanel_ = nullptr;
+    ImageNode* pauseVeil_ = nullptr;
+    ButtonNode* pauseButton_ = nullptr;
+    ImageNode* endVeil_ = nullptr;
+};
+
+} // namespace hm

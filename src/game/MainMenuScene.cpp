@@ -1,0 +1,121 @@
+#include "game/MainMenuScene.h"
+
+#include "animation/NodeAnimator.h"
+#include "app/Log.h"
+#include "app/Window.h"
+#include "game/LevelScene.h"
+#include "import/ModelImporter.h"
+#include "render/Material.h"
+#include "render/MeshNode.h"
+#include "render/Solid2DTexture.h"
+#include "render/TextureRegistry.h"
+#include "scene/EmptyNode.h"
+#include "ui/ImageNode.h"
+
+namespace hm {
+
+namespace {
+
+void setFirstChildMaterial(Node3D& sign, const std::string& materialName) {
+    if (sign.getChildren().empty())
+        return;
+    auto* board = dynamic_cast<MeshNode*>(sign.getChildren().front().get());
+    if (auto material = MaterialRegistry::instance().findMaterial(materialName); board && material)
+        board->setMaterial(material);
+}
+
+std::shared_ptr<CanvasMaterial> cornerMaterial(const std::string& name, const std::string& file) {
+    auto& registry = MaterialRegistry::instance();
+    if (auto existing = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial(name)))
+        return existing;
+    auto material = registry.createCanvasMaterial(name);
+    if (auto texture = loadTexture(file, GL_RGBA8, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE))
+        material->setTexture(0, texture);
+    return material;
+}
+
+} // namespace
+
+MainMenuScene::MainMenuScene(std::string name) : Scene(std::move(name)) {}
+
+MainMenuScene::~MainMenuScene() {
+    if (intro_)
+        intro_->setStateChangeCallback(nullptr);
+    intro_.reset();
+}
+
+void MainMenuScene::load() {
+    setRoot2D(std::make_unique<Node2D>("root2D"));
+    if (auto menu = importModel(this, 0, "menu_main.fbx", "root"))
+        setRoot3D(std::move(menu));
+    else
+        setRoot3D(std::make_unique<EmptyNode>("root"));
+
+    auto& registry = MaterialRegistry::instance();
+    auto hover = registry.findMaterial("tHoverMenu");
+    if (!hover) {
+        hover = registry.createMaterial("tHoverMenu");
+        auto texture = std::make_shared<Solid2DTexture>("?tHoverMenu", glm::vec4(0.8f, 0.2f, 0.2f, 1.0f));
+        if (texture->load())
+            hover->setTexture(0, texture);
+    }
+
+    intro_ = nodeAnimator().createAnimation("Scene", 0, 0);
+    if (intro_) {
+        intro_->setPausePoints({kSignsPausePoint});
+        nodeAnimator().play(intro_);
+        NodeAnimation* raw = intro_.get();
+        intro_->setStateChangeCallback([this, raw] {
+            if (raw->state() == NodeAnimationState::Finished)
+                openLevel();
+        });
+    }
+
+    wireSign("WoodStart", [this] { startLevel(); });
+    wireSign("WoodExit", [this] {
+        if (Window* w = window())
+            w->exitGameLoop();
+    });
+
+    Node2D& root2D = *this->root2D();
+    auto& credits = root2D.createChild<ImageNode>(true, "credits");
+    credits.setAnchor(8);
+    credits.setTranslation({0.98f, 0.02f, 0.0f});
+    credits.scale(0.07f, 0.07f, 0.07f);
+    credits.setMaterial(cornerMaterial("credits", "hud/overlay/credits.png"));
+    auto& logo = root2D.createChild<ImageNode>(true, "logoFmod");
+    logo.setAnchor(6);
+    logo.setTranslation({0.02f, 0.02f, 0.0f});
+    logo.scale(0.07f, 0.07f, 0.07f);
+    logo.setMaterial(cornerMaterial("logoFmod", "hud/overlay/logoFmod.png"));
+}
+
+void MainMenuScene::wireSign(const std::string& name, std::function<void()> onClick) {
+    Node3D* sign = root3D() ? root3D()->findByName(name) : nullptr;
+    if (!sign) {
+        spdlog::warn("The menu has no sign named {0}.", name);
+        return;
+    }
+    sign->setClickCallback(std::move(onClick));
+    sign->setMouseEnterCallback([sign] { setFirstChildMaterial(*sign, "tHoverMenu"); });
+    sign->setMouseLeaveCallback([sign] { setFirstChildMaterial(*sign, "ColorPicker"); });
+}
+
+void MainMenuScene::startLevel() {
+    if (Node2D* root = root2D())
+        root->setMode(DisplayMode::Disabled);
+    if (!intro_) {
+        // Without the flight there is nothing to wait for.
+        openLevel();
+        return;
+    }
+    if (intro_->state() == NodeAnimationState::Paused)
+        intro_->resume();
+}
+
+void MainMenuScene::openLevel() {
+    if (Window* w = window())
+        w->startGameLoop(std::make_unique<LevelScene>("Vezaz"));
+}
+
+} // namespace hm
