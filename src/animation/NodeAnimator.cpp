@@ -99,6 +99,8 @@ void NodeAnimation::advance(float dt) {
     if (!ended)
         return;
     if (loopsLeft_ < 1 && loopCount_ != -1) {
+        // Frames rarely land exactly on the end; the last frame shows the final pose.
+        time_ = speed_ < 0.0f ? 0.0f : length;
         if (state_ != NodeAnimationState::Finished)
             setState(NodeAnimationState::Finished);
         return;
@@ -205,7 +207,7 @@ void NodeAnimator::update(float elapsed) {
             continue;
         }
         animation->advance(elapsed);
-        if (animation->state() == NodeAnimationState::Playing) {
+        if (animation->state() == NodeAnimationState::Playing || animation->state() == NodeAnimationState::Finished) {
             animation->apply(nodes);
             animation->previousTime_ = animation->time_;
         }

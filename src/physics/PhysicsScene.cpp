@@ -20,12 +20,6 @@ Node3DBody* bodyOf(const btCollisionObject* object) {
 
 } // namespace
 
-void PhysicsScene::MotionState::setWorldTransform(const btTransform& in) {
-    transform_ = in;
-    if (scene_)
-        scene_->noteMoved(owner_, lastReported_);
-}
-
 PhysicsScene::PhysicsScene(const glm::vec3& gravity) {
     auto& configuration = PhysicsWorld::instance().collisionConfiguration();
     broadphase_ = std::make_unique<btDbvtBroadphase>();
@@ -40,6 +34,12 @@ PhysicsScene::~PhysicsScene() {
     // Bodies remove their own objects; anything left is only unlinked here, never deleted.
     for (int i = world_->getNumCollisionObjects() - 1; i >= 0; --i)
         world_->removeCollisionObject(world_->getCollisionObjectArray()[i]);
+}
+
+void PhysicsScene::removeBody(Node3DBody* body) {
+    bodies_.erase(body);
+    std::erase(moved_, body);
+    std::erase_if(pairs_, [body](const ContactPair& p) { return p.first == body || p.second == body; });
 }
 
 void PhysicsScene::noteMoved(Node3DBody* body, std::uint64_t& lastReported) {

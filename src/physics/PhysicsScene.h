@@ -5,12 +5,11 @@
 
 #include <glm/vec3.hpp>
 
-#include <LinearMath/btMotionState.h>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <set>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -55,32 +54,22 @@ public:
     btDiscreteDynamicsWorld& world() { return *world_; }
     std::uint64_t stepCount() const { return stepCount_; }
 
-    // Motion state of a body: Bullet calls setWorldTransform for active dynamic bodies only, which
-    // is how the scene learns which ones moved.
-    class MotionState : public btMotionState {
-    public:
-        MotionState(Node3DBody* owner, const btTransform& start) : owner_(owner), transform_(start) {}
-        void getWorldTransform(btTransform& out) const override { out = transform_; }
-        void setWorldTransform(const btTransform& in) override;
-        void setTransform(const btTransform& t) { transform_ = t; }
-        const btTransform& transform() const { return transform_; }
-        void attach(PhysicsScene* scene) { scene_ = scene; }
+    // Bodies in this scene; a body leaves before it is destroyed, which also drops it from the
+    // moved list and the pending contact pairs.
+    void addBody(Node3DBody* body) { bodies_.insert(body); }
+    void removeBody(Node3DBody* body);
+    bool contains(const Node3DBody* body) const { return bodies_.count(const_cast<Node3DBody*>(body)) != 0; }
 
-    private:
-        Node3DBody* owner_;
-        btTransform transform_;
-        PhysicsScene* scene_ = nullptr;
-        std::uint64_t lastReported_ = 0;
-    };
+    // Called by the motion states of bodies that moved during a step.
+    void noteMoved(Node3DBody* body, std::uint64_t& lastReported);
 
 private:
     void collectContacts();
-    void noteMoved(Node3DBody* body, std::uint64_t& lastReported);
-
     std::unique_ptr<btBroadphaseInterface> broadphase_;
     std::unique_ptr<btCollisionDispatcher> dispatcher_;
     std::unique_ptr<btSequentialImpulseConstraintSolver> solver_;
     std::unique_ptr<btDiscreteDynamicsWorld> world_;
+    std::unordered_set<Node3DBody*> bodies_;
     std::vector<Node3DBody*> moved_;
     std::vector<ContactPair> pairs_;
     std::set<std::pair<const btCollisionObject*, const btCollisionObject*>> touching_;

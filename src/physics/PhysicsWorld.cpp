@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 
+#include <BulletCollision/CollisionDispatch/btInternalEdgeUtility.h>
 #include <btBulletCollisionCommon.h>
 
 #include <cmath>
@@ -70,7 +71,22 @@ PhysicsWorld& PhysicsWorld::instance() {
     return world;
 }
 
-PhysicsWorld::PhysicsWorld() : collisionConfiguration_(std::make_unique<btDefaultCollisionConfiguration>()) {}
+namespace {
+
+// Objects sliding or rolling over a triangle mesh would bounce at the inner edges between its
+// triangles; the edge information cooked with the mesh corrects those contact normals.
+bool adjustMeshEdgeContacts(btManifoldPoint& point, const btCollisionObjectWrapper* a, int partA, int indexA,
+                            const btCollisionObjectWrapper* b, int partB, int indexB) {
+    btAdjustInternalEdgeContacts(point, b, a, partB, indexB);
+    btAdjustInternalEdgeContacts(point, a, b, partA, indexA);
+    return false;
+}
+
+} // namespace
+
+PhysicsWorld::PhysicsWorld() : collisionConfiguration_(std::make_unique<btDefaultCollisionConfiguration>()) {
+    gContactAddedCallback = adjustMeshEdgeContacts;
+}
 
 PhysicsWorld::~PhysicsWorld() = default;
 

@@ -5,6 +5,7 @@
 #include "app/MouseCursorObserver.h"
 #include "app/UpdateableObject.h"
 #include "app/Window.h"
+#include "physics/PhysicsBody.h"
 #include "physics/PhysicsScene.h"
 #include "render/CameraNode.h"
 #include "render/Material.h"
@@ -69,10 +70,11 @@ void Scene::start(Window& window) {
         spdlog::info("No 2d root node was set for scene {0}. I created a plain one.", name_);
         setRoot2D(std::make_unique<Node2D>("root2D"));
     }
-    // A root set before start (in a constructor) joined the scene before it had a window. The
-    // 2D root is handed the window here too once 2D nodes take input.
+    // A root set before start (in a constructor) joined the scene before it had a window.
     if (root3D_->getWindow() != window_)
         root3D_->setWindow(window_);
+    if (root2D_->window() != window_)
+        root2D_->setWindow(window_);
 
     if (!activeCamera_) {
         if (cameras_.empty()) {
@@ -98,6 +100,25 @@ void Scene::start(Window& window) {
     started_ = true;
 }
 
+void Scene::stepPhysics(float elapsed) {
+    PhysicsScene& physics = *physicsScene_;
+    physics.step(elapsed);
+    // Nodes may destroy bodies (their own or others') from these calls; a body that left the
+    // simulation is skipped.
+    const std::vector<Node3DBody*> moved = physics.movedBodies();
+    for (Node3DBody* body : moved)
+        if (physics.contains(body))
+            static_cast<PhysicsBody*>(body)->onPhysicsPose();
+    for (const auto& [a, b] : physics.takeContactPairs()) {
+        if (!physics.contains(a) || !physics.contains(b) || !a->owner() || !b->owner())
+            continue;
+        a->owner()->onContact(*b->owner());
+        if (!physics.contains(a) || !physics.contains(b) || !a->owner() || !b->owner())
+            continue;
+        b->owner()->onContact(*a->owner());
+    }
+}
+
 void Scene::createDefaultCamera() {
     // The look-at centre is given in the camera's own frame: the root's origin seen from
     // kDefaultCameraPosition.
@@ -113,11 +134,8 @@ void Scene::createDefaultCamera() {
 void Scene::update(Window& window, float elapsed) {
     sceneTime_ += elapsed;
 
-    if (elapsed > 0.0f) {
-        // The physics layer steps physicsScene_ by exactly elapsed here, copies the poses of
-        // moving bodies to their nodes and delivers the step's contact pairs as
-        // a.onContact(b), then b.onContact(a).
-    }
+    if (elapsed > 0.0f)
+        stepPhysics(elapsed);
 
     nodeAnimator_->update(elapsed);
 
@@ -142,8 +160,8 @@ void Scene::update(Window& window, float elapsed) {
         }
     }
 
-    // The 2D tree's update pass runs here (for a root that is Active or Hidden) once the
-    // interface layer provides it.
+    if (root2D_)
+        root2D_->updatePass(elapsed);
 
     cursorObserver_->update(elapsed);
 }
@@ -187,9 +205,24 @@ void Scene::setRoot2D(std::unique_ptr<Node2D> root) {
         spdlog::warn("Scene {0} was given no 2d root; the current one stays.", name_);
         return;
     }
-    // The interface layer joins the new root to the scene and takes the previous one out of
-    // the 2D draw order before it is destroyed.
+    std::unique_ptr<Node2D> previous = std::move(root2D_);
     root2D_ = std::move(root);
+    root2D_->setScene(this);
+    if (previous)
+        previous->setScene(nullptr); // out of the draw order and the window before it goes
+}
+
+void Scene::addNode2D(Node2D& node, float depth) { drawOrder2D_.emplace(depth, &node); }
+
+void Scene::removeNode2D(Node2D& node, float depth) {
+    auto [first, last] = drawOrder2D_.equal_range(depth);
+    for (auto it = first; it != last; ++it)
+        if (it->second == &node) {
+            drawOrder2D_.erase(it);
+            return;
+        }
+    // Not under its depth (should not happen): look through the whole record.
+    std::erase_if(drawOrder2D_, [&](const auto& entry) { return entry.second == &node; });
 }
 
 void Scene::registerCamera(CameraNode& camera) {

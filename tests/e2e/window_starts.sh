@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
-# The real program, started where there is no settings file: it prints the settings line,
-# opens an 800x800 window titled "Wardens of Hollowmere" and shuts down cleanly on SIGTERM.
+# The real program, started with the game's data but without a settings file: it prints the
+# settings line, opens an 800x800 window titled "Wardens of Hollowmere" and shuts down cleanly
+# on SIGTERM.
 set -euo pipefail
 game=$(realpath "$1")
+data=$(realpath GAME_DATA)
 work=$(mktemp -d)
-trap 'kill -9 $pid 2>/dev/null || true; rm -rf "$work"' EXIT
+pid=
+trap 'if [[ -n "$pid" ]]; then kill -9 "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+mkdir "$work/GAME_DATA"
+for entry in "$data"/*; do
+  [[ $(basename "$entry") == settings.ini ]] || ln -s "$entry" "$work/GAME_DATA/"
+done
 cd "$work"
 
 "$game" >out.log 2>&1 &

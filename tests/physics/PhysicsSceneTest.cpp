@@ -1,4 +1,4 @@
-#include "physics/PhysicsScene.h"
+#include "physics/BodyMotionState.h"
 
 #include <btBulletDynamicsCommon.h>
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ Node3DBody* tag(int i) { return reinterpret_cast<Node3DBody*>(static_cast<std::u
 
 struct SimBody {
     std::unique_ptr<btCollisionShape> shape;
-    std::unique_ptr<PhysicsScene::MotionState> motion;
+    std::unique_ptr<BodyMotionState> motion;
     std::unique_ptr<btRigidBody> body;
 };
 
@@ -27,7 +27,7 @@ protected:
         btTransform start;
         start.setIdentity();
         start.setOrigin(position);
-        b.motion = std::make_unique<PhysicsScene::MotionState>(tag(id), start);
+        b.motion = std::make_unique<BodyMotionState>(tag(id), start);
         b.motion->attach(&scene);
         btVector3 inertia(0, 0, 0);
         if (mass > 0)
