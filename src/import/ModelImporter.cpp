@@ -171,6 +171,12 @@ ModelImporter* ModelImporter::running() {
     return runningImporter;
 }
 
+bool ModelImporter::parseFile(const std::string& path) {
+    Assimp::Importer parser;
+    const aiScene* file = parser.ReadFile(path, kPostProcessFlags);
+    return file && !(file->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && file->mRootNode;
+}
+
 int ModelImporter::settleFlags(const Scene* scene, int flags) {
     if (flags == 0)
         return scene ? kDefaultSceneLoadFlags : kDefaultModelLoadFlags;

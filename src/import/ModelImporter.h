@@ -74,6 +74,10 @@ public:
     std::unique_ptr<Node3D> importFile(Scene* scene, int flags, const std::string& path,
                                        const std::string& rootName = "");
 
+    // Parses the file with the importer's post-processing and drops the result: the parser's
+    // share of an import, for measurements. False when the file cannot be read.
+    static bool parseFile(const std::string& path);
+
     // The flags an import runs with: 0 means the defaults, and scene-only bits without a scene
     // are refused (with an error line) in favour of the model defaults.
     static int settleFlags(const Scene* scene, int flags);

@@ -206,11 +206,14 @@ void ModelViewerScene::start(Window& window) {
     const glm::ivec2 size = window.framebufferSize();
     if (size.x > 0 && size.y > 0)
         setAspectRatio(static_cast<float>(size.x) / static_cast<float>(size.y));
-    if (!outcome_->modelLoaded)
-        window.exitGameLoop();
 }
 
 void ModelViewerScene::update(Window& window, float elapsed) {
+    // Checked here rather than in start: the window clears exit requests made while a scene starts.
+    if (!outcome_->modelLoaded) {
+        window.exitGameLoop();
+        return;
+    }
     const bool capturing = !options_.screenshot.empty();
     Scene::update(window, capturing && outcome_->framesRendered > 0 ? kScreenshotFrameTime : elapsed);
 }
