@@ -1,7 +1,8 @@
 #include "app/Window.h"
 
 #include "scene/Scene.h"
-#include "support/LogCapture.h"
+#include "support/GLTestWindow.h"
+#include "support//LogCapture.h"
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
@@ -54,7 +55,7 @@ struct ScriptedScene : Scene {
 class WindowTest : public testing::Test {
 protected:
     void SetUp() override {
-        window = std::make_unique<Window>("Window test", false, false, 320, 240, 1.0);
+        window = test::openWindow("Window test", 320, 240);
     }
     std::vector<std::string> journal;
     std::unique_ptr<Window> window;

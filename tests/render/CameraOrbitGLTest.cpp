@@ -4,7 +4,8 @@
 
 #include "app/Window.h"
 #include "scene/SceneTestNodes.h"
-#include "support/LogCapture.h"
+#include "support/GLTestWindow.h"
+#include "support//LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -25,7 +26,7 @@ void expectNear(const glm::vec3& actual, const glm::vec3& expected, float tolera
 // "cam1" ten units in front of it (+z), active.
 class OrbitCamera : public testing::Test {
 protected:
-    static void SetUpTestSuite() { window = new Window("orbit test", false, false, 64, 64, 1.0); }
+    static void SetUpTestSuite() { window = test::openWindow("orbit test", 64, 64).release(); }
     static void TearDownTestSuite() {
         delete window;
         window = nullptr;

@@ -5,7 +5,8 @@
 #include "app/Window.h"
 #include "render/TextureFile.h"
 #include "render/TextureTestSupport.h"
-#include "support/LogCapture.h"
+#include "support/GLTestWindow.h"
+#include "support//LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,7 @@ using Pixels = std::vector<std::uint8_t>;
 class FolderTextureTest : public testing::Test {
 protected:
     void SetUp() override {
-        window = std::make_unique<Window>("t", false, false, 64, 64, 1.0);
+        window = test::openWindow("t", 64, 64);
         data = std::make_unique<test::TextureDataFolder>();
     }
     void TearDown() override {

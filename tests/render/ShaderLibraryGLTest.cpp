@@ -1,7 +1,8 @@
 #include "render/ShaderLibrary.h"
 
 #include "app/Window.h"
-#include "support/LogCapture.h"
+#include "support/GLTestWindow.h"
+#include "support//LogCapture.h"
 
 #include <gtest/gtest.h>
 #include <spdlog/sinks/stdout_sinks.h>
@@ -23,7 +24,7 @@ protected:
         // builds its own window instead of forking one that owns a GL context.
         GTEST_FLAG_SET(death_test_style, "threadsafe");
     }
-    void SetUp() override { window = std::make_unique<Window>("t", false, false, 64, 64, 1.0); }
+    void SetUp() override { window = test::openWindow("t", 64, 64); }
 
     bool linked(GLuint program) {
         GLint status = GL_FALSE;

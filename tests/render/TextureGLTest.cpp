@@ -3,7 +3,8 @@
 #include "app/Window.h"
 #include "render/Solid2DTexture.h"
 #include "render/TextureTestSupport.h"
-#include "support/LogCapture.h"
+#include "support/GLTestWindow.h"
+#include "support//LogCapture.h"
 
 #include <gtest/gtest.h>
 
@@ -15,7 +16,7 @@ namespace {
 class TextureTest : public testing::Test {
 protected:
     void SetUp() override {
-        window = std::make_unique<Window>("t", false, false, 64, 64, 1.0);
+        window = test::openWindow("t", 64, 64);
         data = std::make_unique<test::TextureDataFolder>();
     }
     void TearDown() override {

@@ -6,7 +6,8 @@
 #include "app/Window.h"
 #include "render/CameraNode.h"
 #include "scene/SceneTestNodes.h"
-#include "support/LogCapture.h"
+#include "support/GLTestWindow.h"
+#include "support//LogCapture.h"
 #include "ui/Node2D.h"
 
 #include <GL/glew.h>
@@ -21,7 +22,7 @@ using test::TestScene;
 
 class SceneStart : public testing::Test {
 protected:
-    static void SetUpTestSuite() { window = new Window("scene test", false, false, 64, 64, 1.0); }
+    static void SetUpTestSuite() { window = test::openWindow("scene test", 64, 64).release(); }
     static void TearDownTestSuite() {
         delete window;
         window = nullptr;
