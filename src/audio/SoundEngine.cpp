@@ -92,6 +92,10 @@ std::optional<DecodedSound> decode(const std::filesystem::path& path, const std:
     return sound;
 }
 
+bool finite(const glm::vec3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
 } // namespace
 
 std::string soundNameOf(const std::string& fileName) {
@@ -118,6 +122,7 @@ struct SoundEngine::Impl {
     std::uint64_t playCount = 0;
     glm::vec3 listenerPosition{0.0f};
     glm::vec3 listenerVelocity{0.0f};
+    bool listenerLost = false; // the camera gave no usable pose last time
 
     void openDevice();
     void loadStash(const std::filesystem::path& folder);
@@ -299,6 +304,12 @@ void SoundEngine::play(const std::string& name, glm::vec3 position, SoundChannel
         spdlog::warn("No sound effect stashed away by the name {0}", name);
         return;
     }
+    // OpenAL refuses such a position; a stray game object must not end the game.
+    if (!finite(position)) {
+        spdlog::error("Sound {0} cannot play at the position ({1}, {2}, {3})", name, position.x, position.y,
+                      position.z);
+        return;
+    }
     if (!impl_->context)
         return;
     impl_->makeCurrent();
@@ -332,17 +343,26 @@ void SoundEngine::play(const std::string& name, glm::vec3 position, SoundChannel
 
 void SoundEngine::updateListener(const CameraNode& camera) {
     const glm::vec3 position = camera.getWorldPosition();
+    const glm::mat4& view = camera.getView();
+    // The rows of the view matrix are the camera's axes in world space; the camera looks along
+    // its negative z axis, which is OpenAL's "at" vector (both right-handed).
+    const glm::vec3 backward(view[0][2], view[1][2], view[2][2]);
+    const glm::vec3 up(view[0][1], view[1][1], view[2][1]);
+    if (!finite(position) || !finite(backward) || !finite(up)) {
+        // Once per spell, not once per frame.
+        if (!impl_->listenerLost)
+            spdlog::error("The listener cannot follow camera {0}: its position or view is not finite",
+                          camera.getName());
+        impl_->listenerLost = true;
+        return;
+    }
+    impl_->listenerLost = false;
     impl_->listenerVelocity = position - impl_->listenerPosition;
     impl_->listenerPosition = position;
     if (!impl_->context)
         return;
     impl_->makeCurrent();
 
-    // The rows of the view matrix are the camera's axes in world space; the camera looks along
-    // its negative z axis, which is OpenAL's "at" vector (both right-handed).
-    const glm::mat4& view = camera.getView();
-    const glm::vec3 backward(view[0][2], view[1][2], view[2][2]);
-    const glm::vec3 up(view[0][1], view[1][1], view[2][1]);
     const ALfloat orientation[6] = {-backward.x, -backward.y, -backward.z, up.x, up.y, up.z};
     const glm::vec3& velocity = impl_->listenerVelocity;
     alListener3f(AL_POSITION, position.x, position.y, position.z);

@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 
 namespace hm {
 namespace {
@@ -111,6 +113,35 @@ TEST(SoundEngine, UnknownNamesAndAMissingFolderAreLoggedAndPlayNothing) {
     EXPECT_FALSE(channel.valid());
     EXPECT_EQ(log.count("No sound effect stashed away by the name ProjectileArrowHit"), 2u);
     EXPECT_EQ(engine.voiceCount(), 0u);
+}
+
+TEST(SoundEngine, PositionsThatAreNotFiniteAreLoggedAndIgnored) {
+    TempFolder folder("finite");
+    test::writeTone(folder.path() / "hum_1.wav", 0.5f, 8000);
+    test::LogCapture log;
+    SoundEngine engine(folder.path());
+    const float nan = std::nanf(""), inf = std::numeric_limits<float>::infinity();
+    for (const glm::vec3& bad :
+         {glm::vec3(nan, 0.0f, 0.0f), glm::vec3(0.0f, inf, 0.0f), glm::vec3(0.0f, 0.0f, -inf)}) {
+        SoundChannel channel{1, 1};
+        engine.play("hum", bad, &channel);
+        EXPECT_FALSE(channel.valid());
+    }
+    EXPECT_EQ(countStartingWith(log.messages(spdlog::level::err), "Sound hum cannot play at the position ("),
+              3u);
+
+    // A camera that lost its pose leaves the listener where it was, with one line for the spell.
+    CameraNode camera("cam", 1.0f, 0.1f, 100.0f, 1.0f);
+    camera.setWorldMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(1.0f, 2.0f, 3.0f)));
+    engine.updateListener(camera);
+    camera.setWorldMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(nan, 2.0f, 3.0f)));
+    engine.updateListener(camera);
+    engine.updateListener(camera);
+    EXPECT_EQ(engine.listenerPosition(), glm::vec3(1.0f, 2.0f, 3.0f));
+    EXPECT_EQ(log.count("The listener cannot follow camera cam: its position or view is not finite"), 1u);
+    camera.setWorldMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(2.0f, 2.0f, 3.0f)));
+    engine.updateListener(camera);
+    EXPECT_EQ(engine.listenerVelocity(), glm::vec3(1.0f, 0.0f, 0.0f));
 }
 
 class SoundEnginePlayback : public testing::Test {
