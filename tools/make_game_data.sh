@@ -1,5 +1,6 @@
 #!/bin/sh
-# Regenerates every model and model texture of GAME_DATA, the cursors, and the importer's test fixtures.
+# Regenerates every model and model texture of GAME_DATA, the cursors, the 2D art (HUD, cards, lens
+# flare, smoke) and the importer's test fixtures.
 #
 #   tools/make_game_data.sh [--previews DIR]
 #
@@ -21,6 +22,7 @@ command -v blender >/dev/null 2>&1 || need="$need blender"
 command -v sox >/dev/null 2>&1 || need="$need sox"
 /usr/bin/python3 -c "import PIL" 2>/dev/null || need="$need python3-pil"
 /usr/bin/python3 -c "import numpy" 2>/dev/null || need="$need python3-numpy"
+[ -f /usr/share/fonts/truetype/dejavu/DejaVuSerif-Bold.ttf ] || need="$need fonts-dejavu-core"
 if [ -n "$need" ]; then
     echo "installing:$need"
     apt-get update -q
@@ -44,6 +46,16 @@ PYTHONHASHSEED=0 HOLLOW_TEXTURES="$textures" HOLLOW_MODELS="$models" HOLLOW_FIXT
     blender -b --factory-startup -noaudio -t 1 -P tools/data/blender/build.py -- "$models" $previews
 
 /usr/bin/python3 tools/data/strip_png_metadata.py "$textures/tv"
+
+# 2D art. The building cards are turntable renders of the towers (Blender, into a scratch folder)
+# composited onto card frames; everything else is drawn by the Python script. The two cursors above
+# live in hud/cursor and are left alone here.
+renders=$(mktemp -d)
+trap 'rm -rf "$renders"' EXIT
+PYTHONHASHSEED=0 HOLLOW_TEXTURES="$textures" \
+    blender -b --factory-startup -noaudio -t 1 -P tools/data/blender/cards.py -- "$renders" >/dev/null
+rm -rf "$textures/hud/overlay" "$textures/hud/towercards" "$textures/hud"/*.png "$textures/lensflare" "$textures/particles"
+/usr/bin/python3 tools/data/make_hud.py "$textures" --cards "$renders"
 
 echo "done:"
 du -sh "$models" "$textures" tests/fixtures

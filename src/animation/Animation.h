@@ -58,6 +58,8 @@ public:
     float durationTicks() const { return duration_; }
     float ticksPerSecond() const { return ticksPerSecond_; }
     float durationSeconds() const { return duration_ / ticksPerSecond_; }
+    // Node animations of one name from several files are merged into the longer duration.
+    void setDurationTicks(float ticks) { duration_ = ticks > 0.0f ? ticks : 0.0f; }
 
     std::vector<AnimationChannel> channels;
 

@@ -1,6 +1,7 @@
 #include "import/BodyProperties.h"
 
 #include "app/Log.h"
+#include "import/NodeProperties.h"
 #include "physics/PhysicsBody.h"
 #include "physics/PhysicsWorld.h"
 #include "render/Mesh.h"
@@ -160,9 +161,9 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
         std::vector<glm::vec3> positions;
         std::vector<std::uint32_t> indices;
         const bool wantsIndices = kind == "Mesh";
-        if (!readHull) {
-            spdlog::error("No hull data reader available for the {0} body of node {1}.", kind, name);
-        } else if (readHull(fileNode, positions, wantsIndices ? &indices : nullptr)) {
+        const bool found = readHull ? readHull(fileNode, positions, wantsIndices ? &indices : nullptr)
+                                    : readHullData(fileNode, fileScene, positions, wantsIndices ? &indices : nullptr);
+        if (found) {
             if (wantsIndices) {
                 body = std::make_unique<MeshBody>(actor, material, gravity, bufferName.C_Str(), std::move(positions),
                                                   std::move(indices), name);
@@ -180,7 +181,6 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
     } else {
         spdlog::warn("Unknown body-property ({0}) set for node {1}.", kind, name);
     }
-    (void)fileScene;
     if (!body)
         return;
 

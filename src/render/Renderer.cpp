@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 #include "app/Window.h"
+#include "effects/ParticleSystem.h"
 #include "render/CameraNode.h"
 #include "render/LightNode.h"
 #include "render/Material.h"
@@ -9,6 +10,7 @@
 #include "render/ShaderLocations.h"
 #include "scene/Node3D.h"
 #include "scene/Scene.h"
+#include "ui/Node2D.h"
 
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
@@ -134,7 +136,12 @@ void Renderer::render(Window& window, Scene& scene, float value) {
     shadowPass(scene, value);
     mainPass(scene, value, size.x, size.y);
 
-    // Particle systems and the lens flare join here once the effects layer provides them.
+    // Particles: blended over the opaque scene, tested against its depth but not writing it.
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    for (ParticleSystem* system : std::vector<ParticleSystem*>(scene.particleSystems()))
+        system->draw();
+    glDepthMask(GL_TRUE);
 
     // The 2D layer works in the unit square: x and y from 0 to 1.
     uniforms_.projection = glm::ortho(0.0f, 1.0f, 0.0f, 1.0f, -10.0f, 999.0f);
@@ -143,6 +150,8 @@ void Renderer::render(Window& window, Scene& scene, float value) {
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     glBlendFuncSeparate(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA, GL_ONE, GL_ONE);
+    if (Node2D* root = scene.root2D())
+        root->renderPass(4);
 
     brightnessPass();
     glEnable(GL_DEPTH_TEST);

@@ -71,10 +71,11 @@ void Scene::start(Window& window) {
         spdlog::info("No 2d root node was set for scene {0}. I created a plain one.", name_);
         setRoot2D(std::make_unique<Node2D>("root2D"));
     }
-    // A root set before start (in a constructor) joined the scene before it had a window. The
-    // 2D root is handed the window here too once 2D nodes take input.
+    // A root set before start (in a constructor) joined the scene before it had a window.
     if (root3D_->getWindow() != window_)
         root3D_->setWindow(window_);
+    if (root2D_->window() != window_)
+        root2D_->setWindow(window_);
 
     if (!activeCamera_) {
         if (cameras_.empty()) {
@@ -160,8 +161,8 @@ void Scene::update(Window& window, float elapsed) {
         }
     }
 
-    // The 2D tree's update pass runs here (for a root that is Active or Hidden) once the
-    // interface layer provides it.
+    if (root2D_)
+        root2D_->updatePass(elapsed);
 
     cursorObserver_->update(elapsed);
 }
@@ -206,9 +207,24 @@ void Scene::setRoot2D(std::unique_ptr<Node2D> root) {
         spdlog::warn("Scene {0} was given no 2d root; the current one stays.", name_);
         return;
     }
-    // The interface layer joins the new root to the scene and takes the previous one out of
-    // the 2D draw order before it is destroyed.
+    std::unique_ptr<Node2D> previous = std::move(root2D_);
     root2D_ = std::move(root);
+    root2D_->setScene(this);
+    if (previous)
+        previous->setScene(nullptr); // out of the draw order and the window before it goes
+}
+
+void Scene::addNode2D(Node2D& node, float depth) { drawOrder2D_.emplace(depth, &node); }
+
+void Scene::removeNode2D(Node2D& node, float depth) {
+    auto [first, last] = drawOrder2D_.equal_range(depth);
+    for (auto it = first; it != last; ++it)
+        if (it->second == &node) {
+            drawOrder2D_.erase(it);
+            return;
+        }
+    // Not under its depth (should not happen): look through the whole record.
+    std::erase_if(drawOrder2D_, [&](const auto& entry) { return entry.second == &node; });
 }
 
 void Scene::registerCamera(CameraNode& camera) {

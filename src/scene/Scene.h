@@ -64,6 +64,12 @@ public:
     Node3D* root3D() const { return root3D_.get(); }
     Node2D* root2D() const { return root2D_.get(); }
 
+    // The scene's 2D nodes by the depth (world z) of each; nodes of equal depth keep the order in
+    // which they were filed. 2D nodes file and withdraw themselves as they join and leave.
+    const std::multimap<float, Node2D*>& drawOrder2D() const { return drawOrder2D_; }
+    void addNode2D(Node2D& node, float depth);
+    void removeNode2D(Node2D& node, float depth);
+
     // --- Cameras ----------------------------------------------------------------------------
     // Hands the scene's aspect ratio to the camera and files it under its node name,
     // replacing a camera of the same name.
@@ -128,8 +134,8 @@ private:
     std::unique_ptr<Node3D> root3D_;
     // A root replaced while the 3D tree is being updated lives until the pass has ended.
     std::unique_ptr<Node3D> retiredRoot3D_;
-    // The interface layer adds the 2D draw order (2D nodes by depth) beside this root.
     std::unique_ptr<Node2D> root2D_;
+    std::multimap<float, Node2D*> drawOrder2D_;
     std::vector<ParticleSystem*> particleSystems_;
     std::unique_ptr<MouseCursorObserver> cursorObserver_;
     std::unique_ptr<NodeAnimator> nodeAnimator_;

@@ -7,7 +7,7 @@ game=$(realpath "$1")
 data=$(realpath GAME_DATA)
 work=$(mktemp -d)
 pid=
-trap '[[ -n "$pid" ]] && kill -9 $pid 2>/dev/null; rm -rf "$work"' EXIT
+trap 'if [[ -n "$pid" ]]; then kill -9 "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
 mkdir "$work/GAME_DATA"
 for entry in "$data"/*; do
   [[ $(basename "$entry") == settings.ini ]] || ln -s "$entry" "$work/GAME_DATA/"

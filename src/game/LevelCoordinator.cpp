@@ -1,0 +1,268 @@
+#include "game/LevelCoordinator.h"
+
+#include "animation/NodeAnimator.h"
+#include "app/Log.h"
+#include "game/Enemy.h"
+#include "game/LevelHud.h"
+#include "game/Tower.h"
+#include "render/Material.h"
+#include "render/Solid2DTexture.h"
+#include "scene/Scene.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace hm {
+
+namespace {
+
+// The first node of that name below the root's children, each child's subtree depth-first.
+Node3D* findBelowChildren(Node3D& root, const std::string& name) {
+    for (const auto& child : root.getChildren())
+        if (Node3D* found = child->findByName(name))
+            return found;
+    return nullptr;
+}
+
+} // namespace
+
+LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader) : scene_(scene), hud_(hud) {
+    loadPrototypes(loader);
+    setupMaterials();
+    instance_ = this;
+}
+
+LevelCoordinator::~LevelCoordinator() {
+    if (instance_ == this)
+        instance_ = nullptr;
+    prototypes_.clear();
+}
+
+void LevelCoordinator::loadPrototypes(const ModelLoader& loader) {
+    std::vector<std::pair<std::string, std::string>> work = buildingBasePrototypes();
+    for (const auto& [type, p] : towerPrototypes())
+        work.emplace_back(p.modelFile, p.nodeName);
+    for (const auto& [type, p] : enemyPrototypes())
+        work.emplace_back(p.modelFile, p.nodeName);
+    for (const auto& [type, p] : projectilePrototypes())
+        work.emplace_back(p.modelFile, p.nodeName);
+
+    for (const auto& [file, nodeName] : work) {
+        std::unique_ptr<Node3D> root = loader(file);
+        if (!root) {
+            spdlog::error("Couldnt load prototype file '{0}'", file);
+            return;
+        }
+        std::unique_ptr<Node3D> prototype;
+        if (Node3D* found = findBelowChildren(*root, nodeName))
+            prototype = found->detach();
+        if (!prototype)
+            prototype = std::move(root);
+        prototype->setName(nodeName);
+        prototypes_[nodeName] = std::move(prototype);
+    }
+}
+
+void LevelCoordinator::setupMaterials() {
+    auto& registry = MaterialRegistry::instance();
+    const std::pair<const char*, glm::vec3> colours[] = {{"tbiHover", {1.0f, 0.0f, 0.0f}}, {"eHit", {0.8f, 0.2f, 0.2f}}};
+    for (const auto& [name, colour] : colours) {
+        auto material = registry.findMaterial(name);
+        if (!material) {
+            auto solid = registry.createSolidMaterial(name);
+            solid->colour = colour;
+            material = solid;
+        }
+        auto texture = std::make_shared<Solid2DTexture>(std::string("?") + name, glm::vec4(colour, 1.0f),
+                                                        Solid2DTexture::defaultParameters(GL_RGB8));
+        if (texture->load())
+            material->setTexture(0, texture);
+    }
+}
+
+void LevelCoordinator::setWorld(Node3D* pathTemplate, Node3D* spawnPoint) {
+    pathTemplate_ = pathTemplate;
+    spawnPoint_ = spawnPoint;
+}
+
+void LevelCoordinator::begin() {
+    state_ = GameState::Playing;
+    setLives(kStartLives);
+    setResources(kStartResources);
+    spawnCountdown_ = spawnSchedule().front().delay;
+    refreshWaveText();
+}
+
+Node3D* LevelCoordinator::getPrototypeNode(const std::string& name) const {
+    auto it = prototypes_.find(name);
+    return it == prototypes_.end() ? nullptr : it->second.get();
+}
+
+std::unique_ptr<TowerBase> LevelCoordinator::createTowerBase() {
+    const auto& [file, nodeName] = buildingBasePrototypes().front();
+    auto* prototype = dynamic_cast<MeshNode*>(getPrototypeNode(nodeName));
+    if (!prototype) {
+        spdlog::error("No prototype {0} to build a tower base from.", nodeName);
+        return nullptr;
+    }
+    auto base = std::make_unique<TowerBase>(*prototype, static_cast<int>(towerBases_.size()) + 1);
+    towerBases_.push_back(base.get());
+    return base;
+}
+
+std::unique_ptr<Tower> LevelCoordinator::createTower(TowerType type, TowerBase& base) {
+    auto it = towerPrototypes().find(type);
+    if (it == towerPrototypes().end())
+        return nullptr;
+    auto* prototype = dynamic_cast<RiggedMeshNode*>(getPrototypeNode(it->second.nodeName));
+    if (!prototype) {
+        spdlog::error("No prototype {0} to build a tower from.", it->second.nodeName);
+        return nullptr;
+    }
+    std::unique_ptr<Tower> tower;
+    if (type == TowerType::ARROW)
+        tower = std::make_unique<ArrowTower>(*prototype, type, base);
+    else
+        tower = std::make_unique<CannonTower>(*prototype, type, base);
+    tower->setState(TowerState::Constructing);
+    return tower;
+}
+
+bool LevelCoordinator::canAfford(TowerType type) const {
+    auto it = towerPrototypes().find(type);
+    return it != towerPrototypes().end() && it->second.cost <= resources_;
+}
+
+void LevelCoordinator::spawnEnemy(EnemyType type) {
+    ++spawnedCount_;
+    const int id = spawnedCount_;
+    const EnemyPrototype& prototype = enemyPrototype(type);
+    auto* source = dynamic_cast<RiggedMeshNode*>(getPrototypeNode(prototype.nodeName));
+    Node3D* carrierParent = pathTemplate_ ? pathTemplate_->getParent() : nullptr;
+    if (!source || !pathTemplate_ || !carrierParent) {
+        spdlog::error("Enemy {0} cannot be spawned: its prototype or the level's path is missing.", id);
+        return;
+    }
+    auto path = scene_.nodeAnimator().createAnimation("EnemyPath", 0, 0);
+    if (!path)
+        return;
+
+    auto enemy = std::make_unique<Enemy>(*source, type, id);
+    Enemy& ref = *enemy;
+    std::unique_ptr<Node3D> carrier = pathTemplate_->copy();
+    Node3D& carrierRef = *carrier;
+    carrier->setName("ep[" + std::to_string(id) + "]");
+    carrier->addChild(std::move(enemy));
+    carrierParent->addChild(std::move(carrier));
+    if (spawnPoint_)
+        carrierRef.translateGlobal(spawnPoint_->getWorldPosition() - carrierRef.getWorldPosition());
+
+    path->setTarget(carrierRef);
+    ref.setPath(path);
+    scene_.nodeAnimator().play(path);
+    enemies_.push_back(&ref);
+}
+
+void LevelCoordinator::forgetEnemy(Enemy& enemy) { std::erase(enemies_, &enemy); }
+
+void LevelCoordinator::onEnemyRemoved(Enemy& enemy, bool killed) {
+    std::erase(enemies_, &enemy);
+    ++defeatedCount_;
+    refreshWaveText();
+    if (killed)
+        setResources(resources_ + enemy.prototype().reward);
+    const int last = static_cast<int>(spawnSchedule().size()) - 1;
+    if (enemies_.empty() && spawnedCount_ >= last && state_ == GameState::Playing)
+        end(GameState::Won, 4.0f, "You have won the game!");
+}
+
+void LevelCoordinator::end(GameState state, float delay, const char* message) {
+    spdlog::info(message);
+    state_ = state;
+    endTimer_ = delay;
+    if (gameSpeed_ != 1.0f)
+        toggleSpeed();
+}
+
+void LevelCoordinator::setLives(int value) {
+    if (state_ != GameState::Playing)
+        return;
+    lives_ = value;
+    hud_.showLives(std::max(value, 0));
+    if (std::max(value, 0) == 0)
+        end(GameState::Lost, 0.01f, "You have lost the game!");
+}
+
+void LevelCoordinator::setResources(int value) {
+    resources_ = value;
+    hud_.showResources(value);
+}
+
+void LevelCoordinator::refreshWaveText() { hud_.showWave(defeatedCount_, static_cast<int>(spawnSchedule().size())); }
+
+void LevelCoordinator::selectTowerBase(TowerBase* base) {
+    TowerBase* next = base == selectedBase_ ? nullptr : base;
+    if (selectedBase_)
+        selectedBase_->setHighlight(0);
+    selectedBase_ = next;
+    if (next)
+        next->setHighlight(1);
+    hud_.showCards(next != nullptr);
+}
+
+void LevelCoordinator::togglePause() {
+    if (state_ == GameState::Playing) {
+        stateBeforePause_ = GameState::Playing;
+        state_ = GameState::Paused;
+        hud_.showPaused(true);
+    } else if (state_ == GameState::Paused) {
+        state_ = stateBeforePause_;
+        hud_.showPaused(false);
+    }
+}
+
+void LevelCoordinator::toggleSpeed() {
+    gameSpeed_ = gameSpeed_ <= 1.0f ? 2.0f : 1.0f;
+    hud_.showDoubleSpeed(gameSpeed_ > 1.0f);
+}
+
+void LevelCoordinator::restart() {
+    if (restartHandler_)
+        restartHandler_();
+}
+
+void LevelCoordinator::update(float dt) {
+    if (endTimer_ > 0.0f) {
+        endTimer_ -= dt;
+        if (endTimer_ <= 0.0f && (state_ == GameState::Won || state_ == GameState::Lost))
+            hud_.showEnd(state_ == GameState::Won);
+    }
+    if (state_ != GameState::Playing)
+        return;
+    elapsed_ += dt;
+
+    incomeTimer_ += dt;
+    if (incomeTimer_ > kIncomeInterval) {
+        setResources(resources_ + kIncome * static_cast<int>(std::trunc(incomeTimer_ * 0.5f)));
+        incomeTimer_ = std::fmod(incomeTimer_, kIncomeInterval);
+    }
+
+    if (spawnCountdown_ > kNoSpawn) {
+        spawnCountdown_ -= dt;
+        if (spawnCountdown_ <= 0.0f) {
+            const int n = spawnedCount_ + 1;
+            const auto& schedule = spawnSchedule();
+            if (n < static_cast<int>(schedule.size())) {
+                spawnCountdown_ = kNoSpawn;
+                spawnEnemy(schedule[static_cast<std::size_t>(n)].type);
+                // A spawn that could not happen still counts, so the schedule never stalls.
+                spawnedCount_ = std::max(spawnedCount_, n);
+                if (n + 1 < static_cast<int>(schedule.size()))
+                    spawnCountdown_ = schedule[static_cast<std::size_t>(n) + 1].delay;
+            }
+            spdlog::debug("Spawned Enemy {0}, next enemy in {1}", spawnedCount_, spawnCountdown_);
+        }
+    }
+}
+
+} // namespace hm

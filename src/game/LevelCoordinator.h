@@ -1,0 +1,120 @@
+// The rules of the level: prototypes of every tower, enemy and projectile, lives and resources,
+// the spawn schedule, tower bases and towers, pause and double speed, victory and defeat.
+//
+// Exactly one coordinator exists while a level runs; game objects reach it through instance().
+// The level scene creates it, tells it where the enemies' path and the spawn point are and how
+// to show things on screen (LevelHud), and updates it every frame with the scaled frame time.
+#pragma once
+
+#include "app/UpdateableObject.h"
+#include "game/Prototypes.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace hm {
+
+class Enemy;
+class LevelHud;
+class Node3D;
+class Scene;
+class Tower;
+class TowerBase;
+
+enum class GameState : std::int32_t { Paused = 1, Playing = 2, Won = 3, Lost = 4 };
+
+class LevelCoordinator : public UpdateableObject {
+public:
+    static constexpr int kStartLives = 10;
+    static constexpr int kStartResources = 300;
+    static constexpr float kIncomeInterval = 2.0f;
+    static constexpr int kIncome = 5;
+    static constexpr float kNoSpawn = -100.0f;
+
+    // Imports one model file without a scene; null when it cannot be read.
+    using ModelLoader = std::function<std::unique_ptr<Node3D>(const std::string& modelFile)>;
+
+    static LevelCoordinator* instance() { return instance_; }
+
+    LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader);
+    ~LevelCoordinator() override;
+    LevelCoordinator(const LevelCoordinator&) = delete;
+    LevelCoordinator& operator=(const LevelCoordinator&) = delete;
+
+    // Where enemies come from: the carrier template the path animation moves ("EnemyPathNode",
+    // whose parent holds the carriers) and the spawn point.
+    void setWorld(Node3D* pathTemplate, Node3D* spawnPoint);
+    // Lives, resources, the first spawn and the wave text: the level begins.
+    void begin();
+    // What "Replay" does; the level scene supplies it.
+    void setRestartHandler(std::function<void()> handler) { restartHandler_ = std::move(handler); }
+
+    void update(float dt) override;
+
+    Node3D* getPrototypeNode(const std::string& name) const;
+    // A new base from the "BuildingBase" prototype, numbered from 1; the caller places it.
+    std::unique_ptr<TowerBase> createTowerBase();
+    std::unique_ptr<Tower> createTower(TowerType type, TowerBase& base);
+    bool canAfford(TowerType type) const;
+    void spawnEnemy(EnemyType type);
+    void onEnemyRemoved(Enemy& enemy, bool killed);
+    // An enemy that is being destroyed leaves every list.
+    void forgetEnemy(Enemy& enemy);
+    void setLives(int value);
+    void setResources(int value);
+    void selectTowerBase(TowerBase* base);
+    void togglePause();
+    void toggleSpeed();
+    void restart();
+    int nextProjectileId() { return ++projectileCounter_; }
+
+    int lives() const { return lives_; }
+    int resources() const { return resources_; }
+    int spawnedCount() const { return spawnedCount_; }
+    int defeatedCount() const { return defeatedCount_; }
+    float gameSpeed() const { return gameSpeed_; }
+    float elapsed() const { return elapsed_; }
+    float spawnCountdown() const { return spawnCountdown_; }
+    float incomeTimer() const { return incomeTimer_; }
+    GameState state() const { return state_; }
+    TowerBase* selectedBase() const { return selectedBase_; }
+    const std::vector<Enemy*>& enemies() const { return enemies_; }
+    const std::vector<TowerBase*>& towerBases() const { return towerBases_; }
+    Scene& scene() const { return scene_; }
+    std::size_t prototypeCount() const { return prototypes_.size(); }
+
+private:
+    void loadPrototypes(const ModelLoader& loader);
+    void setupMaterials();
+    void refreshWaveText();
+    void end(GameState state, float delay, const char* message);
+
+    static inline LevelCoordinator* instance_ = nullptr;
+
+    int lives_ = kStartLives;
+    int resources_ = kStartResources;
+    int spawnedCount_ = -1;
+    int projectileCounter_ = -1;
+    float gameSpeed_ = 1.0f;
+    float elapsed_ = 0.0f;
+    float incomeTimer_ = 0.0f;
+    float endTimer_ = -1.0f;
+    std::map<std::string, std::unique_ptr<Node3D>> prototypes_;
+    GameState state_ = GameState::Playing;
+    GameState stateBeforePause_ = GameState::Playing;
+    TowerBase* selectedBase_ = nullptr;
+    float spawnCountdown_ = kNoSpawn;
+    int defeatedCount_ = 0;
+    Scene& scene_;
+    LevelHud& hud_;
+    Node3D* pathTemplate_ = nullptr;
+    Node3D* spawnPoint_ = nullptr;
+    std::vector<TowerBase*> towerBases_;
+    std::vector<Enemy*> enemies_;
+    std::function<void()> restartHandler_;
+};
+
+} // namespace hm

@@ -1,0 +1,24 @@
+// What the level's rules show on screen. The level scene implements it with its HUD widgets;
+// tests implement it with a recorder, so the rules run without a window.
+#pragma once
+
+namespace hm {
+
+class LevelHud {
+public:
+    virtual ~LevelHud() = default;
+
+    virtual void showLives(int lives) = 0;
+    virtual void showResources(int resources) = 0;
+    virtual void showWave(int defeated, int total) = 0;
+    // The pause button's picture and the pause veil.
+    virtual void showPaused(bool paused) = 0;
+    // The speed button's picture.
+    virtual void showDoubleSpeed(bool doubled) = 0;
+    // The end veil with the victory or defeat message.
+    virtual void showEnd(bool won) = 0;
+    // Slides the building-card panel in (a base is selected) or out.
+    virtual void showCards(bool shown) = 0;
+};
+
+} // namespace hm

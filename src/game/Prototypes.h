@@ -1,0 +1,68 @@
+// The fixed rules of the level: what each kind of tower, enemy and projectile is (model file,
+// prototype node and numbers), the tower base model and the spawn schedule of eighteen enemies.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace hm {
+
+enum class TowerType : std::int32_t { ARROW = 0, CANNON = 1 };
+enum class EnemyType : std::int32_t { FLOATING_STONE_MONSTER = 0, WALKING_STONE_MONSTER = 1, MASSIVE_STONE_MONSTER = 2 };
+enum class ProjectileType : std::int32_t { ARROW = 0, CANNONBALL = 1 };
+enum class ProjectileImpact : std::int32_t { Stick = 1, Vanish = 2, Explode = 3 };
+
+struct TowerPrototype {
+    std::string typeName;
+    std::string modelFile;
+    std::string nodeName;
+    std::int32_t cost;
+    float range;
+    float fireInterval;      // seconds between target searches
+    float constructionSpeed; // playback speed of the construction animation
+    ProjectileType projectileType;
+};
+
+struct EnemyPrototype {
+    std::string typeName;
+    std::string modelFile;
+    std::string nodeName;
+    std::int32_t reward;
+    float health;
+    float speed; // playback speed of the path animation
+    float scale;
+    std::int32_t damage; // lives taken per completed attack
+};
+
+struct ProjectilePrototype {
+    std::string typeName;
+    std::string modelFile;
+    std::string nodeName;
+    float scale;
+    float damage;
+    float splashRadius; // 0: no splash
+    float speed;        // world units per second
+    ProjectileImpact impact;
+};
+
+struct SpawnEntry {
+    EnemyType type;
+    float delay; // seconds after the previous spawn (after the start for the first)
+};
+
+const std::map<TowerType, TowerPrototype>& towerPrototypes();
+const std::map<EnemyType, EnemyPrototype>& enemyPrototypes();
+const std::map<ProjectileType, ProjectilePrototype>& projectilePrototypes();
+// (model file, node name) of the tower base.
+const std::vector<std::pair<std::string, std::string>>& buildingBasePrototypes();
+const std::vector<SpawnEntry>& spawnSchedule();
+
+const TowerPrototype& towerPrototype(TowerType type);
+const EnemyPrototype& enemyPrototype(EnemyType type);
+const ProjectilePrototype& projectilePrototype(ProjectileType type);
+
+} // namespace hm

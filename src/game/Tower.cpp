@@ -1,0 +1,167 @@
+#include "game/Tower.h"
+
+#include "animation/NodeAnimator.h"
+#include "effects/ParticleSystem.h"
+#include "game/Enemy.h"
+#include "game/GameSound.h"
+#include "game/LevelCoordinator.h"
+#include "game/Projectile.h"
+#include "render/Material.h"
+#include "render/TextureRegistry.h"
+
+#include <glm/geometric.hpp>
+
+#include <algorithm>
+
+namespace hm {
+
+Tower::Tower(const RiggedMeshNode& prototype, TowerType type, TowerBase& base)
+    : RiggedMeshNode(prototype), prototype_(&towerPrototype(type)), type_(type), base_(&base),
+      fireInterval_(prototype_->fireInterval), constructionSpeed_(prototype_->constructionSpeed) {
+    setName("t[" + std::to_string(base.index()) + "]");
+}
+
+Node3D& Tower::muzzle() { return getChildren().empty() ? *this : *getChildren().front(); }
+
+void Tower::setState(TowerState state) {
+    if (state == TowerState::Constructing)
+        queueAnimation(std::string("Construction"), 0, constructionSpeed_, 0, false);
+    state_ = state;
+}
+
+void Tower::onAnimationEnd(const std::shared_ptr<Animation>&) {
+    if (state_ == TowerState::Constructing)
+        state_ = TowerState::Ready;
+}
+
+Enemy* Tower::chooseTarget() const {
+    LevelCoordinator* coordinator = LevelCoordinator::instance();
+    if (!coordinator)
+        return nullptr;
+    const glm::vec3 position = getWorldPosition();
+    float best = -1.0f;
+    Enemy* chosen = nullptr;
+    for (Enemy* enemy : coordinator->enemies()) {
+        if (glm::length(position - enemy->getWorldPosition()) > prototype_->range)
+            continue;
+        const EnemyState s = enemy->state();
+        const float score = (s == EnemyState::Dead || s == EnemyState::Dying || s == EnemyState::Spawned)
+                                ? -1.0f
+                                : enemy->pathProgress();
+        if (score > best) {
+            best = score;
+            chosen = enemy;
+        }
+    }
+    return chosen;
+}
+
+void Tower::update(float dt) {
+    RiggedMeshNode::update(dt);
+    if (state_ != TowerState::Ready)
+        return;
+    chargeTimer_ += dt;
+    if (chargeTimer_ > fireInterval_) {
+        target_.reset();
+        if (Enemy* chosen = chooseTarget()) {
+            target_ = NodeRef<Enemy>(chosen);
+            fire(*chosen);
+        }
+        chargeTimer_ = 0.0f;
+    }
+}
+
+void Tower::fire(Enemy& target) {
+    LevelCoordinator* coordinator = LevelCoordinator::instance();
+    if (!coordinator)
+        return;
+    const ProjectilePrototype& projectile = projectilePrototype(prototype_->projectileType);
+    auto* prototypeNode = dynamic_cast<MeshNode*>(coordinator->getPrototypeNode(projectile.nodeName));
+    Node3D* holder = base_->getParent();
+    if (!prototypeNode || !holder)
+        return;
+    const int id = coordinator->nextProjectileId();
+    auto created = std::make_unique<Projectile>(*prototypeNode, prototype_->projectileType, id, *this, target);
+    Projectile& shot = *created;
+    holder->addChild(std::move(created));
+    shot.shoot();
+    playSoundAt(*this, prototype_->nodeName + "Charge");
+}
+
+// --- Tower base ---------------------------------------------------------------------------
+
+namespace {
+
+// The construction smoke: a quick fade-in over the first tenth of a puff's life and a fade-out
+// over the last fifth, turning slowly.
+void smokePuff(float t, Particle& p) {
+    p.size = 2.8f;
+    p.free = 2.0f * t;
+    const float alpha = 0.35f * std::min(std::clamp(10.0f * t, 0.0f, 1.0f), std::clamp(5.0f * (1.0f - t), 0.0f, 1.0f));
+    p.colour = glm::vec4(1.0f, 1.0f, 1.0f, alpha);
+}
+
+} // namespace
+
+TowerBase::TowerBase(const MeshNode& prototype, int index) : MeshNode(prototype), index_(index) {
+    setName("tb[" + std::to_string(index) + "]");
+    if (!getChildren().empty()) {
+        indicator_ = dynamic_cast<MeshNode*>(getChildren().front().get());
+        getChildren().front()->setName("tbi[" + std::to_string(index) + "]");
+    }
+    auto smoke = std::make_unique<ParticleSystem>("towerParticle");
+    smoke->texture = loadTexture("particles/greySmoke.png", 0, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_REPEAT);
+    smoke->batchSize = 1;
+    smoke->lifetimeBase = 0.6f;
+    smoke->lifetimeRange = 4.0f;
+    smoke->spawnExtent = {0.2f, 0.03f, 0.2f};
+    smoke->velocityMin = {-0.025f, 0.0f, -0.025f};
+    smoke->velocityMax = {0.025f, 0.04f, 0.025f};
+    smoke->additive = false;
+    smoke->updateFunction = smokePuff;
+    smoke_ = smoke.get();
+    addChild(std::move(smoke));
+    smoke_->translate({0.0f, -0.35f, 0.0f});
+}
+
+void TowerBase::setHighlight(int value) {
+    if (indicator_ && (value == 0 || value == 1))
+        if (auto material = MaterialRegistry::instance().findMaterial(value == 1 ? "tbiHover" : "ColorPicker"))
+            indicator_->setMaterial(material);
+    highlight_ = value;
+}
+
+void TowerBase::onMouseEnter(const glm::vec2&, const glm::vec3&, const glm::vec3&) { setHighlight(1); }
+
+void TowerBase::onMouseLeave(const glm::vec2&, const glm::vec3&, const glm::vec3&) {
+    LevelCoordinator* coordinator = LevelCoordinator::instance();
+    if (!coordinator || coordinator->selectedBase() != this)
+        setHighlight(0);
+}
+
+void TowerBase::onClick(const glm::vec2&, const glm::vec3&, const glm::vec3&) {
+    if (tower_)
+        return;
+    if (LevelCoordinator* coordinator = LevelCoordinator::instance())
+        coordinator->selectTowerBase(this);
+}
+
+void TowerBase::build(TowerType type) {
+    LevelCoordinator* coordinator = LevelCoordinator::instance();
+    if (tower_ || !coordinator)
+        return;
+    const TowerPrototype& prototype = towerPrototype(type);
+    if (prototype.cost > coordinator->resources())
+        return;
+    auto tower = coordinator->createTower(type, *this);
+    if (!tower)
+        return;
+    coordinator->setResources(coordinator->resources() - prototype.cost);
+    tower_ = tower.get();
+    addChild(std::move(tower));
+    if (smoke_)
+        smoke_->emit(100);
+    playSoundAt(*this, "construction");
+}
+
+} // namespace hm

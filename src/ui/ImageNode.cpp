@@ -1,0 +1,145 @@
+#include "ui/ImageNode.h"
+
+#include "app/Log.h"
+#include "app/Window.h"
+#include "render/Material.h"
+#include "render/Mesh.h"
+#include "render/ShaderLocations.h"
+#include "render/Texture.h"
+
+#include <glm/geometric.hpp>
+#include <glm/gtc/type_ptr.hpp>
+
+namespace hm {
+
+ImageNode::ImageNode(bool keepAspect, std::string name)
+    : Node2D(std::move(name)), keepAspect_(keepAspect),
+      material_(MaterialRegistry::instance().defaultCanvasMaterial()) {
+    wantsCursorPosition = true;
+    wantsMouseButton = true;
+    wantsFramebufferSize = true;
+}
+
+const Mesh& ImageNode::quad() {
+    // Never destroyed: its GL objects must not outlive the context at process exit. Texture v
+    // is 0 at the top edge because pictures are uploaded top row first.
+    static const Mesh* unitSquare = [] {
+        std::vector<Vertex> corners(4);
+        corners[0].position = {0.0f, 0.0f, 0.0f};
+        corners[0].texCoord = {0.0f, 1.0f};
+        corners[1].position = {1.0f, 0.0f, 0.0f};
+        corners[1].texCoord = {1.0f, 1.0f};
+        corners[2].position = {1.0f, 1.0f, 0.0f};
+        corners[2].texCoord = {1.0f, 0.0f};
+        corners[3].position = {0.0f, 1.0f, 0.0f};
+        corners[3].texCoord = {0.0f, 0.0f};
+        for (auto& corner : corners)
+            corner.normal = {0.0f, 0.0f, 1.0f};
+        return new Mesh(std::move(corners), std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3});
+    }();
+    return *unitSquare;
+}
+
+void ImageNode::onInputDispatcherChanged(Window* window) {
+    if (registeredWindow() == window)
+        return;
+    if (Window* previous = registeredWindow())
+        previous->unregisterInputHandler(*this);
+    if (window) {
+        window->registerInputHandler(*this); // reports the framebuffer size at once
+    } else if (hovered_) {
+        leaveHover();
+    }
+}
+
+void ImageNode::prepareDraw() const {
+    material_->use();
+    glUniformMatrix4fv(shader::kModelMatrix, 1, GL_FALSE, glm::value_ptr(getWorldMatrix()));
+}
+
+void ImageNode::render(int pass) {
+    prepareDraw();
+    quad().draw(pass, false);
+}
+
+void ImageNode::leaveHover() {
+    hovered_ = false;
+    onHoverLeave();
+}
+
+void ImageNode::onCursorPosition(Window& window, double x, double y) {
+    if (!acceptsInput()) {
+        // Nothing hidden is under the cursor; a stale hover would let a later click through.
+        if (hovered_)
+            leaveHover();
+        return;
+    }
+    const glm::ivec2 size = window.framebufferSize();
+    if (size.x <= 0 || size.y <= 0)
+        return;
+    const glm::vec4 screen(static_cast<float>(x / size.x), static_cast<float>(1.0 - y / size.y), 0.0f, 1.0f);
+    const glm::vec4 local = glm::inverse(getWorldMatrix()) * screen;
+    cursorLocal_ = glm::vec2(local);
+    // A node squashed to nothing gives NaN here, which compares as outside.
+    const bool inside =
+        cursorLocal_.x >= 0.0f && cursorLocal_.x <= 1.0f && cursorLocal_.y >= 0.0f && cursorLocal_.y <= 1.0f;
+    if (inside) {
+        if (!hovered_) {
+            hovered_ = true;
+            onHoverEnter();
+        }
+        onHover();
+    } else if (hovered_) {
+        leaveHover();
+    }
+}
+
+void ImageNode::onMouseButton(Window& window, int button, int action, int mods) {
+    if (!acceptsInput())
+        return;
+    if (hovered_)
+        onClick(button, action);
+}
+
+void ImageNode::onFramebufferSize(Window& window, int width, int height) {
+    // A minimised window reports 0 x 0: keep the last shape rather than divide by zero.
+    if (width <= 0 || height <= 0)
+        return;
+    windowAspect_ = static_cast<float>(height) / static_cast<float>(width);
+    correctAspect();
+}
+
+void ImageNode::setMaterial(std::shared_ptr<CanvasMaterial> material) {
+    if (!material) {
+        spdlog::warn("ImageNode {0} was given no material; it keeps its current one.", getName());
+        return;
+    }
+    if (keepAspect_) {
+        const std::shared_ptr<Texture> picture = material->getTexture(0);
+        imageAspect_ = picture ? picture->aspectRatio() : 1.0f;
+    }
+    material_ = std::move(material);
+    // A picture of another shape must not stay stretched until the next resize.
+    correctAspect();
+}
+
+void ImageNode::correctAspect() {
+    if (!keepAspect_)
+        return;
+    glm::mat4 local = getLocalMatrix();
+    const float xScale = glm::length(glm::vec3(local[0]));
+    const float yScale = glm::length(glm::vec3(local[1]));
+    glm::vec3 xAxis;
+    if (xScale > 1e-12f) {
+        xAxis = glm::vec3(local[0]) / xScale;
+    } else {
+        // The x axis was squashed away: rebuild its direction from the other two axes.
+        const glm::vec3 fromOthers = glm::cross(glm::vec3(local[1]), glm::vec3(local[2]));
+        const float length = glm::length(fromOthers);
+        xAxis = length > 1e-12f ? fromOthers / length : glm::vec3(1.0f, 0.0f, 0.0f);
+    }
+    local[0] = glm::vec4(xAxis * (yScale * imageAspect_ * windowAspect_), 0.0f);
+    setLocalMatrix(local);
+}
+
+} // namespace hm

@@ -1,0 +1,264 @@
+#include "game/Enemy.h"
+#include "game/LevelCoordinator.h"
+#include "game/LevelHud.h"
+#include "game/Projectile.h"
+#include "game/Tower.h"
+
+#include "animation/NodeAnimator.h"
+#include "import/ModelImporter.h"
+#include "scene/EmptyNode.h"
+#include "scene/Scene.h"
+#include "support/GLTestWindow.h"
+#include "support/LogCapture.h"
+
+#include <gtest/gtest.h>
+
+namespace hm {
+namespace {
+
+struct RecordingHud : LevelHud {
+    void showLives(int value) override { lives = value; }
+    void showResources(int value) override { resources = value; }
+    void showWave(int defeated, int total) override { wave = std::to_string(defeated) + "/" + std::to_string(total); }
+    void showPaused(bool value) override { paused = value; }
+    void showDoubleSpeed(bool value) override { doubled = value; }
+    void showEnd(bool won) override { end = won ? "won" : "lost"; }
+    void showCards(bool shown) override { cards.push_back(shown); }
+    int lives = -1, resources = -1;
+    std::string wave, end;
+    bool paused = false, doubled = false;
+    std::vector<bool> cards;
+};
+
+// A straight ten-unit road along x, ridden in ten seconds at speed 1.
+class RoadScene : public Scene {
+public:
+    RoadScene() : Scene("level") {}
+    void load() override {
+        auto root = std::make_unique<EmptyNode>("root3D");
+        auto& paths = root->createChild<EmptyNode>("paths");
+        pathTemplate = &paths.createChild<EmptyNode>("EnemyPathNode");
+        spawnPoint = &root->createChild<EmptyNode>("EnemySpawnPoint");
+        bases = &root->createChild<EmptyNode>("bases");
+        setRoot3D(std::move(root));
+        auto road = std::make_shared<Animation>("EnemyPath", 100.0f, 10.0f);
+        AnimationChannel channel("EnemyPathNode");
+        channel.positionKeys = {{0.0f, {0, 0, 0}}, {100.0f, {10, 0, 0}}};
+        road->channels.push_back(std::move(channel));
+        nodeAnimator().addAnimation(road);
+    }
+    Node3D* pathTemplate = nullptr;
+    Node3D* spawnPoint = nullptr;
+    Node3D* bases = nullptr;
+};
+
+class LevelRulesTest : public testing::Test {
+protected:
+    void SetUp() override {
+        scene.load();
+        coordinator = std::make_unique<LevelCoordinator>(
+            scene, hud, [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); });
+        coordinator->setWorld(scene.pathTemplate, scene.spawnPoint);
+        coordinator->begin();
+    }
+    void TearDown() override { coordinator.reset(); }
+
+    // Advances the world only: enemies walk, towers shoot, but the schedule spawns nobody.
+    void run(float seconds, float step = 0.1f) {
+        for (float t = 0.0f; t < seconds - 1e-4f; t += step)
+            scene.update(window, step);
+    }
+    Enemy& enemy(std::size_t i) { return *coordinator->enemies().at(i); }
+    TowerBase& placeBase(const glm::vec3& at) {
+        auto base = coordinator->createTowerBase();
+        TowerBase& ref = *base;
+        scene.bases->addChild(std::move(base));
+        ref.translate(at);
+        return ref;
+    }
+
+    Window& window = test::glWindow();
+    RoadScene scene;
+    RecordingHud hud;
+    std::unique_ptr<LevelCoordinator> coordinator;
+};
+
+TEST_F(LevelRulesTest, PrototypesLoadAndTheLevelBegins) {
+    EXPECT_EQ(coordinator->prototypeCount(), 8u); // base, two towers, three monsters, two projectiles
+    EXPECT_EQ(LevelCoordinator::instance(), coordinator.get());
+    EXPECT_EQ(hud.lives, 10);
+    EXPECT_EQ(hud.resources, 300);
+    EXPECT_EQ(hud.wave, "0/18");
+}
+
+TEST_F(LevelRulesTest, SpawnsFollowTheSchedule) {
+    test::LogCapture log;
+    coordinator->update(0.99f);
+    EXPECT_EQ(coordinator->spawnedCount(), -1);
+    coordinator->update(0.02f);
+    EXPECT_EQ(coordinator->spawnedCount(), 0);
+    EXPECT_EQ(log.count("Spawned Enemy 0, next enemy in 0.5"), 1u);
+    coordinator->update(0.5f);
+    EXPECT_EQ(coordinator->spawnedCount(), 1);
+    coordinator->update(9.9f);
+    EXPECT_EQ(coordinator->spawnedCount(), 1);
+    coordinator->update(0.2f);
+    EXPECT_EQ(coordinator->spawnedCount(), 2);
+    EXPECT_EQ(enemy(0).getName(), "e[0]");
+    EXPECT_EQ(enemy(0).getParent()->getName(), "ep[0]");
+    EXPECT_EQ(enemy(0).state(), EnemyState::Walking);
+    for (int i = 0; i < 400 && coordinator->spawnedCount() < 17; ++i)
+        coordinator->update(0.5f);
+    EXPECT_EQ(coordinator->spawnedCount(), 17);
+    coordinator->update(100.0f);
+    EXPECT_EQ(coordinator->spawnedCount(), 17);
+    EXPECT_FLOAT_EQ(coordinator->spawnCountdown(), LevelCoordinator::kNoSpawn);
+}
+
+TEST_F(LevelRulesTest, IncomeComesEveryTwoSecondsOfScaledTime) {
+    coordinator->update(4.5f); // one long frame also spawns the first enemy
+    EXPECT_EQ(coordinator->resources(), 310);
+    EXPECT_NEAR(coordinator->incomeTimer(), 0.5f, 1e-5f);
+    coordinator->togglePause();
+    coordinator->update(10.0f);
+    EXPECT_EQ(coordinator->resources(), 310);
+}
+
+TEST_F(LevelRulesTest, KillsPayTheirRewardOnceAndOnlyBelowZeroHealth) {
+    coordinator->spawnEnemy(EnemyType::FLOATING_STONE_MONSTER);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    coordinator->spawnEnemy(EnemyType::MASSIVE_STONE_MONSTER);
+    run(0.2f);
+    Enemy& floating = enemy(0);
+    for (int i = 0; i < 5; ++i)
+        floating.hit(10.0f);
+    EXPECT_FLOAT_EQ(floating.health(), 0.0f);
+    EXPECT_EQ(floating.state(), EnemyState::Walking);
+    floating.hit(10.0f);
+    EXPECT_EQ(floating.state(), EnemyState::Dying);
+    EXPECT_EQ(coordinator->resources(), 350);
+    floating.hit(10.0f); // a late arrow changes nothing
+    EXPECT_EQ(coordinator->resources(), 350);
+    enemy(0).hit(151.0f);
+    EXPECT_EQ(coordinator->resources(), 450);
+    enemy(0).hit(551.0f);
+    EXPECT_EQ(coordinator->resources(), 450);
+    EXPECT_TRUE(coordinator->enemies().empty());
+    EXPECT_EQ(hud.wave, "3/18");
+    EXPECT_EQ(coordinator->state(), GameState::Playing); // the schedule is not through yet
+}
+
+TEST_F(LevelRulesTest, MonstersAtTheCoreTakeLivesAndTheGameCanBeLost) {
+    coordinator->spawnEnemy(EnemyType::FLOATING_STONE_MONSTER);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    Enemy& floating = enemy(0);
+    // The road takes 10 s at speed 1: 125 s at 0.08 and 200 s at 0.05.
+    run(130.0f, 0.5f);
+    EXPECT_EQ(floating.state(), EnemyState::Dead); // struck once and consumed
+    EXPECT_EQ(coordinator->lives(), 9);
+    run(90.0f, 0.5f);
+    EXPECT_EQ(enemy(0).state(), EnemyState::Attacking); // the walker keeps attacking
+    run(40.0f, 0.5f);
+    EXPECT_EQ(coordinator->state(), GameState::Lost);
+    EXPECT_EQ(hud.lives, 0);
+    run(5.0f, 0.5f);
+    EXPECT_EQ(hud.lives, 0);
+    coordinator->update(0.1f);
+    EXPECT_EQ(hud.end, "lost");
+    coordinator->togglePause();
+    EXPECT_FALSE(hud.paused);
+}
+
+TEST_F(LevelRulesTest, BasesSelectBuildAndTowersPickTheLeadingEnemy) {
+    TowerBase& first = placeBase({0.5f, 0, 1});
+    TowerBase& second = placeBase({6, 0, 1});
+    TowerBase& third = placeBase({9, 0, 1});
+    EXPECT_EQ(first.getName(), "tb[1]");
+
+    first.onClick({}, {}, {});
+    EXPECT_EQ(coordinator->selectedBase(), &first);
+    EXPECT_EQ(first.highlight(), 1);
+    first.onMouseLeave({}, {}, {});
+    EXPECT_EQ(first.highlight(), 1); // a selected base stays red
+    first.onClick({}, {}, {});
+    EXPECT_EQ(coordinator->selectedBase(), nullptr);
+    EXPECT_EQ(hud.cards, (std::vector<bool>{true, false}));
+
+    first.build(TowerType::ARROW);
+    second.build(TowerType::ARROW);
+    third.build(TowerType::ARROW);
+    EXPECT_NE(first.tower(), nullptr);
+    EXPECT_NE(second.tower(), nullptr);
+    EXPECT_EQ(third.tower(), nullptr);
+    EXPECT_EQ(coordinator->resources(), 60);
+    first.onClick({}, {}, {});
+    EXPECT_EQ(coordinator->selectedBase(), nullptr); // a base with a tower ignores clicks
+
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    run(0.1f);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    run(8.0f); // both towers finish building; the enemies walk on
+    Tower& tower = *first.tower();
+    EXPECT_EQ(tower.state(), TowerState::Ready);
+    // Both enemies within range of the first tower: the one further along is chosen.
+    EXPECT_EQ(tower.chooseTarget(), &enemy(0));
+    enemy(0).setState(EnemyState::Dying);
+    EXPECT_EQ(tower.chooseTarget(), &enemy(1));
+}
+
+TEST_F(LevelRulesTest, CannonballsSplashAndArrowsStick) {
+    TowerBase& base = placeBase({1, 0, 0.5f});
+    coordinator->setResources(1000);
+    base.build(TowerType::CANNON);
+    EXPECT_EQ(coordinator->resources(), 750);
+    coordinator->spawnEnemy(EnemyType::MASSIVE_STONE_MONSTER);
+    coordinator->spawnEnemy(EnemyType::MASSIVE_STONE_MONSTER);
+    coordinator->spawnEnemy(EnemyType::MASSIVE_STONE_MONSTER);
+    run(0.1f);
+    Enemy& struck = enemy(0);
+    Enemy& near = enemy(1);
+    Enemy& rim = enemy(2);
+    // Hold the other two at 0.5 and 1.0 units from the struck enemy's target point.
+    for (auto& e : {&near, &rim})
+        e->pathAnimation()->stop();
+    scene.nodeAnimator().update(0.0f);
+    const glm::vec3 centre = struck.targetPoint().getWorldPosition();
+    near.getParent()->translateGlobal(centre + glm::vec3(0, 0, 0.5f) - near.targetPoint().getWorldPosition());
+    rim.getParent()->translateGlobal(centre + glm::vec3(0, 0, 1.0f) - rim.targetPoint().getWorldPosition());
+
+    auto* prototype = dynamic_cast<MeshNode*>(coordinator->getPrototypeNode("ProjectileCannonball"));
+    ASSERT_NE(prototype, nullptr);
+    base.tower()->setState(TowerState::Ready);
+    auto ball = std::make_unique<Projectile>(*prototype, ProjectileType::CANNONBALL, 0, *base.tower(), struck);
+    Projectile& ref = *ball;
+    scene.bases->addChild(std::move(ball));
+    ref.explode(struck);
+    EXPECT_FLOAT_EQ(struck.health(), 500.0f);
+    EXPECT_NEAR(near.health(), 525.0f, 0.01f);
+    EXPECT_NEAR(rim.health(), 550.0f, 0.01f);
+}
+
+TEST_F(LevelRulesTest, ArrowsAreAimedWithAFuseFromTheFlightTime) {
+    TowerBase& base = placeBase({0, 0, 2});
+    base.build(TowerType::ARROW);
+    coordinator->spawnEnemy(EnemyType::FLOATING_STONE_MONSTER);
+    run(0.1f);
+    Tower& tower = *base.tower();
+    auto* prototype = dynamic_cast<MeshNode*>(coordinator->getPrototypeNode("ProjectileArrow"));
+    ASSERT_NE(prototype, nullptr);
+    auto arrow = std::make_unique<Projectile>(*prototype, ProjectileType::ARROW, 7, tower, enemy(0));
+    Projectile& ref = *arrow;
+    EXPECT_EQ(ref.getName(), "p[7]");
+    scene.bases->addChild(std::move(arrow));
+    ref.shoot();
+    const float distance = glm::length(enemy(0).targetPoint().getWorldPosition() - tower.muzzle().getWorldPosition());
+    EXPECT_NEAR(ref.fuseTimer(), distance / 5.5555558f + 0.3f, 1e-4f);
+    // It strikes within its fuse, damages the target and sticks in it.
+    run(distance / 5.5555558f + 0.5f, 0.02f);
+    EXPECT_FALSE(ref.armed());
+    EXPECT_FLOAT_EQ(enemy(0).health(), 40.0f);
+    EXPECT_EQ(ref.getParent(), &enemy(0));
+}
+
+} // namespace
+} // namespace hm
