@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 #include "app/StopSignal.h"
+#include "audio/SoundEngine.h"
 #include "scene/Scene.h"
 
 #include <GL/glew.h>
@@ -56,6 +57,7 @@ Window::Window(const std::string& title, bool fullscreen, bool borderless, int w
     : timer_([] { return glfwGetTime(); },
              [](std::chrono::microseconds rest) { std::this_thread::sleep_for(rest); }),
       brightness_(brightness), input_(*this) {
+    soundEngine_ = std::make_unique<SoundEngine>();
     glfwSetErrorCallback(onGlfwError);
     if (!glfwInit())
         throw std::runtime_error("Error initializing GLFW-Framework");
@@ -249,7 +251,7 @@ void Window::runLoop() {
     while (!exitRequested_) {
         current_->update(*this, elapsed);
         current_->render(*this, elapsed);
-        current_->updateListener();
+        current_->updateListener(*soundEngine_);
         glfwSwapBuffers(handle_);
         glfwPollEvents();
         if (stopSignalReceived()) {

@@ -22,6 +22,7 @@ struct GLFWcursor;
 namespace hm {
 
 class Scene;
+class SoundEngine;
 
 class Window {
 public:
@@ -52,6 +53,8 @@ public:
     GLFWwindow* handle() const { return handle_; }
     glm::ivec2 framebufferSize() const;
     double brightness() const { return brightness_; }
+    // Created before GLFW and destroyed with the window, after GLFW has been terminated.
+    SoundEngine& soundEngine() const { return *soundEngine_; }
     Scene* currentScene() const { return current_.get(); }
     bool exitRequested() const { return exitRequested_; }
     const InputDispatcher& input() const { return input_; }
@@ -72,6 +75,8 @@ private:
 
     static inline Window* current_window_ = nullptr;
 
+    // First member, so it is destroyed last, after the scenes and GLFW are gone.
+    std::unique_ptr<SoundEngine> soundEngine_;
     GLFWmonitor* monitor_ = nullptr;
     GLFWwindow* handle_ = nullptr;
     FrameTimer timer_;

@@ -5,6 +5,7 @@
 #include "app/MouseCursorObserver.h"
 #include "app/UpdateableObject.h"
 #include "app/Window.h"
+#include "audio/SoundEngine.h"
 #include "physics/PhysicsBody.h"
 #include "physics/PhysicsScene.h"
 #include "render/CameraNode.h"
@@ -188,8 +189,9 @@ void Scene::setSkybox(const std::string& cubeMapName) {
     skyboxMaterial_ = std::move(material);
 }
 
-void Scene::updateListener() {
-    // The sound engine moves its listener to activeCamera_ here once the audio layer exists.
+void Scene::updateListener(SoundEngine& soundEngine) {
+    if (activeCamera_)
+        soundEngine.updateListener(*activeCamera_);
 }
 
 void Scene::setRoot3D(std::unique_ptr<Node3D> root) {

@@ -33,6 +33,7 @@ class NodeAnimator;
 class ParticleSystem;
 class PhysicsScene;
 class Material;
+class SoundEngine;
 class SunLight;
 class UpdateableObject;
 class Window;
@@ -55,7 +56,7 @@ public:
     virtual void update(Window& window, float elapsed);
 
     // Moves the sound listener to the active camera; called once per frame after render.
-    void updateListener();
+    void updateListener(SoundEngine& soundEngine);
 
     // The roots are normally set in load(). The previous root is destroyed.
     void setRoot3D(std::unique_ptr<Node3D> root);

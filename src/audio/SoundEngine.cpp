@@ -1,0 +1,428 @@
+#include "audio/SoundEngine.h"
+
+#include "app/Log.h"
+#include "render/CameraNode.h"
+
+#include <AL/al.h>
+#include <AL/alc.h>
+#include <sndfile.h>
+
+#include <glm/mat4x4.hpp>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+#include <optional>
+#include <unordered_map>
+
+namespace hm {
+
+namespace {
+
+// Used when the device does not say how many mono sources it mixes.
+constexpr ALint kFallbackVoiceLimit = 255;
+constexpr float kDopplerFactor = 1.0f;
+// World units per metre; the speed of sound is given in world units per second.
+constexpr float kUnitsPerMetre = 0.1f;
+constexpr float kSpeedOfSoundMetres = 343.3f;
+
+// A library call failed on a working device: that is a bug, and going on would only hide it.
+[[noreturn]] void fatal(const std::string& context, const char* text) {
+    spdlog::error("{0}: {1}", context, text ? text : "unknown error");
+    spdlog::default_logger()->flush();
+    std::_Exit(EXIT_FAILURE);
+}
+
+void checkAl(const char* context, const std::string& name = {}) {
+    const ALenum error = alGetError();
+    if (error != AL_NO_ERROR)
+        fatal(context + name, alGetString(error));
+}
+
+void checkAlc(ALCdevice* device, const char* context) {
+    const ALCenum error = alcGetError(device);
+    if (error != ALC_NO_ERROR)
+        fatal(context, alcGetString(device, error));
+}
+
+struct SndFileCloser {
+    void operator()(SNDFILE* file) const { sf_close(file); }
+};
+
+struct DecodedSound {
+    std::vector<std::int16_t> samples; // mono
+    int sampleRate = 0;
+};
+
+// Decodes a whole file to 16-bit mono; several channels are averaged, since only mono sounds
+// can be placed in 3D. Logs and gives nothing for files that cannot be decoded or are empty.
+std::optional<DecodedSound> decode(const std::filesystem::path& path, const std::string& name) {
+    SF_INFO info{};
+    std::unique_ptr<SNDFILE, SndFileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
+    if (!file) {
+        spdlog::error("Load sound: {0}: {1} ({2})", name, sf_strerror(nullptr), path.string());
+        return std::nullopt;
+    }
+    if (info.frames <= 0 || info.channels <= 0 || info.samplerate <= 0) {
+        spdlog::error("Load sound: {0}: the file holds no audio ({1})", name, path.string());
+        return std::nullopt;
+    }
+    const auto channels = static_cast<std::size_t>(info.channels);
+    std::vector<float> interleaved(static_cast<std::size_t>(info.frames) * channels);
+    // A truncated file reads fewer frames than its header promises; keep what is there.
+    const sf_count_t frames = sf_readf_float(file.get(), interleaved.data(), info.frames);
+    if (frames <= 0) {
+        spdlog::error("Load sound: {0}: {1} ({2})", name, sf_strerror(file.get()), path.string());
+        return std::nullopt;
+    }
+
+    DecodedSound sound;
+    sound.sampleRate = info.samplerate;
+    sound.samples.resize(static_cast<std::size_t>(frames));
+    for (std::size_t frame = 0; frame < sound.samples.size(); ++frame) {
+        float sum = 0.0f;
+        for (std::size_t c = 0; c < channels; ++c)
+            sum += interleaved[frame * channels + c];
+        // Float files may exceed full scale (or hold NaN); integer files are already in [-1, 1].
+        float value = sum / static_cast<float>(channels);
+        value = std::isfinite(value) ? std::clamp(value, -1.0f, 1.0f) : 0.0f;
+        sound.samples[frame] = static_cast<std::int16_t>(std::lrint(value * 32767.0f));
+    }
+    return sound;
+}
+
+bool finite(const glm::vec3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+} // namespace
+
+std::string soundNameOf(const std::string& fileName) {
+    const std::size_t underscore = fileName.find('_');
+    return underscore == std::string::npos ? fileName : fileName.substr(0, underscore);
+}
+
+struct SoundEngine::Impl {
+    struct Sound {
+        ALuint buffer = 0; // 0 when running silent
+        float duration = 0.0f;
+    };
+    struct Voice {
+        ALuint source = 0;
+        std::uint32_t generation = 0;
+        std::uint64_t startOrder = 0;
+    };
+
+    ALCdevice* device = nullptr;
+    ALCcontext* context = nullptr;
+    std::unordered_map<std::string, Sound> stash;
+    std::vector<Voice> voices;
+    std::size_t voiceLimit = kFallbackVoiceLimit;
+    std::uint64_t playCount = 0;
+    glm::vec3 listenerPosition{0.0f};
+    glm::vec3 listenerVelocity{0.0f};
+    bool listenerLost = false; // the camera gave no usable pose last time
+
+    void openDevice();
+    void loadStash(const std::filesystem::path& folder);
+    void loadSound(const std::filesystem::path& path);
+    // Several engines may live at once (tests); each call works on its own context.
+    void makeCurrent() const;
+    std::size_t acquireVoice();
+    const Voice* voiceOf(const SoundChannel& channel) const;
+    void release();
+};
+
+void SoundEngine::Impl::openDevice() {
+    device = alcOpenDevice(nullptr);
+    if (!device) {
+        spdlog::error("Failed to open the audio device: {0}", alcGetString(nullptr, alcGetError(nullptr)));
+        spdlog::warn("No audio output: sound effects stay silent.");
+        return;
+    }
+    context = alcCreateContext(device, nullptr);
+    if (!context || !alcMakeContextCurrent(context)) {
+        spdlog::error("Failed to create the audio context: {0}", alcGetString(device, alcGetError(device)));
+        spdlog::warn("No audio output: sound effects stay silent.");
+        if (context)
+            alcDestroyContext(context);
+        alcCloseDevice(device);
+        context = nullptr;
+        device = nullptr;
+        return;
+    }
+    alGetError();
+
+    ALCint monoSources = 0;
+    alcGetIntegerv(device, ALC_MONO_SOURCES, 1, &monoSources);
+    checkAlc(device, "Failed to query the audio device");
+    voiceLimit = static_cast<std::size_t>(monoSources > 0 ? monoSources : kFallbackVoiceLimit);
+
+    alDistanceModel(AL_INVERSE_DISTANCE_CLAMPED);
+    alDopplerFactor(kDopplerFactor);
+    alSpeedOfSound(kSpeedOfSoundMetres * kUnitsPerMetre);
+    checkAl("Failed to set up the 3D settings");
+}
+
+void SoundEngine::Impl::loadStash(const std::filesystem::path& folder) {
+    spdlog::info("loading all sfxStash");
+    stash.max_load_factor(1.0f);
+    stash.rehash(8);
+
+    std::error_code error;
+    std::vector<std::filesystem::path> files;
+    std::filesystem::recursive_directory_iterator it(folder, error), end;
+    if (error) {
+        spdlog::error("Failed to read the sounds folder {0}: {1}", folder.string(), error.message());
+        return;
+    }
+    for (; it != end; it.increment(error)) {
+        if (error) {
+            spdlog::error("Failed to read the sounds folder {0}: {1}", folder.string(), error.message());
+            break;
+        }
+        const std::filesystem::path& path = it->path();
+        const std::string extension = path.extension().string();
+        if ((extension == ".wav" || extension == ".ogg") && it->is_regular_file(error))
+            files.push_back(path);
+    }
+    // Directory order differs between file systems; path order decides which of two files of
+    // the same short name wins.
+    std::sort(files.begin(), files.end());
+    for (const std::filesystem::path& path : files)
+        loadSound(path);
+}
+
+void SoundEngine::Impl::loadSound(const std::filesystem::path& path) {
+    const std::string name = soundNameOf(path.filename().string());
+    std::optional<DecodedSound> decoded = decode(path, name);
+    if (!decoded)
+        return;
+
+    Sound sound;
+    sound.duration = static_cast<float>(decoded->samples.size()) / static_cast<float>(decoded->sampleRate);
+    if (device) {
+        alGenBuffers(1, &sound.buffer);
+        checkAl("Load sound: ", name);
+        alBufferData(sound.buffer, AL_FORMAT_MONO16, decoded->samples.data(),
+                     static_cast<ALsizei>(decoded->samples.size() * sizeof(std::int16_t)),
+                     decoded->sampleRate);
+        checkAl("Load sound: ", name);
+    }
+    auto [entry, inserted] = stash.try_emplace(name, sound);
+    if (!inserted) {
+        if (entry->second.buffer != 0) {
+            alDeleteBuffers(1, &entry->second.buffer);
+            checkAl("Failed to release a sound: ", name);
+        }
+        entry->second = sound;
+    }
+}
+
+void SoundEngine::Impl::makeCurrent() const {
+    if (context && alcGetCurrentContext() != context) {
+        alcMakeContextCurrent(context);
+        checkAlc(device, "Failed to select the audio context");
+    }
+}
+
+std::size_t SoundEngine::Impl::acquireVoice() {
+    for (std::size_t i = 0; i < voices.size(); ++i) {
+        ALint state = AL_STOPPED;
+        alGetSourcei(voices[i].source, AL_SOURCE_STATE, &state);
+        checkAl("Failed to query a voice");
+        if (state != AL_PLAYING && state != AL_PAUSED)
+            return i;
+    }
+    if (voices.size() < voiceLimit) {
+        ALuint source = 0;
+        alGenSources(1, &source);
+        const ALenum error = alGetError();
+        if (error == AL_NO_ERROR) {
+            voices.push_back({source, 0, 0});
+            return voices.size() - 1;
+        }
+        // The device offers fewer voices than it claimed: live with those.
+        if (voices.empty())
+            fatal("Failed to create a voice", alGetString(error));
+        voiceLimit = voices.size();
+    }
+    const auto oldest = std::min_element(voices.begin(), voices.end(), [](const Voice& a, const Voice& b) {
+        return a.startOrder < b.startOrder;
+    });
+    alSourceStop(oldest->source);
+    checkAl("Failed to stop a voice");
+    return static_cast<std::size_t>(oldest - voices.begin());
+}
+
+const SoundEngine::Impl::Voice* SoundEngine::Impl::voiceOf(const SoundChannel& channel) const {
+    if (!context || channel.voice == 0 || channel.voice > voices.size())
+        return nullptr;
+    const Voice& voice = voices[channel.voice - 1];
+    return voice.generation == channel.generation ? &voice : nullptr;
+}
+
+void SoundEngine::Impl::release() {
+    if (!device)
+        return;
+    makeCurrent();
+    for (Voice& voice : voices) {
+        alSourceStop(voice.source);
+        alDeleteSources(1, &voice.source);
+        checkAl("Failed to release a voice");
+    }
+    voices.clear();
+    for (auto& [name, sound] : stash) {
+        alDeleteBuffers(1, &sound.buffer);
+        checkAl("Failed to release a sound: ", name);
+    }
+    stash.clear();
+    alcMakeContextCurrent(nullptr);
+    alcDestroyContext(context);
+    checkAlc(device, "Failed to release the audio context");
+    if (!alcCloseDevice(device))
+        fatal("Failed to close the audio device", alcGetString(device, alcGetError(device)));
+    context = nullptr;
+    device = nullptr;
+}
+
+SoundEngine::SoundEngine(const std::filesystem::path& folder) : impl_(std::make_unique<Impl>()) {
+    impl_->openDevice();
+    impl_->loadStash(folder);
+}
+
+SoundEngine::~SoundEngine() {
+    impl_->release();
+}
+
+void SoundEngine::play(const std::string& name, glm::vec3 position, SoundChannel* channelOut) {
+    if (channelOut)
+        *channelOut = {};
+    const auto entry = impl_->stash.find(name);
+    if (entry == impl_->stash.end()) {
+        spdlog::warn("No sound effect stashed away by the name {0}", name);
+        return;
+    }
+    // OpenAL refuses such a position; a stray game object must not end the game.
+    if (!finite(position)) {
+        spdlog::error("Sound {0} cannot play at the position ({1}, {2}, {3})", name, position.x, position.y,
+                      position.z);
+        return;
+    }
+    if (!impl_->context)
+        return;
+    impl_->makeCurrent();
+
+    const std::size_t index = impl_->acquireVoice();
+    Impl::Voice& voice = impl_->voices[index];
+    const ALuint source = voice.source;
+    alSourcei(source, AL_BUFFER, static_cast<ALint>(entry->second.buffer));
+    alSourcei(source, AL_LOOPING, AL_FALSE);
+    alSourcef(source, AL_GAIN, 1.0f);
+    alSourcef(source, AL_PITCH, 1.0f);
+    checkAl("Failed to play sound: ", name);
+    alSourcei(source, AL_SOURCE_RELATIVE, AL_FALSE);
+    alSource3f(source, AL_POSITION, position.x, position.y, position.z);
+    alSource3f(source, AL_VELOCITY, 0.0f, 0.0f, 0.0f);
+    checkAl("Failed to set 3D Attributes for sound: ", name);
+    alSourcef(source, AL_REFERENCE_DISTANCE, kMinDistance);
+    alSourcef(source, AL_MAX_DISTANCE, kMaxDistance);
+    alSourcef(source, AL_ROLLOFF_FACTOR, 1.0f);
+    checkAl("Set sound distances: ", name);
+    // Everything is set before the voice starts, so no sample is mixed from an old place.
+    alSourcePlay(source);
+    checkAl("Failed to start sound: ", name);
+
+    voice.generation =
+        voice.generation == std::numeric_limits<std::uint32_t>::max() ? 1 : voice.generation + 1;
+    voice.startOrder = ++impl_->playCount;
+    if (channelOut)
+        *channelOut = {static_cast<std::uint32_t>(index + 1), voice.generation};
+}
+
+void SoundEngine::updateListener(const CameraNode& camera) {
+    const glm::vec3 position = camera.getWorldPosition();
+    const glm::mat4& view = camera.getView();
+    // The rows of the view matrix are the camera's axes in world space; the camera looks along
+    // its negative z axis, which is OpenAL's "at" vector (both right-handed).
+    const glm::vec3 backward(view[0][2], view[1][2], view[2][2]);
+    const glm::vec3 up(view[0][1], view[1][1], view[2][1]);
+    if (!finite(position) || !finite(backward) || !finite(up)) {
+        // Once per spell, not once per frame.
+        if (!impl_->listenerLost)
+            spdlog::error("The listener cannot follow camera {0}: its position or view is not finite",
+                          camera.getName());
+        impl_->listenerLost = true;
+        return;
+    }
+    impl_->listenerLost = false;
+    impl_->listenerVelocity = position - impl_->listenerPosition;
+    impl_->listenerPosition = position;
+    if (!impl_->context)
+        return;
+    impl_->makeCurrent();
+
+    const ALfloat orientation[6] = {-backward.x, -backward.y, -backward.z, up.x, up.y, up.z};
+    const glm::vec3& velocity = impl_->listenerVelocity;
+    alListener3f(AL_POSITION, position.x, position.y, position.z);
+    alListener3f(AL_VELOCITY, velocity.x, velocity.y, velocity.z);
+    alListenerfv(AL_ORIENTATION, orientation);
+    checkAl("Failed to update the listener attributes");
+}
+
+bool SoundEngine::isPlaying(const SoundChannel& channel) const {
+    const Impl::Voice* voice = impl_->voiceOf(channel);
+    if (!voice)
+        return false;
+    impl_->makeCurrent();
+    ALint state = AL_STOPPED;
+    alGetSourcei(voice->source, AL_SOURCE_STATE, &state);
+    checkAl("Failed to query a voice");
+    return state == AL_PLAYING;
+}
+
+void SoundEngine::stop(const SoundChannel& channel) {
+    const Impl::Voice* voice = impl_->voiceOf(channel);
+    if (!voice)
+        return;
+    impl_->makeCurrent();
+    alSourceStop(voice->source);
+    checkAl("Failed to stop a voice");
+}
+
+bool SoundEngine::hasDevice() const {
+    return impl_->context != nullptr;
+}
+
+bool SoundEngine::contains(const std::string& name) const {
+    return impl_->stash.count(name) > 0;
+}
+
+std::vector<std::string> SoundEngine::soundNames() const {
+    std::vector<std::string> names;
+    names.reserve(impl_->stash.size());
+    for (const auto& [name, sound] : impl_->stash)
+        names.push_back(name);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+float SoundEngine::duration(const std::string& name) const {
+    const auto entry = impl_->stash.find(name);
+    return entry == impl_->stash.end() ? 0.0f : entry->second.duration;
+}
+
+std::size_t SoundEngine::voiceCount() const {
+    return impl_->voices.size();
+}
+
+const glm::vec3& SoundEngine::listenerPosition() const {
+    return impl_->listenerPosition;
+}
+
+const glm::vec3& SoundEngine::listenerVelocity() const {
+    return impl_->listenerVelocity;
+}
+
+} // namespace hm
