@@ -57,5 +57,14 @@ PYTHONHASHSEED=0 HOLLOW_TEXTURES="$textures" \
 rm -rf "$textures/hud/overlay" "$textures/hud/towercards" "$textures/hud"/*.png "$textures/lensflare" "$textures/particles"
 /usr/bin/python3 tools/data/make_hud.py "$textures" --cards "$renders"
 
+# Sound effects (SoX) and the font (a free TrueType font from Debian, under the game's font name).
+bash tools/data/make_sounds.sh
+if ! dpkg-query -W -f='${Status}' fonts-dejavu-core 2>/dev/null | grep -q "install ok installed"; then
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q fonts-dejavu-core
+fi
+mkdir -p GAME_DATA/fonts
+cp /usr/share/fonts/truetype/dejavu/DejaVuSans-Bold.ttf GAME_DATA/fonts/Oetztype.ttf
+cp /usr/share/doc/fonts-dejavu-core/copyright GAME_DATA/fonts/Oetztype.LICENSE.txt
+
 echo "done:"
-du -sh "$models" "$textures" tests/fixtures
+du -sh "$models" "$textures" GAME_DATA/sounds tests/fixtures

@@ -63,9 +63,11 @@ void ReferenceScene::load() {
     place(root->createChild<MeshNode>("goldSphere", makeSphereMesh(0.7f), gold), {2.3f, 0.7f, 0.6f});
     place(root->createChild<MeshNode>("claySphere", makeSphereMesh(0.5f), clay), {-1.2f, 0.5f, 2.0f});
 
-    auto& sun = root->createChild<SunLight>("Sun", glm::normalize(glm::vec3(-0.45f, -1.0f, -0.3f)),
-                                            glm::vec3(1.0f, 0.93f, 0.82f), 3.2f, glm::vec3(0.10f, 0.12f, 0.16f));
-    (void)sun;
+    const glm::vec3 sunDirection = glm::normalize(glm::vec3(-0.45f, -1.0f, -0.3f));
+    auto& sun = root->createChild<SunLight>("Sun", sunDirection, glm::vec3(1.0f, 0.93f, 0.82f), 3.2f,
+                                            glm::vec3(0.10f, 0.12f, 0.16f));
+    // Far away against the light, where the lens flare looks for the sun.
+    place(sun, -sunDirection * 150.0f);
     const glm::vec3 pointColours[] = {{1.0f, 0.45f, 0.15f}, {0.25f, 0.55f, 1.0f}, {0.4f, 1.0f, 0.5f}};
     const glm::vec3 pointPositions[] = {{1.6f, 0.6f, 2.4f}, {-3.0f, 0.8f, 1.2f}, {3.2f, 0.5f, -2.2f}};
     for (int i = 0; i < 3; ++i) {

@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 #include "app/Window.h"
+#include "effects/LensFlare.h"
 #include "effects/ParticleSystem.h"
 #include "render/CameraNode.h"
 #include "render/LightNode.h"
@@ -77,6 +78,8 @@ Renderer::Renderer() {
     screenQuad_ = makeScreenQuad();
 }
 
+Renderer::~Renderer() = default;
+
 void Renderer::upload() {
     glBindBuffer(GL_UNIFORM_BUFFER, uniformBuffer_.get());
     glBufferSubData(GL_UNIFORM_BUFFER, 0, sizeof(SceneUniforms), &uniforms_);
@@ -146,6 +149,10 @@ void Renderer::render(Window& window, Scene& scene, float value) {
     // The 2D layer works in the unit square: x and y from 0 to 1.
     uniforms_.projection = glm::ortho(0.0f, 1.0f, 0.0f, 1.0f, -10.0f, 999.0f);
     upload();
+    if (!lensFlare_)
+        lensFlare_ = std::make_unique<LensFlare>();
+    if (scene.sun())
+        lensFlare_->run(window, scene);
     glDisable(GL_DEPTH_TEST);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -16,6 +16,7 @@
 
 namespace hm {
 
+class LensFlare;
 class Material;
 class Scene;
 class Window;
@@ -23,6 +24,7 @@ class Window;
 class Renderer {
 public:
     static Renderer& instance();
+    ~Renderer();
     Renderer(const Renderer&) = delete;
     Renderer& operator=(const Renderer&) = delete;
 
@@ -33,6 +35,8 @@ public:
 
     // What the last frame wrote into the uniform block (tests and tools read it).
     const SceneUniforms& uniforms() const { return uniforms_; }
+    // The sun's flare, once the first frame with a sun has been drawn.
+    const LensFlare* lensFlare() const { return lensFlare_.get(); }
     const ShadowCascades& cascades() const { return cascades_; }
     GLuint shadowMap(int cascade) const { return depthTextures_[static_cast<std::size_t>(cascade)].get(); }
     GLuint uniformBuffer() const { return uniformBuffer_.get(); }
@@ -57,6 +61,7 @@ private:
     GLuint shadowProgram_ = 0;
     std::shared_ptr<Material> brightnessMaterial_;
     std::unique_ptr<Mesh> screenQuad_;
+    std::unique_ptr<LensFlare> lensFlare_;
 };
 
 } // namespace hm
