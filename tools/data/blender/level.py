@@ -72,9 +72,10 @@ def smoothstep(a, b, x):
 
 
 def base_spots(road):
-    """Nine plots beside the road, alternating sides, denser towards the core."""
+    """Ten plots beside the road, alternating sides, denser towards the core; the last one covers
+    the end of the road, where the monsters attack the core."""
     spots = []
-    fractions = [0.1, 0.2, 0.31, 0.42, 0.53, 0.64, 0.75, 0.86, 0.94]
+    fractions = [0.1, 0.2, 0.31, 0.42, 0.53, 0.64, 0.75, 0.86, 0.94, 0.985]
     side = 1
     for f in fractions:
         p, t = road.at(road.length * f)
