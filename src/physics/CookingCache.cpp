@@ -14,7 +14,7 @@ namespace hm {
 namespace {
 
 constexpr std::array<char, 4> kMagic = {'H', 'M', 'C', 'K'};
-constexpr std::uint32_t kVersion = 1;
+constexpr std::uint32_t kVersion = 2;
 
 #pragma pack(push, 1)
 struct Header {
@@ -22,11 +22,12 @@ struct Header {
     std::uint32_t version;
     std::uint32_t kind;
     std::uint32_t reserved;
+    std::uint64_t source;
     std::uint64_t payloadSize;
     std::uint64_t checksum;
 };
 #pragma pack(pop)
-static_assert(sizeof(Header) == 32);
+static_assert(sizeof(Header) == 40);
 
 // Anything larger than this is not a collision shape of this game; refuse before allocating.
 constexpr std::uint64_t kMaxPayload = 512ull * 1024 * 1024;
@@ -42,7 +43,8 @@ std::uint64_t cookedChecksum(const std::uint8_t* data, std::size_t size) {
     return hash;
 }
 
-std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind) {
+std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind,
+                                                        std::uint64_t source) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec))
         return std::nullopt;
@@ -64,6 +66,8 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
         return damaged("written by another version");
     if (header.kind != static_cast<std::uint32_t>(kind))
         return damaged("holds another kind of shape");
+    if (header.source != source)
+        return damaged("cooked from other geometry");
     if (header.payloadSize > kMaxPayload || header.payloadSize != fileSize - sizeof(Header))
         return damaged("size does not match its header");
     std::vector<std::uint8_t> payload(static_cast<std::size_t>(header.payloadSize));
@@ -75,13 +79,15 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
     return payload;
 }
 
-bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload) {
+bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload,
+                     std::uint64_t source) {
     namespace fs = std::filesystem;
     const std::string temporary = path + ".tmp" + std::to_string(::getpid());
     Header header{};
     std::memcpy(header.magic, kMagic.data(), kMagic.size());
     header.version = kVersion;
     header.kind = static_cast<std::uint32_t>(kind);
+    header.source = source;
     header.payloadSize = payload.size();
     header.checksum = cookedChecksum(payload.data(), payload.size());
     {

@@ -1,8 +1,9 @@
 // Files of cooked collision shapes below GAME_DATA/physx_buffer/.
 //
-// Each file starts with a header (magic, format version, kind, payload size and a checksum of
-// the payload), so a truncated or damaged file is recognised, logged and cooked again instead
-// of being trusted. Files are written to a temporary name and renamed into place, so an
+// Each file starts with a header (magic, format version, kind, a fingerprint of the geometry it
+// was cooked from, payload size and a checksum of the payload), so a truncated or damaged file,
+// or one cooked from a model that has changed since, is recognised, logged and cooked again
+// instead of being trusted. Files are written to a temporary name and renamed into place, so an
 // interrupted write never leaves a half file under the real name.
 #pragma once
 
@@ -17,12 +18,14 @@ enum class CookedKind : std::uint32_t { ConvexHull = 1, TriangleMesh = 2 };
 
 inline constexpr const char* kPhysicsBufferFolder = "GAME_DATA/physx_buffer/";
 
-// The payload of a valid cache file of that kind, or nothing. A missing file is silent; a
-// damaged one is logged.
-std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind);
+// The payload of a valid cache file of that kind cooked from the geometry with that fingerprint,
+// or nothing. A missing file is silent; a damaged or outdated one is logged.
+std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind,
+                                                        std::uint64_t source = 0);
 
 // Writes the payload; false (with an error line) when the file cannot be written.
-bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload);
+bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload,
+                     std::uint64_t source = 0);
 
 std::uint64_t cookedChecksum(const std::uint8_t* data, std::size_t size);
 

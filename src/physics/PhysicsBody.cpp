@@ -59,6 +59,12 @@ Decomposed decompose(const glm::mat4& m) {
     return d;
 }
 
+// Fingerprint of the geometry a shape is cooked from: a cache file of other geometry is stale.
+template <typename T> std::uint64_t fingerprint(const std::vector<T>& values, std::uint64_t extra = 0) {
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(values.data());
+    return cookedChecksum(bytes, values.size() * sizeof(T)) ^ (extra * 0x9E3779B97F4A7C15ull);
+}
+
 // Cooked triangle meshes are shared by every body built from the same cache file.
 std::map<std::string, std::weak_ptr<CookedTriangleMesh>>& cookedMeshes() {
     static std::map<std::string, std::weak_ptr<CookedTriangleMesh>> meshes;
@@ -406,8 +412,9 @@ std::unique_ptr<Node3DBody> ConvexHullBody::copy(Node3D&) const {
 std::unique_ptr<btCollisionShape> ConvexHullBody::createShape(const glm::vec3& scale) {
     constexpr float kMargin = 0.04f;
     hull_.clear();
+    const std::uint64_t source = fingerprint(points_, maxVertices_);
     if (!bufferFile().empty())
-        if (auto payload = readCookedFile(bufferFile(), CookedKind::ConvexHull))
+        if (auto payload = readCookedFile(bufferFile(), CookedKind::ConvexHull, source))
             if (auto hull = decodeHull(*payload))
                 hull_ = std::move(*hull);
     if (hull_.empty()) {
@@ -416,7 +423,7 @@ std::unique_ptr<btCollisionShape> ConvexHullBody::createShape(const glm::vec3& s
             spdlog::error("Error while attempting to cook physx hull body for node {0}.", ownerName());
             return nullptr;
         }
-        if (!bufferFile().empty() && writeCookedFile(bufferFile(), CookedKind::ConvexHull, encodeHull(hull_)))
+        if (!bufferFile().empty() && writeCookedFile(bufferFile(), CookedKind::ConvexHull, encodeHull(hull_), source))
             spdlog::info("PhysX-Buffer file for node {0} @'{1}' updated!", ownerName(), bufferFile());
     }
     auto shape = std::make_unique<btConvexHullShape>();
@@ -458,14 +465,15 @@ std::unique_ptr<Node3DBody> MeshBody::copy(Node3D&) const { return std::unique_p
 
 std::unique_ptr<btCollisionShape> MeshBody::createShape(const glm::vec3& scale) {
     if (!cooked_ && !bufferFile().empty()) {
-        auto& shared = cookedMeshes()[bufferFile()];
+        const std::uint64_t source = fingerprint(vertices_) ^ fingerprint(indices_, 1);
+        auto& shared = cookedMeshes()[bufferFile() + "#" + std::to_string(source)];
         cooked_ = shared.lock();
         if (!cooked_)
-            if (auto payload = readCookedFile(bufferFile(), CookedKind::TriangleMesh))
+            if (auto payload = readCookedFile(bufferFile(), CookedKind::TriangleMesh, source))
                 cooked_ = CookedTriangleMesh::fromPayload(*payload);
         if (!cooked_) {
             cooked_ = CookedTriangleMesh::cook(vertices_, indices_);
-            if (cooked_ && writeCookedFile(bufferFile(), CookedKind::TriangleMesh, cooked_->payload()))
+            if (cooked_ && writeCookedFile(bufferFile(), CookedKind::TriangleMesh, cooked_->payload(), source))
                 spdlog::info("PhysX-Buffer file for node {0} @'{1}' updated!", ownerName(), bufferFile());
         }
         if (cooked_)

@@ -66,7 +66,8 @@ TEST_F(CacheFolder, DamagedFilesAreRefusedWithALogLine) {
         {"wrong magic", flip(0)},
         {"wrong version", flip(4)},
         {"flipped payload byte", flip(good.size() - 1)},
-        {"huge size field", flip(23)},
+        {"huge size field", flip(31)},
+        {"cooked from other geometry", flip(16)},
         {"other kind", good, CookedKind::ConvexHull},
     };
     for (const auto& c : cases) {
@@ -77,6 +78,14 @@ TEST_F(CacheFolder, DamagedFilesAreRefusedWithALogLine) {
         EXPECT_FALSE(readCookedFile(path("bad.dat"), c.kind));
         EXPECT_EQ(log.messages(spdlog::level::err).size(), 1u);
     }
+}
+
+TEST_F(CacheFolder, AFileCookedFromOtherGeometryIsStale) {
+    test::LogCapture log;
+    ASSERT_TRUE(writeCookedFile(path("rock.dat"), CookedKind::ConvexHull, bytes({1, 2, 3}), 41));
+    EXPECT_TRUE(readCookedFile(path("rock.dat"), CookedKind::ConvexHull, 41));
+    EXPECT_FALSE(readCookedFile(path("rock.dat"), CookedKind::ConvexHull, 42));
+    EXPECT_EQ(log.messages(spdlog::level::err).size(), 1u);
 }
 
 TEST_F(CacheFolder, UnwritableFolderFailsCleanly) {

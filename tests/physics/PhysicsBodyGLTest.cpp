@@ -185,6 +185,15 @@ TEST_F(PhysicsBodyTest, HullsAreCookedOnceAndReadFromTheCacheAfterwards) {
         EXPECT_TRUE(log.messages(spdlog::level::info).empty());
         EXPECT_LE(bodyOf(*scene.root3D()->findByName("rock1")).inScene(), true);
     }
+    {
+        // The model changed: the old file is recognised as stale and cooked again.
+        points.push_back({3.0f, 0.0f, 0.0f});
+        test::LogCapture log;
+        auto scene = build(name);
+        scene.load();
+        EXPECT_EQ(log.messages(spdlog::level::err).size(), 1u);
+        EXPECT_EQ(log.messages(spdlog::level::info).size(), 1u);
+    }
     fs::remove(file);
     {
         test::LogCapture log;
