@@ -52,6 +52,11 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
         spdlog::error("Physics cache file {0} is unusable ({1}); the shape will be cooked again.", path, why);
         return std::nullopt;
     };
+    // Not damage: the file is simply older than the program or the model.
+    auto outdated = [&](const char* why) {
+        spdlog::warn("Physics cache file {0} is out of date ({1}); the shape will be cooked again.", path, why);
+        return std::nullopt;
+    };
     std::ifstream in(path, std::ios::binary);
     if (!in)
         return damaged("cannot be opened");
@@ -63,11 +68,11 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
     if (!in || std::memcmp(header.magic, kMagic.data(), kMagic.size()) != 0)
         return damaged("not a cache file");
     if (header.version != kVersion)
-        return damaged("written by another version");
+        return outdated("written by another version");
     if (header.kind != static_cast<std::uint32_t>(kind))
         return damaged("holds another kind of shape");
     if (header.source != source)
-        return damaged("cooked from other geometry");
+        return outdated("cooked from other geometry");
     if (header.payloadSize > kMaxPayload || header.payloadSize != fileSize - sizeof(Header))
         return damaged("size does not match its header");
     std::vector<std::uint8_t> payload(static_cast<std::size_t>(header.payloadSize));

@@ -191,7 +191,7 @@ TEST_F(PhysicsBodyTest, HullsAreCookedOnceAndReadFromTheCacheAfterwards) {
         test::LogCapture log;
         auto scene = build(name);
         scene.load();
-        EXPECT_EQ(log.messages(spdlog::level::err).size(), 1u);
+        EXPECT_EQ(log.messages(spdlog::level::warn).size(), 1u);
         EXPECT_EQ(log.messages(spdlog::level::info).size(), 1u);
     }
     fs::remove(file);
