@@ -4,6 +4,7 @@
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/BuildingCards.h"
+#include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
 #include "game/Tower.h"
 #include "import/ModelImporter.h"
@@ -21,25 +22,6 @@
 namespace hm {
 
 namespace {
-
-std::shared_ptr<CanvasMaterial> hudMaterial(const std::string& name, const std::string& file) {
-    auto& registry = MaterialRegistry::instance();
-    if (auto existing = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial(name)))
-        return existing;
-    auto material = registry.createCanvasMaterial(name);
-    if (auto texture = loadTexture(file, GL_RGBA8, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE))
-        material->setTexture(0, texture);
-    return material;
-}
-
-std::shared_ptr<CanvasMaterial> colourMaterial(const std::string& name, const glm::vec4& colour) {
-    auto& registry = MaterialRegistry::instance();
-    if (auto existing = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial(name)))
-        return existing;
-    auto material = registry.createCanvasMaterial(name);
-    material->setColour(colour);
-    return material;
-}
 
 template <typename T> T& place(T& node, int anchor, float x, float y, float size) {
     node.setAnchor(anchor);
@@ -94,21 +76,21 @@ void LevelScene::buildHud() {
     auto root = std::make_unique<Node2D>("2D Root");
 
     auto& resources = place(root->createChild<ImageNode>(true, "panelRessourcesBackground"), 6, -0.03f, -0.03f, 0.22f);
-    resources.setMaterial(hudMaterial("hudPanelRessources", "hud/panel_ressources.png"));
+    resources.setMaterial(pictureMaterial("hudPanelRessources", "hud/panel_ressources.png"));
     resourcesText_ = &place(resources.createChild<TextLineNode>("tRessources", "Oetztype", 26.0f, "234"), 0, 0.75f, 0.5f, 0.0f);
 
     auto& lives = place(root->createChild<ImageNode>(true, "panelLivesBackground"), 1, 0.01f, 0.99f, 0.08f);
-    lives.setMaterial(hudMaterial("hudPanelLives", "hud/panel_lives.png"));
+    lives.setMaterial(pictureMaterial("hudPanelLives", "hud/panel_lives.png"));
     livesText_ = &place(lives.createChild<TextLineNode>("tLives", "Oetztype", 18.0f, "2"), 0, 0.75f, 0.52f, 0.0f);
 
     auto& wave = place(root->createChild<ImageNode>(true, "panelWaveBackground"), 1, 0.11f, 0.99f, 0.08f);
-    wave.setMaterial(hudMaterial("hudPanelWave", "hud/panel_wave.png"));
+    wave.setMaterial(pictureMaterial("hudPanelWave", "hud/panel_wave.png"));
     waveText_ = &place(wave.createChild<TextLineNode>("tWave", "Oetztype", 18.0f, "3/7"), 0, 0.75f, 0.52f, 0.0f);
 
-    hudMaterial("hudButSpeedActive", "hud/button_speedup_active.png");
+    pictureMaterial("hudButSpeedActive", "hud/button_speedup_active.png");
     speedButton_ = &place(root->createChild<ButtonNode>(true, "butSpeedup", [this] { coordinator_->toggleSpeed(); }), 8,
                           0.98f, 0.02f, 0.1f);
-    speedButton_->setMaterial(hudMaterial("hudButSpeedNormal", "hud/button_speedup_normal.png"));
+    speedButton_->setMaterial(pictureMaterial("hudButSpeedNormal", "hud/button_speedup_normal.png"));
 
     cardPanel_ = &root->createChild<BuildingCardPanel>();
     cardPanel_->setMode(DisplayMode::Disabled);
@@ -117,20 +99,20 @@ void LevelScene::buildHud() {
     pauseVeil_->setMaterial(colourMaterial("pauseOverlay", {0.0f, 0.0f, 0.0f, 0.3f}));
     pauseVeil_->setMode(DisplayMode::Disabled);
 
-    hudMaterial("hudButResume", "hud/button_pause_resume.png");
+    pictureMaterial("hudButResume", "hud/button_pause_resume.png");
     pauseButton_ = &place(root->createChild<ButtonNode>(true, "butPause", [this] { coordinator_->togglePause(); }), 3,
                           0.98f, 0.98f, 0.07f);
-    pauseButton_->setMaterial(hudMaterial("hudButPause", "hud/button_pause_pause.png"));
+    pauseButton_->setMaterial(pictureMaterial("hudButPause", "hud/button_pause_pause.png"));
 
     endVeil_ = &place(root->createChild<ImageNode>(false, "eOverlay"), 6, 0.0f, 0.0f, 0.0f);
     endVeil_->setMaterial(colourMaterial("endOverlay", {194.0f / 255.0f, 173.0f / 255.0f, 140.0f / 255.0f, 0.5f}));
     endVeil_->setMode(DisplayMode::Disabled);
     // The end veil is full-screen in its own frame; its children are placed in screen units.
     auto& win = place(endVeil_->createChild<ImageNode>(true, "dlgWin"), 0, 0.5f, 0.6f, 0.5f);
-    win.setMaterial(hudMaterial("dlgWin", "hud/overlay/dlgWin.png"));
+    win.setMaterial(pictureMaterial("dlgWin", "hud/overlay/dlgWin.png"));
     win.setMode(DisplayMode::Disabled);
     auto& lost = place(endVeil_->createChild<ImageNode>(true, "dlgLost"), 0, 0.5f, 0.61f, 0.53f);
-    lost.setMaterial(hudMaterial("dlgLost", "hud/overlay/dlgLost.png"));
+    lost.setMaterial(pictureMaterial("dlgLost", "hud/overlay/dlgLost.png"));
     lost.setMode(DisplayMode::Disabled);
     auto& exit = place(endVeil_->createChild<ButtonNode>(true, "butExit",
                                                          [this] {
@@ -138,10 +120,10 @@ void LevelScene::buildHud() {
                                                                  w->exitGameLoop();
                                                          }),
                        0, 0.64f, 0.3f, 0.08f);
-    exit.setMaterial(hudMaterial("butExit", "hud/overlay/butExit.png"));
+    exit.setMaterial(pictureMaterial("butExit", "hud/overlay/butExit.png"));
     auto& replay = place(endVeil_->createChild<ButtonNode>(true, "butReplay", [this] { coordinator_->restart(); }), 0,
                          0.4f, 0.3f, 0.08f);
-    replay.setMaterial(hudMaterial("butReplay", "hud/overlay/butReplay.png"));
+    replay.setMaterial(pictureMaterial("butReplay", "hud/overlay/butReplay.png"));
 
     root->createChild<Overlay>(FadeState::FadingOut, "bOverlay", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f), 1.0f);
     setRoot2D(std::move(root));

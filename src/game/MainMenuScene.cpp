@@ -3,6 +3,7 @@
 #include "animation/NodeAnimator.h"
 #include "app/Log.h"
 #include "app/Window.h"
+#include "game/HudMaterials.h"
 #include "game/LevelScene.h"
 #include "import/ModelImporter.h"
 #include "render/Material.h"
@@ -22,16 +23,6 @@ void setFirstChildMaterial(Node3D& sign, const std::string& materialName) {
     auto* board = dynamic_cast<MeshNode*>(sign.getChildren().front().get());
     if (auto material = MaterialRegistry::instance().findMaterial(materialName); board && material)
         board->setMaterial(material);
-}
-
-std::shared_ptr<CanvasMaterial> cornerMaterial(const std::string& name, const std::string& file) {
-    auto& registry = MaterialRegistry::instance();
-    if (auto existing = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial(name)))
-        return existing;
-    auto material = registry.createCanvasMaterial(name);
-    if (auto texture = loadTexture(file, GL_RGBA8, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE))
-        material->setTexture(0, texture);
-    return material;
 }
 
 } // namespace
@@ -82,12 +73,12 @@ void MainMenuScene::load() {
     credits.setAnchor(8);
     credits.setTranslation({0.98f, 0.02f, 0.0f});
     credits.scale(0.07f, 0.07f, 0.07f);
-    credits.setMaterial(cornerMaterial("credits", "hud/overlay/credits.png"));
+    credits.setMaterial(pictureMaterial("credits", "hud/overlay/credits.png"));
     auto& logo = root2D.createChild<ImageNode>(true, "logoFmod");
     logo.setAnchor(6);
     logo.setTranslation({0.02f, 0.02f, 0.0f});
     logo.scale(0.07f, 0.07f, 0.07f);
-    logo.setMaterial(cornerMaterial("logoFmod", "hud/overlay/logoFmod.png"));
+    logo.setMaterial(pictureMaterial("logoFmod", "hud/overlay/logoFmod.png"));
 }
 
 void MainMenuScene::wireSign(const std::string& name, std::function<void()> onClick) {
