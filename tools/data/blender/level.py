@@ -71,26 +71,37 @@ def smoothstep(a, b, x):
     return t * t * (3 - 2 * t)
 
 
-def base_spots(road):
-    """Ten plots beside the road, alternating sides, denser towards the core; the last one covers
-    the end of the road, where the monsters attack the core."""
-    spots = []
-    fractions = [0.1, 0.2, 0.31, 0.42, 0.53, 0.64, 0.75, 0.86, 0.94, 0.985]
-    side = 1
-    for f in fractions:
-        p, t = road.at(road.length * f)
-        n = Vector((-t.y, t.x, 0))
-        chosen = None
-        for s in (side, -side):
-            q = p + n * s * 1.3
-            if road.distance(q.x, q.y) > 1.15 and (q - CORE).length > 2.2:
-                chosen = q
-                break
-        if chosen is None:
-            chosen = p + n * side * 1.6
-        spots.append(chosen)
-        side = -side
-    return spots
+def base_spots(road, count=10, reach=2.0):
+    """Tower plots where an arrow tower (range 2) sees the most road: at bends and between two
+    stretches of the road, greedily, each plot clear of the road, of the core and of the others.
+    The last plot covers the end of the road, where the monsters attack the core."""
+    samples = [road.at(road.length * i / 400.0)[0] for i in range(401)]
+
+    def coverage(q, taken):
+        return sum(1 for i, r in enumerate(samples) if (r - q).length <= reach and i not in taken)
+
+    candidates = []
+    for gx in range(-60, 61):
+        for gy in range(-60, 61):
+            q = Vector((gx * 0.25, gy * 0.25, 0))
+            if (q.x / 16.5) ** 2 + (q.y / 14.5) ** 2 > 0.8:
+                continue
+            if road.distance(q.x, q.y) < 1.0 or (q - CORE).length < 2.3:
+                continue
+            candidates.append(q)
+
+    end = samples[-1]
+    spots = [min(candidates, key=lambda q: abs((q - end).length - 1.5) + (0 if (q - CORE).length > 2.5 else 5))]
+    seen = {i for i, r in enumerate(samples) if (r - spots[0]).length <= reach}
+    while len(spots) < count:
+        best = max((q for q in candidates if all((q - s).length >= 1.8 for s in spots)),
+                   key=lambda q: coverage(q, seen) + 0.25 * coverage(q, set()))
+        spots.append(best)
+        seen |= {i for i, r in enumerate(samples) if (r - best).length <= reach}
+    # Numbered from the gate towards the core, as a player reads the road.
+    def progress(q):
+        return min(range(len(samples)), key=lambda i: (samples[i] - q).length)
+    return sorted(spots, key=progress)
 
 
 def height(road, spots, x, y):
