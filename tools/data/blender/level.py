@@ -3,6 +3,9 @@ north-west to the Hollow Heart, the crystal the monsters attack, in the south-ea
 
 Everything is laid out from one road curve: the terrain is flattened along it, the tower-base plots sit
 beside it, and the "EnemyPath" animation moves the carrier along it at constant speed.
+
+The road is kept short (about 30 units) for the time a monster needs to walk it: the monsters then
+move slowly enough to stay a few shots long in each tower's range.
 """
 import math
 import os
@@ -13,8 +16,8 @@ from mathutils import Vector, noise
 
 import hollow as H
 
-ROAD_POINTS = [(-13.5, 10.5), (-10.0, 9.2), (-7.0, 6.8), (-7.6, 3.0), (-5.6, -0.6), (-1.6, -1.6), (1.6, 1.2),
-               (5.2, 2.6), (8.6, 0.6), (8.2, -3.4), (5.0, -5.6), (4.4, -8.4), (7.0, -9.4)]
+ROAD_POINTS = [(-13.5, 10.5), (-10.0, 8.6), (-7.6, 5.4), (-5.0, 2.6), (-1.8, 1.2), (1.8, 0.2), (4.2, -2.6),
+               (5.0, -6.0), (7.0, -9.4)]
 CORE = Vector((9.2, -8.7, 0))
 PATH_SECONDS = 3.0      # played at 0.05 to 0.08: 37 to 60 seconds from the gate to the core
 FPS = 24
