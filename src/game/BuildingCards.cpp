@@ -49,7 +49,11 @@ void BuildingCardPanel::update(float dt) {
 BuildingCard::BuildingCard(TowerType type, int index, int count, BuildingCardPanel& panel)
     : ButtonNode(true, "", nullptr), type_(type), panel_(&panel) {
     const TowerPrototype& prototype = towerPrototype(type);
-    auto material = MaterialRegistry::instance().createCanvasMaterial("card" + prototype.typeName);
+    // A replayed level finds the card materials of the previous one and gives them new pictures.
+    auto& registry = MaterialRegistry::instance();
+    auto material = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial("card" + prototype.typeName));
+    if (!material)
+        material = registry.createCanvasMaterial("card" + prototype.typeName);
     picture_ = loadVideoTexture("hud/towercards/" + prototype.typeName);
     if (picture_)
         material->setTexture(0, picture_);

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # A player's first minute: the menu's camera flies in and halts at the signs; clicking START
-# lets it fly on into the level, which starts; SIGTERM then ends the game cleanly.
+# lets it fly on into the level, which starts; R restarts the level; SIGTERM then ends the game
+# cleanly.
 set -uo pipefail
 game=$(realpath "$1")
 log=$(mktemp)
@@ -22,12 +23,19 @@ done
 [[ $started == yes ]] || { echo "the level never started"; cat "$log"; exit 1; }
 
 sleep 2
+xdotool key --window "$wid" r
+for attempt in $(seq 1 30); do
+  [[ $(grep -c "Starting gameloop of scene Vezaz" "$log") -ge 2 ]] && break
+  sleep 1
+done
+[[ $(grep -c "Starting gameloop of scene Vezaz" "$log") -ge 2 ]] || { echo "R did not restart the level"; cat "$log"; exit 1; }
+sleep 1
 kill -TERM "$pid"
 status=0
 wait "$pid" || status=$?
 pid=
-cat "$log" | grep -vE "Linked|Reading" | tail -n 20
+grep -vE "Linked|Reading" "$log" | tail -n 20
 [[ $status -eq 0 ]] || { echo "exit status $status"; exit 1; }
-if grep -E "\[(critical)\]" "$log"; then echo "critical lines in the log"; exit 1; fi
+if grep -E "\[(error|critical)\]" "$log"; then echo "error lines in the log"; exit 1; fi
 grep -q "Window deconstruction: glfw terminated" "$log" || exit 1
 echo "menu_to_level: ok"
