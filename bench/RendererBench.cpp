@@ -49,7 +49,8 @@ void ReferenceSceneFrame(benchmark::State& state) {
         ++frames;
     }
     glFinish();
-    const double perFrame = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / frames;
+    const double perFrame =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / frames;
     state.counters["empty_ms"] = empty * 1e3;
     state.counters["scene_ms"] = perFrame * 1e3;
     state.counters["ratio"] = perFrame / empty;

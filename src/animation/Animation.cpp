@@ -14,7 +14,8 @@ namespace {
 
 // Index of the first key at or after the tick, or the last key past the end.
 template <typename Key> std::size_t keyIndex(const std::vector<Key>& keys, float tick) {
-    auto it = std::lower_bound(keys.begin(), keys.end(), tick, [](const Key& k, float t) { return k.time < t; });
+    auto it =
+        std::lower_bound(keys.begin(), keys.end(), tick, [](const Key& k, float t) { return k.time < t; });
     if (it == keys.end())
         return keys.size() - 1;
     return static_cast<std::size_t>(it - keys.begin());
@@ -46,9 +47,13 @@ AnimationChannel::~AnimationChannel() {
         spdlog::debug("AnimationChannel {0} destroyed", name);
 }
 
-glm::vec3 AnimationChannel::samplePosition(float tick) const { return sampleVector(positionKeys, tick, glm::vec3(0.0f)); }
+glm::vec3 AnimationChannel::samplePosition(float tick) const {
+    return sampleVector(positionKeys, tick, glm::vec3(0.0f));
+}
 
-glm::vec3 AnimationChannel::sampleScaling(float tick) const { return sampleVector(scalingKeys, tick, glm::vec3(1.0f)); }
+glm::vec3 AnimationChannel::sampleScaling(float tick) const {
+    return sampleVector(scalingKeys, tick, glm::vec3(1.0f));
+}
 
 glm::quat AnimationChannel::sampleRotation(float tick) const {
     if (rotationKeys.empty())
@@ -58,7 +63,8 @@ glm::quat AnimationChannel::sampleRotation(float tick) const {
     const std::size_t i = keyIndex(rotationKeys, tick);
     if (i == 0)
         return rotationKeys[0].value;
-    return interpolateRotation(rotationKeys[i - 1].value, rotationKeys[i].value, keyFraction(rotationKeys, i, tick));
+    return interpolateRotation(rotationKeys[i - 1].value, rotationKeys[i].value,
+                               keyFraction(rotationKeys, i, tick));
 }
 
 glm::mat4 AnimationChannel::sample(float tick) const {

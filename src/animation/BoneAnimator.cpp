@@ -19,7 +19,8 @@ int BoneAnimator::indexOf(const std::string& name) const {
 
 void BoneAnimator::queueAnimation(int index, int mode, float speed, int queueMode, bool interrupt) {
     if (index < 0 || static_cast<std::size_t>(index) >= animations_.size()) {
-        spdlog::error("Index of Animation Queue Request out of bounds ({0}). No Animation will be queued.", index);
+        spdlog::error("Index of Animation Queue Request out of bounds ({0}). No Animation will be queued.",
+                      index);
         return;
     }
     Request request{animations_[static_cast<std::size_t>(index)], mode, speed};
@@ -41,7 +42,8 @@ void BoneAnimator::queueAnimation(int index, int mode, float speed, int queueMod
         current_.reset();
 }
 
-void BoneAnimator::queueAnimation(const std::string& name, int mode, float speed, int queueMode, bool interrupt) {
+void BoneAnimator::queueAnimation(const std::string& name, int mode, float speed, int queueMode,
+                                  bool interrupt) {
     const int index = indexOf(name);
     if (index < 0) {
         spdlog::error("No Animation by the name of {0} found. No Animation will be queued.", name);

@@ -35,7 +35,8 @@ public:
     BoneAnimator& operator=(const BoneAnimator&) = default;
 
     virtual void queueAnimation(int index, int mode, float speed, int queueMode, bool interrupt);
-    virtual void queueAnimation(const std::string& name, int mode, float speed, int queueMode, bool interrupt);
+    virtual void queueAnimation(const std::string& name, int mode, float speed, int queueMode,
+                                bool interrupt);
     virtual void onAnimationEnd(const std::shared_ptr<Animation>& animation) {}
 
     int indexOf(const std::string& name) const;

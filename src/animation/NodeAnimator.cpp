@@ -40,7 +40,9 @@ void NodeAnimation::resume() {
         setState(resumeState_);
 }
 
-void NodeAnimation::stop() { setState(NodeAnimationState::StopRequested); }
+void NodeAnimation::stop() {
+    setState(NodeAnimationState::StopRequested);
+}
 
 void NodeAnimation::registerWith(NodeAnimator& animator) {
     if (animator_)
@@ -49,7 +51,8 @@ void NodeAnimation::registerWith(NodeAnimator& animator) {
     time_ = startTime();
     delayLeft_ = startDelay_;
     loopsLeft_ = loopCount_;
-    const NodeAnimationState next = startDelay_ > 0.0f ? NodeAnimationState::Delayed : NodeAnimationState::Playing;
+    const NodeAnimationState next =
+        startDelay_ > 0.0f ? NodeAnimationState::Delayed : NodeAnimationState::Playing;
     if (state_ == NodeAnimationState::Paused)
         state_ = resumeState_;
     else if (next != state_)
@@ -166,7 +169,8 @@ std::shared_ptr<Animation> NodeAnimator::stashed(const std::string& name) const 
     return nullptr;
 }
 
-std::shared_ptr<NodeAnimation> NodeAnimator::createAnimation(const std::string& name, int space, int relative) {
+std::shared_ptr<NodeAnimation> NodeAnimator::createAnimation(const std::string& name, int space,
+                                                             int relative) {
     auto animation = stashed(name);
     if (!animation) {
         spdlog::error("Couldn't find animation by the name {0} in the stash.", name);
@@ -207,7 +211,8 @@ void NodeAnimator::update(float elapsed) {
             continue;
         }
         animation->advance(elapsed);
-        if (animation->state() == NodeAnimationState::Playing || animation->state() == NodeAnimationState::Finished) {
+        if (animation->state() == NodeAnimationState::Playing ||
+            animation->state() == NodeAnimationState::Finished) {
             animation->apply(nodes);
             animation->previousTime_ = animation->time_;
         }

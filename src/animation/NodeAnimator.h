@@ -22,7 +22,14 @@ class Node3D;
 class NodeAnimator;
 class Scene;
 
-enum class NodeAnimationState : int { Idle = 0, Delayed = 1, Playing = 2, Paused = 3, StopRequested = 4, Finished = 5 };
+enum class NodeAnimationState : int {
+    Idle = 0,
+    Delayed = 1,
+    Playing = 2,
+    Paused = 3,
+    StopRequested = 4,
+    Finished = 5
+};
 
 class NodeAnimation {
 public:

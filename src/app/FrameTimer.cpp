@@ -6,13 +6,16 @@ namespace hm {
 
 FrameTimer::FrameTimer(Clock clock, Sleep sleep) : clock_(std::move(clock)), sleep_(std::move(sleep)) {}
 
-void FrameTimer::reset() { lastTime_ = clock_(); }
+void FrameTimer::reset() {
+    lastTime_ = clock_();
+}
 
 float FrameTimer::tick() {
     double now = clock_();
     const double frameTime = now - lastTime_;
     if (frameTime < kTargetFrameTime) {
-        const auto rest = std::chrono::microseconds(static_cast<long long>((kTargetFrameTime - frameTime) * 1e6));
+        const auto rest =
+            std::chrono::microseconds(static_cast<long long>((kTargetFrameTime - frameTime) * 1e6));
         sleep_(rest);
         now = clock_();
     }

@@ -21,9 +21,9 @@ InputDispatcher::~InputDispatcher() {
 
 void InputDispatcher::add(InputHandler& handler) {
     handler.window_ = &window_;
-    const bool wants[kInputEventCount] = {handler.wantsKey,         handler.wantsScroll,
-                                          handler.wantsCursorPosition, handler.wantsMouseButton,
-                                          handler.wantsJoystick,    handler.wantsFramebufferSize};
+    const bool wants[kInputEventCount] = {
+        handler.wantsKey,         handler.wantsScroll,   handler.wantsCursorPosition,
+        handler.wantsMouseButton, handler.wantsJoystick, handler.wantsFramebufferSize};
     for (std::size_t i = 0; i < kInputEventCount; ++i)
         if (wants[i])
             lists_[i].push_back(&handler);
@@ -80,7 +80,8 @@ void InputDispatcher::resetToGeneral() {
 
 std::size_t InputDispatcher::count(InputEvent event) const {
     const auto& list = lists_[static_cast<std::size_t>(event)];
-    return static_cast<std::size_t>(std::count_if(list.begin(), list.end(), [](auto* h) { return h != nullptr; }));
+    return static_cast<std::size_t>(
+        std::count_if(list.begin(), list.end(), [](auto* h) { return h != nullptr; }));
 }
 
 void InputDispatcher::sweep() {

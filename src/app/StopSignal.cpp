@@ -7,7 +7,9 @@ namespace hm {
 namespace {
 volatile std::sig_atomic_t stopRequested = 0;
 
-extern "C" void onStopSignal(int) { stopRequested = 1; }
+extern "C" void onStopSignal(int) {
+    stopRequested = 1;
+}
 } // namespace
 
 void installStopSignalHandlers() {
@@ -18,6 +20,8 @@ void installStopSignalHandlers() {
     sigaction(SIGTERM, &action, nullptr);
 }
 
-bool stopSignalReceived() { return stopRequested != 0; }
+bool stopSignalReceived() {
+    return stopRequested != 0;
+}
 
 } // namespace hm

@@ -17,9 +17,13 @@ namespace hm {
 
 namespace {
 
-Window* windowOf(GLFWwindow* handle) { return static_cast<Window*>(glfwGetWindowUserPointer(handle)); }
+Window* windowOf(GLFWwindow* handle) {
+    return static_cast<Window*>(glfwGetWindowUserPointer(handle));
+}
 
-void onGlfwError(int code, const char* description) { spdlog::error("GLFW error {0}: {1}", code, description); }
+void onGlfwError(int code, const char* description) {
+    spdlog::error("GLFW error {0}: {1}", code, description);
+}
 
 void onFramebufferSizeCallback(GLFWwindow* handle, int width, int height) {
     if (Window* w = windowOf(handle))
@@ -129,7 +133,8 @@ void Window::shutdown() {
     handle_ = nullptr;
     glfwTerminate();
     terminated_ = true;
-    spdlog::info("Window deconstruction: glfw terminated, and {0} general input handlers destroyed", destroyed);
+    spdlog::info("Window deconstruction: glfw terminated, and {0} general input handlers destroyed",
+                 destroyed);
 }
 
 glm::ivec2 Window::framebufferSize() const {
@@ -147,7 +152,9 @@ void Window::registerInputHandler(InputHandler& handler) {
     }
 }
 
-void Window::unregisterInputHandler(InputHandler& handler) { input_.remove(handler); }
+void Window::unregisterInputHandler(InputHandler& handler) {
+    input_.remove(handler);
+}
 
 void Window::addGeneralInputHandler(std::unique_ptr<InputHandler> handler) {
     if (!handler)
@@ -210,9 +217,10 @@ void Window::startGameLoop(std::unique_ptr<Scene> scene) {
         return;
     }
     if (scene.get() == current_.get()) {
-        spdlog::error("The given scene {0} is currently running. I will ignore your bidding of starting it as a "
-                      "new scene.",
-                      scene->name());
+        spdlog::error(
+            "The given scene {0} is currently running. I will ignore your bidding of starting it as a "
+            "new scene.",
+            scene->name());
         // The caller handed us the scene we already own; give up the second owner quietly.
         (void)scene.release();
         return;
@@ -279,7 +287,8 @@ void Window::dispatchCursorPosition(double x, double y) {
 }
 
 void Window::dispatchMouseButton(int button, int action, int mods) {
-    input_.dispatch(InputEvent::MouseButton, [&](InputHandler& h) { h.onMouseButton(*this, button, action, mods); });
+    input_.dispatch(InputEvent::MouseButton,
+                    [&](InputHandler& h) { h.onMouseButton(*this, button, action, mods); });
 }
 
 void Window::dispatchJoystick(int joystickId, int event) {

@@ -17,8 +17,8 @@ namespace hm {
 
 namespace {
 
-constexpr float kFlareSizes[LensFlare::kFlareCount] = {0.5f, 0.23f, 0.1f,  0.05f, 0.02f, 0.06f, 0.12f,
-                                                       0.07f, 0.012f, 0.2f, 0.1f, 0.07f, 0.3f, 0.4f};
+constexpr float kFlareSizes[LensFlare::kFlareCount] = {0.5f,  0.23f,  0.1f, 0.05f, 0.02f, 0.06f, 0.12f,
+                                                       0.07f, 0.012f, 0.2f, 0.1f,  0.07f, 0.3f,  0.4f};
 
 GLuint createQuery() {
     GLuint name = 0;
@@ -36,8 +36,8 @@ LensFlareNode::LensFlareNode(int index, float size) : ImageNode(true, "flare" + 
     material_ = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial(name));
     if (!material_)
         material_ = registry.createCanvasMaterial(name);
-    if (auto texture = loadTexture("lensflare/flare" + std::to_string(index) + ".png", GL_RGBA8, GL_LINEAR, GL_LINEAR,
-                                   GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE))
+    if (auto texture = loadTexture("lensflare/flare" + std::to_string(index) + ".png", GL_RGBA8, GL_LINEAR,
+                                   GL_LINEAR, GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE))
         material_->setTexture(0, texture);
     setAnchor(0);
     scale(size, size, size);
@@ -113,8 +113,9 @@ void LensFlare::run(Window& window, Scene& scene) {
     if (referenceSamples_ > 0 && camera) {
         const glm::vec3 sun = scene.sun() ? scene.sun()->getWorldPosition() : glm::vec3(0.0f);
         const glm::vec4 clip = camera->getProjection() * camera->getView() * glm::vec4(sun, 1.0f);
-        sunPoint_ = clip.w > 0.0f ? glm::vec2((clip.x / clip.w + 1.0f) * 0.5f, (clip.y / clip.w + 1.0f) * 0.5f)
-                                  : glm::vec2(-1.0f);
+        sunPoint_ = clip.w > 0.0f
+                        ? glm::vec2((clip.x / clip.w + 1.0f) * 0.5f, (clip.y / clip.w + 1.0f) * 0.5f)
+                        : glm::vec2(-1.0f);
 
         if (sun_.pending) {
             GLuint available = 0;
@@ -122,7 +123,8 @@ void LensFlare::run(Window& window, Scene& scene) {
             if (available) {
                 GLuint samples = 0;
                 glGetQueryObjectuiv(sun_.name, GL_QUERY_RESULT, &samples);
-                visibility_ = std::min(1.0f, static_cast<float>(samples) / static_cast<float>(referenceSamples_));
+                visibility_ =
+                    std::min(1.0f, static_cast<float>(samples) / static_cast<float>(referenceSamples_));
                 sun_.pending = false;
             }
         }
@@ -142,8 +144,8 @@ void LensFlare::run(Window& window, Scene& scene) {
             for (int i = 0; i < kFlareCount; ++i) {
                 LensFlareNode& flare = *flares_[static_cast<std::size_t>(i)];
                 const float step = static_cast<float>(i) * kSpacing;
-                flare.setTranslation({sunPoint_.x + step * (0.5f - sunPoint_.x), sunPoint_.y + step * (0.5f - sunPoint_.y),
-                                      0.0f});
+                flare.setTranslation({sunPoint_.x + step * (0.5f - sunPoint_.x),
+                                      sunPoint_.y + step * (0.5f - sunPoint_.y), 0.0f});
                 flare.ownMaterial()->opacity = fade_ * kMaxOpacity * visibility_;
                 flare.renderPass(3);
             }

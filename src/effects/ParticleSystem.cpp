@@ -31,10 +31,10 @@ ParticleSystem::ParticleSystem(std::string name)
 }
 
 ParticleSystem::ParticleSystem(const ParticleSystem& source)
-    : Node3D(source), additive(source.additive), batchSize(source.batchSize), lifetimeBase(source.lifetimeBase),
-      lifetimeRange(source.lifetimeRange), spawnExtent(source.spawnExtent), velocityMin(source.velocityMin),
-      velocityMax(source.velocityMax), material(source.material), texture(source.texture),
-      updateFunction(source.updateFunction) {
+    : Node3D(source), additive(source.additive), batchSize(source.batchSize),
+      lifetimeBase(source.lifetimeBase), lifetimeRange(source.lifetimeRange), spawnExtent(source.spawnExtent),
+      velocityMin(source.velocityMin), velocityMax(source.velocityMax), material(source.material),
+      texture(source.texture), updateFunction(source.updateFunction) {
     createBuffers();
 }
 
@@ -43,7 +43,9 @@ ParticleSystem::~ParticleSystem() {
         registeredScene_->removeParticleSystem(*this);
 }
 
-std::unique_ptr<Node3D> ParticleSystem::copy() const { return std::unique_ptr<Node3D>(new ParticleSystem(*this)); }
+std::unique_ptr<Node3D> ParticleSystem::copy() const {
+    return std::unique_ptr<Node3D>(new ParticleSystem(*this));
+}
 
 void ParticleSystem::createBuffers() {
     GLuint vao = 0, buffers[2] = {0, 0};
@@ -68,8 +70,9 @@ void ParticleSystem::createBuffers() {
         GLint components;
         std::size_t offset;
     };
-    for (const Attribute& a : {Attribute{8, 3, offsetof(Instance, position)}, Attribute{9, 4, offsetof(Instance, colour)},
-                               Attribute{10, 1, offsetof(Instance, size)}, Attribute{11, 1, offsetof(Instance, free)}}) {
+    for (const Attribute& a :
+         {Attribute{8, 3, offsetof(Instance, position)}, Attribute{9, 4, offsetof(Instance, colour)},
+          Attribute{10, 1, offsetof(Instance, size)}, Attribute{11, 1, offsetof(Instance, free)}}) {
         glEnableVertexAttribArray(a.location);
         glVertexAttribPointer(a.location, a.components, GL_FLOAT, GL_FALSE, sizeof(Instance),
                               reinterpret_cast<const void*>(a.offset));

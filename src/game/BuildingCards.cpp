@@ -51,7 +51,8 @@ BuildingCard::BuildingCard(TowerType type, int index, int count, BuildingCardPan
     const TowerPrototype& prototype = towerPrototype(type);
     // A replayed level finds the card materials of the previous one and gives them new pictures.
     auto& registry = MaterialRegistry::instance();
-    auto material = std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial("card" + prototype.typeName));
+    auto material =
+        std::dynamic_pointer_cast<CanvasMaterial>(registry.findMaterial("card" + prototype.typeName));
     if (!material)
         material = registry.createCanvasMaterial("card" + prototype.typeName);
     picture_ = loadVideoTexture("hud/towercards/" + prototype.typeName);

@@ -26,7 +26,8 @@ Node3D* findBelowChildren(Node3D& root, const std::string& name) {
 
 } // namespace
 
-LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader) : scene_(scene), hud_(hud) {
+LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader)
+    : scene_(scene), hud_(hud) {
     loadPrototypes(loader);
     setupMaterials();
     instance_ = this;
@@ -65,7 +66,8 @@ void LevelCoordinator::loadPrototypes(const ModelLoader& loader) {
 
 void LevelCoordinator::setupMaterials() {
     auto& registry = MaterialRegistry::instance();
-    const std::pair<const char*, glm::vec3> colours[] = {{"tbiHover", {1.0f, 0.0f, 0.0f}}, {"eHit", {0.8f, 0.2f, 0.2f}}};
+    const std::pair<const char*, glm::vec3> colours[] = {{"tbiHover", {1.0f, 0.0f, 0.0f}},
+                                                         {"eHit", {0.8f, 0.2f, 0.2f}}};
     for (const auto& [name, colour] : colours) {
         auto material = registry.findMaterial(name);
         if (!material) {
@@ -163,7 +165,9 @@ void LevelCoordinator::spawnEnemy(EnemyType type) {
     enemies_.push_back(&ref);
 }
 
-void LevelCoordinator::forgetEnemy(Enemy& enemy) { std::erase(enemies_, &enemy); }
+void LevelCoordinator::forgetEnemy(Enemy& enemy) {
+    std::erase(enemies_, &enemy);
+}
 
 void LevelCoordinator::onEnemyRemoved(Enemy& enemy, bool killed) {
     std::erase(enemies_, &enemy);
@@ -198,7 +202,9 @@ void LevelCoordinator::setResources(int value) {
     hud_.showResources(value);
 }
 
-void LevelCoordinator::refreshWaveText() { hud_.showWave(defeatedCount_, static_cast<int>(spawnSchedule().size())); }
+void LevelCoordinator::refreshWaveText() {
+    hud_.showWave(defeatedCount_, static_cast<int>(spawnSchedule().size()));
+}
 
 void LevelCoordinator::selectTowerBase(TowerBase* base) {
     TowerBase* next = base == selectedBase_ ? nullptr : base;

@@ -32,11 +32,15 @@ template <typename T> T& place(T& node, int anchor, float x, float y, float size
 }
 
 // Every node of the tree whose base name is the given one, depth-first.
-void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D*>& out) { root.findAllByBaseName(name, out); }
+void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D*>& out) {
+    root.findAllByBaseName(name, out);
+}
 
 } // namespace
 
-LevelScene::LevelScene(std::string name) : Scene(std::move(name)) { wantsKey = true; }
+LevelScene::LevelScene(std::string name) : Scene(std::move(name)) {
+    wantsKey = true;
+}
 
 LevelScene::~LevelScene() {
     coordinator_.reset();
@@ -46,9 +50,10 @@ LevelScene::~LevelScene() {
 }
 
 void LevelScene::load() {
-    coordinator_ = std::make_unique<LevelCoordinator>(
-        *this, static_cast<LevelHud&>(*this),
-        [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); });
+    coordinator_ =
+        std::make_unique<LevelCoordinator>(*this, static_cast<LevelHud&>(*this), [](const std::string& file) {
+            return importModel(nullptr, 0, file, "tmpFile");
+        });
     buildHud();
     buildWorld();
     coordinator_->setRestartHandler([this] {
@@ -67,7 +72,8 @@ void LevelScene::start(Window& window) {
 }
 
 void LevelScene::update(Window& window, float elapsed) {
-    const float scaled = coordinator_->state() == GameState::Paused ? 0.0f : elapsed * coordinator_->gameSpeed();
+    const float scaled =
+        coordinator_->state() == GameState::Paused ? 0.0f : elapsed * coordinator_->gameSpeed();
     Scene::update(window, scaled);
     coordinator_->update(scaled);
 }
@@ -75,21 +81,26 @@ void LevelScene::update(Window& window, float elapsed) {
 void LevelScene::buildHud() {
     auto root = std::make_unique<Node2D>("2D Root");
 
-    auto& resources = place(root->createChild<ImageNode>(true, "panelRessourcesBackground"), 6, -0.03f, -0.03f, 0.22f);
+    auto& resources =
+        place(root->createChild<ImageNode>(true, "panelRessourcesBackground"), 6, -0.03f, -0.03f, 0.22f);
     resources.setMaterial(pictureMaterial("hudPanelRessources", "hud/panel_ressources.png"));
-    resourcesText_ = &place(resources.createChild<TextLineNode>("tRessources", "Oetztype", 26.0f, "234"), 0, 0.75f, 0.5f, 0.0f);
+    resourcesText_ = &place(resources.createChild<TextLineNode>("tRessources", "Oetztype", 26.0f, "234"), 0,
+                            0.75f, 0.5f, 0.0f);
 
     auto& lives = place(root->createChild<ImageNode>(true, "panelLivesBackground"), 1, 0.01f, 0.99f, 0.08f);
     lives.setMaterial(pictureMaterial("hudPanelLives", "hud/panel_lives.png"));
-    livesText_ = &place(lives.createChild<TextLineNode>("tLives", "Oetztype", 18.0f, "2"), 0, 0.75f, 0.52f, 0.0f);
+    livesText_ =
+        &place(lives.createChild<TextLineNode>("tLives", "Oetztype", 18.0f, "2"), 0, 0.75f, 0.52f, 0.0f);
 
     auto& wave = place(root->createChild<ImageNode>(true, "panelWaveBackground"), 1, 0.11f, 0.99f, 0.08f);
     wave.setMaterial(pictureMaterial("hudPanelWave", "hud/panel_wave.png"));
-    waveText_ = &place(wave.createChild<TextLineNode>("tWave", "Oetztype", 18.0f, "3/7"), 0, 0.75f, 0.52f, 0.0f);
+    waveText_ =
+        &place(wave.createChild<TextLineNode>("tWave", "Oetztype", 18.0f, "3/7"), 0, 0.75f, 0.52f, 0.0f);
 
     pictureMaterial("hudButSpeedActive", "hud/button_speedup_active.png");
-    speedButton_ = &place(root->createChild<ButtonNode>(true, "butSpeedup", [this] { coordinator_->toggleSpeed(); }), 8,
-                          0.98f, 0.02f, 0.1f);
+    speedButton_ =
+        &place(root->createChild<ButtonNode>(true, "butSpeedup", [this] { coordinator_->toggleSpeed(); }), 8,
+               0.98f, 0.02f, 0.1f);
     speedButton_->setMaterial(pictureMaterial("hudButSpeedNormal", "hud/button_speedup_normal.png"));
 
     cardPanel_ = &root->createChild<BuildingCardPanel>();
@@ -100,12 +111,14 @@ void LevelScene::buildHud() {
     pauseVeil_->setMode(DisplayMode::Disabled);
 
     pictureMaterial("hudButResume", "hud/button_pause_resume.png");
-    pauseButton_ = &place(root->createChild<ButtonNode>(true, "butPause", [this] { coordinator_->togglePause(); }), 3,
-                          0.98f, 0.98f, 0.07f);
+    pauseButton_ =
+        &place(root->createChild<ButtonNode>(true, "butPause", [this] { coordinator_->togglePause(); }), 3,
+               0.98f, 0.98f, 0.07f);
     pauseButton_->setMaterial(pictureMaterial("hudButPause", "hud/button_pause_pause.png"));
 
     endVeil_ = &place(root->createChild<ImageNode>(false, "eOverlay"), 6, 0.0f, 0.0f, 0.0f);
-    endVeil_->setMaterial(colourMaterial("endOverlay", {194.0f / 255.0f, 173.0f / 255.0f, 140.0f / 255.0f, 0.5f}));
+    endVeil_->setMaterial(
+        colourMaterial("endOverlay", {194.0f / 255.0f, 173.0f / 255.0f, 140.0f / 255.0f, 0.5f}));
     endVeil_->setMode(DisplayMode::Disabled);
     // The end veil is full-screen in its own frame; its children are placed in screen units.
     auto& win = place(endVeil_->createChild<ImageNode>(true, "dlgWin"), 0, 0.5f, 0.6f, 0.5f);
@@ -121,8 +134,9 @@ void LevelScene::buildHud() {
                                                          }),
                        0, 0.64f, 0.3f, 0.08f);
     exit.setMaterial(pictureMaterial("butExit", "hud/overlay/butExit.png"));
-    auto& replay = place(endVeil_->createChild<ButtonNode>(true, "butReplay", [this] { coordinator_->restart(); }), 0,
-                         0.4f, 0.3f, 0.08f);
+    auto& replay =
+        place(endVeil_->createChild<ButtonNode>(true, "butReplay", [this] { coordinator_->restart(); }), 0,
+              0.4f, 0.3f, 0.08f);
     replay.setMaterial(pictureMaterial("butReplay", "hud/overlay/butReplay.png"));
 
     root->createChild<Overlay>(FadeState::FadingOut, "bOverlay", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f), 1.0f);

@@ -17,8 +17,8 @@
 namespace hm {
 
 Projectile::Projectile(const MeshNode& prototype, ProjectileType type, int id, Tower& shooter, Enemy& target)
-    : MeshNode(prototype), shooter_(&shooter), target_(&target), prototype_(&projectilePrototype(type)), type_(type),
-      id_(id) {
+    : MeshNode(prototype), shooter_(&shooter), target_(&target), prototype_(&projectilePrototype(type)),
+      type_(type), id_(id) {
     const std::string suffix = "[" + std::to_string(id) + "]";
     setName("p" + suffix);
     for (const auto& child : getChildren())
@@ -44,7 +44,8 @@ void Projectile::shoot() {
     const glm::vec3 gravity = getScene() ? getScene()->gravity() : glm::vec3(0.0f, -9.81f, 0.0f);
     const glm::vec3 aim = goal - (gravity / 9.81f) * flightTime;
     const glm::vec3 toAim = aim - start;
-    const glm::vec3 direction = glm::length(toAim) > 0.0f ? glm::normalize(toAim) : glm::vec3(0.0f, 1.0f, 0.0f);
+    const glm::vec3 direction =
+        glm::length(toAim) > 0.0f ? glm::normalize(toAim) : glm::vec3(0.0f, 1.0f, 0.0f);
 
     const float angle = std::acos(std::clamp(glm::dot(direction, glm::vec3(0, 1, 0)), -1.0f, 1.0f));
     if (angle > 0.001f) {

@@ -4,7 +4,8 @@ namespace hm {
 
 const std::map<TowerType, TowerPrototype>& towerPrototypes() {
     static const std::map<TowerType, TowerPrototype> table = {
-        {TowerType::ARROW, {"ARROW", "tower_arrow.fbx", "TowerArrow", 120, 2.0f, 1.5f, 1.5f, ProjectileType::ARROW}},
+        {TowerType::ARROW,
+         {"ARROW", "tower_arrow.fbx", "TowerArrow", 120, 2.0f, 1.5f, 1.5f, ProjectileType::ARROW}},
         {TowerType::CANNON,
          {"CANNON", "tower_cannon.fbx", "TowerCannon", 250, 3.0f, 5.0f, 1.0f, ProjectileType::CANNONBALL}},
     };
@@ -14,14 +15,14 @@ const std::map<TowerType, TowerPrototype>& towerPrototypes() {
 const std::map<EnemyType, EnemyPrototype>& enemyPrototypes() {
     static const std::map<EnemyType, EnemyPrototype> table = {
         {EnemyType::FLOATING_STONE_MONSTER,
-         {"FLOATING_STONE_MONSTER", "enemy_floating_stone_monster.fbx", "EnemyFloatingStoneMonster", 50, 50.0f, 0.08f,
-          0.6f, 1}},
+         {"FLOATING_STONE_MONSTER", "enemy_floating_stone_monster.fbx", "EnemyFloatingStoneMonster", 50,
+          50.0f, 0.08f, 0.6f, 1}},
         {EnemyType::WALKING_STONE_MONSTER,
-         {"WALKING_STONE_MONSTER", "enemy_walking_stone_monster.fbx", "EnemyWalkingStoneMonster", 100, 150.0f, 0.05f,
-          0.2f, 1}},
+         {"WALKING_STONE_MONSTER", "enemy_walking_stone_monster.fbx", "EnemyWalkingStoneMonster", 100, 150.0f,
+          0.05f, 0.2f, 1}},
         {EnemyType::MASSIVE_STONE_MONSTER,
-         {"MASSIVE_STONE_MONSTER", "enemy_massive_stone_monster.fbx", "EnemyMassiveStoneMonster", 0, 550.0f, 0.07f,
-          0.32f, 1}},
+         {"MASSIVE_STONE_MONSTER", "enemy_massive_stone_monster.fbx", "EnemyMassiveStoneMonster", 0, 550.0f,
+          0.07f, 0.32f, 1}},
     };
     return table;
 }
@@ -29,7 +30,8 @@ const std::map<EnemyType, EnemyPrototype>& enemyPrototypes() {
 const std::map<ProjectileType, ProjectilePrototype>& projectilePrototypes() {
     static const std::map<ProjectileType, ProjectilePrototype> table = {
         {ProjectileType::ARROW,
-         {"ARROW", "projectile_arrow.fbx", "ProjectileArrow", 0.2f, 10.0f, 0.0f, 5.5555558f, ProjectileImpact::Stick}},
+         {"ARROW", "projectile_arrow.fbx", "ProjectileArrow", 0.2f, 10.0f, 0.0f, 5.5555558f,
+          ProjectileImpact::Stick}},
         {ProjectileType::CANNONBALL,
          {"CANNONBALL", "projectile_cannonball.fbx", "ProjectileCannonball", 0.2f, 50.0f, 1.0f, 10.0f,
           ProjectileImpact::Explode}},
@@ -46,14 +48,21 @@ const std::vector<SpawnEntry>& spawnSchedule() {
     using E = EnemyType;
     constexpr E F = E::FLOATING_STONE_MONSTER, W = E::WALKING_STONE_MONSTER, M = E::MASSIVE_STONE_MONSTER;
     static const std::vector<SpawnEntry> schedule = {
-        {F, 1.0f}, {F, 0.5f}, {F, 10.0f}, {W, 5.0f}, {W, 10.0f}, {W, 12.0f}, {F, 10.0f}, {F, 0.5f}, {F, 0.7f},
-        {F, 0.2f}, {F, 0.3f}, {F, 0.5f},  {F, 1.0f}, {W, 3.0f},  {W, 0.8f},  {W, 0.95f}, {W, 0.72f}, {M, 23.0f},
+        {F, 1.0f},  {F, 0.5f}, {F, 10.0f}, {W, 5.0f},  {W, 10.0f}, {W, 12.0f},
+        {F, 10.0f}, {F, 0.5f}, {F, 0.7f},  {F, 0.2f},  {F, 0.3f},  {F, 0.5f},
+        {F, 1.0f},  {W, 3.0f}, {W, 0.8f},  {W, 0.95f}, {W, 0.72f}, {M, 23.0f},
     };
     return schedule;
 }
 
-const TowerPrototype& towerPrototype(TowerType type) { return towerPrototypes().at(type); }
-const EnemyPrototype& enemyPrototype(EnemyType type) { return enemyPrototypes().at(type); }
-const ProjectilePrototype& projectilePrototype(ProjectileType type) { return projectilePrototypes().at(type); }
+const TowerPrototype& towerPrototype(TowerType type) {
+    return towerPrototypes().at(type);
+}
+const EnemyPrototype& enemyPrototype(EnemyType type) {
+    return enemyPrototypes().at(type);
+}
+const ProjectilePrototype& projectilePrototype(ProjectileType type) {
+    return projectilePrototypes().at(type);
+}
 
 } // namespace hm

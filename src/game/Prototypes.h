@@ -12,7 +12,11 @@
 namespace hm {
 
 enum class TowerType : std::int32_t { ARROW = 0, CANNON = 1 };
-enum class EnemyType : std::int32_t { FLOATING_STONE_MONSTER = 0, WALKING_STONE_MONSTER = 1, MASSIVE_STONE_MONSTER = 2 };
+enum class EnemyType : std::int32_t {
+    FLOATING_STONE_MONSTER = 0,
+    WALKING_STONE_MONSTER = 1,
+    MASSIVE_STONE_MONSTER = 2
+};
 enum class ProjectileType : std::int32_t { ARROW = 0, CANNONBALL = 1 };
 enum class ProjectileImpact : std::int32_t { Stick = 1, Vanish = 2, Explode = 3 };
 

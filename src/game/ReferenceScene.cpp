@@ -52,14 +52,17 @@ template <typename T> void place(T& node, const glm::vec3& position) {
 void ReferenceScene::load() {
     auto root = std::make_unique<EmptyNode>("root3D");
 
-    auto ground = texturedMaterial("ref_ground", "terrain/", "ab_ground.dds", "no_ground.png", "ro_ground.png");
+    auto ground =
+        texturedMaterial("ref_ground", "terrain/", "ab_ground.dds", "no_ground.png", "ro_ground.png");
     auto stone = texturedMaterial("ref_stone", "stone/", "ab_stone.png", "no_stone.png", "ro_stone.png");
     auto gold = flatMaterial("ref_gold", {1.0f, 0.76f, 0.33f}, 1.0f, 0.3f);
     auto clay = flatMaterial("ref_clay", {0.7f, 0.25f, 0.18f}, 0.0f, 0.7f);
 
     root->createChild<MeshNode>("ground", makePlaneMesh(30.0f, 6.0f), ground);
-    place(root->createChild<MeshNode>("stoneBlock", makeBoxMesh({1.6f, 1.6f, 1.6f}), stone), {0.0f, 0.8f, 0.0f});
-    place(root->createChild<MeshNode>("tallBlock", makeBoxMesh({0.8f, 2.6f, 0.8f}), stone), {-2.6f, 1.3f, -1.4f});
+    place(root->createChild<MeshNode>("stoneBlock", makeBoxMesh({1.6f, 1.6f, 1.6f}), stone),
+          {0.0f, 0.8f, 0.0f});
+    place(root->createChild<MeshNode>("tallBlock", makeBoxMesh({0.8f, 2.6f, 0.8f}), stone),
+          {-2.6f, 1.3f, -1.4f});
     place(root->createChild<MeshNode>("goldSphere", makeSphereMesh(0.7f), gold), {2.3f, 0.7f, 0.6f});
     place(root->createChild<MeshNode>("claySphere", makeSphereMesh(0.5f), clay), {-1.2f, 0.5f, 2.0f});
 
@@ -77,8 +80,8 @@ void ReferenceScene::load() {
     }
 
     auto& camera = root->createChild<CameraNode>("camera_main", glm::radians(50.0f), 0.1f, 200.0f, 1.0f);
-    camera.setWorldMatrix(glm::inverse(glm::lookAt(glm::vec3(6.5f, 4.2f, 7.5f), glm::vec3(0.0f, 0.6f, 0.0f),
-                                                   glm::vec3(0.0f, 1.0f, 0.0f))));
+    camera.setWorldMatrix(glm::inverse(
+        glm::lookAt(glm::vec3(6.5f, 4.2f, 7.5f), glm::vec3(0.0f, 0.6f, 0.0f), glm::vec3(0.0f, 1.0f, 0.0f))));
 
     setRoot3D(std::move(root));
     setSkybox("skybox/hollowmere_sky");

@@ -21,7 +21,9 @@ Tower::Tower(const RiggedMeshNode& prototype, TowerType type, TowerBase& base)
     setName("t[" + std::to_string(base.index()) + "]");
 }
 
-Node3D& Tower::muzzle() { return getChildren().empty() ? *this : *getChildren().front(); }
+Node3D& Tower::muzzle() {
+    return getChildren().empty() ? *this : *getChildren().front();
+}
 
 void Tower::setState(TowerState state) {
     if (state == TowerState::Constructing)
@@ -81,7 +83,8 @@ void Tower::fire(Enemy& target) {
     if (!prototypeNode || !holder)
         return;
     const int id = coordinator->nextProjectileId();
-    auto created = std::make_unique<Projectile>(*prototypeNode, prototype_->projectileType, id, *this, target);
+    auto created =
+        std::make_unique<Projectile>(*prototypeNode, prototype_->projectileType, id, *this, target);
     Projectile& shot = *created;
     holder->addChild(std::move(created));
     shot.shoot();
@@ -97,7 +100,8 @@ namespace {
 void smokePuff(float t, Particle& p) {
     p.size = 2.8f;
     p.free = 2.0f * t;
-    const float alpha = 0.35f * std::min(std::clamp(10.0f * t, 0.0f, 1.0f), std::clamp(5.0f * (1.0f - t), 0.0f, 1.0f));
+    const float alpha =
+        0.35f * std::min(std::clamp(10.0f * t, 0.0f, 1.0f), std::clamp(5.0f * (1.0f - t), 0.0f, 1.0f));
     p.colour = glm::vec4(1.0f, 1.0f, 1.0f, alpha);
 }
 
@@ -110,7 +114,8 @@ TowerBase::TowerBase(const MeshNode& prototype, int index) : MeshNode(prototype)
         getChildren().front()->setName("tbi[" + std::to_string(index) + "]");
     }
     auto smoke = std::make_unique<ParticleSystem>("towerParticle");
-    smoke->texture = loadTexture("particles/greySmoke.png", 0, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_REPEAT);
+    smoke->texture =
+        loadTexture("particles/greySmoke.png", 0, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_REPEAT);
     smoke->batchSize = 1;
     smoke->lifetimeBase = 0.6f;
     smoke->lifetimeRange = 4.0f;
@@ -126,12 +131,15 @@ TowerBase::TowerBase(const MeshNode& prototype, int index) : MeshNode(prototype)
 
 void TowerBase::setHighlight(int value) {
     if (indicator_ && (value == 0 || value == 1))
-        if (auto material = MaterialRegistry::instance().findMaterial(value == 1 ? "tbiHover" : "ColorPicker"))
+        if (auto material =
+                MaterialRegistry::instance().findMaterial(value == 1 ? "tbiHover" : "ColorPicker"))
             indicator_->setMaterial(material);
     highlight_ = value;
 }
 
-void TowerBase::onMouseEnter(const glm::vec2&, const glm::vec3&, const glm::vec3&) { setHighlight(1); }
+void TowerBase::onMouseEnter(const glm::vec2&, const glm::vec3&, const glm::vec3&) {
+    setHighlight(1);
+}
 
 void TowerBase::onMouseLeave(const glm::vec2&, const glm::vec3&, const glm::vec3&) {
     LevelCoordinator* coordinator = LevelCoordinator::instance();

@@ -64,8 +64,10 @@ public:
     TowerBase(const MeshNode& prototype, int index);
 
     std::string getTypeName() const override { return "TowerBase"; }
-    void onMouseEnter(const glm::vec2& cursor, const glm::vec3& hitPosition, const glm::vec3& hitNormal) override;
-    void onMouseLeave(const glm::vec2& cursor, const glm::vec3& hitPosition, const glm::vec3& hitNormal) override;
+    void onMouseEnter(const glm::vec2& cursor, const glm::vec3& hitPosition,
+                      const glm::vec3& hitNormal) override;
+    void onMouseLeave(const glm::vec2& cursor, const glm::vec3& hitPosition,
+                      const glm::vec3& hitNormal) override;
     void onClick(const glm::vec2& cursor, const glm::vec3& hitPosition, const glm::vec3& hitNormal) override;
 
     // 1 paints the ring red ("tbiHover"), 0 gives it back its normal material.

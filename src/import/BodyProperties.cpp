@@ -27,7 +27,9 @@ bool hasKey(const aiMetadata& metadata, const char* key) {
     return false;
 }
 
-glm::vec3 vec(const aiVector3D& v) { return {v.x, v.y, v.z}; }
+glm::vec3 vec(const aiVector3D& v) {
+    return {v.x, v.y, v.z};
+}
 
 // On unless the value says off; a value of a type that cannot say it also means on.
 bool readGravity(const aiMetadata& metadata) {
@@ -92,7 +94,8 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
     }
     const auto actor = static_cast<ActorType>(actorValue);
     const bool gravity = readGravity(*metadata);
-    const PhysicsMaterial* material = hasKey(*metadata, "BodyMaterial") ? readMaterial(*metadata, name) : nullptr;
+    const PhysicsMaterial* material =
+        hasKey(*metadata, "BodyMaterial") ? readMaterial(*metadata, name) : nullptr;
     aiString bufferName;
     get(*metadata, "BodyBufferFile", bufferName);
     std::int32_t orientation = upAxis;
@@ -118,14 +121,16 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
         else if (mesh)
             body = std::make_unique<SphereBody>(actor, material, gravity, mesh->boundingRadius());
         else
-            spdlog::warn("No BodyRadius-data or Mesh available to create BoundingSphere-Collider for node {0}", name);
+            spdlog::warn(
+                "No BodyRadius-data or Mesh available to create BoundingSphere-Collider for node {0}", name);
     } else if (kind == "BoundingBox") {
         if (hasBoxSize)
             body = std::make_unique<BoxBody>(actor, material, gravity, vec(boxSize));
         else if (mesh)
             body = std::make_unique<BoxBody>(actor, material, gravity, mesh->boundingBoxSize());
         else
-            spdlog::warn("No BodyBoxSize-data or Mesh available to create BoundingBox-Collider for node {0}", name);
+            spdlog::warn("No BodyBoxSize-data or Mesh available to create BoundingBox-Collider for node {0}",
+                         name);
     } else if (kind == "BoundingCapsule") {
         if (hasRadius && hasHeight) {
             body = std::make_unique<CapsuleBody>(actor, material, gravity, orientation, height, radius);
@@ -143,17 +148,19 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
             }
             const float h = s[axis] - 2.0f * r;
             if (h < 0.001f) {
-                spdlog::info("Since the side lengths of the aabb for mesh-node {0} are the same, I'm gonna create a "
-                             "sphere collider instead of the requested capsule collider!",
-                             name);
+                spdlog::info(
+                    "Since the side lengths of the aabb for mesh-node {0} are the same, I'm gonna create a "
+                    "sphere collider instead of the requested capsule collider!",
+                    name);
                 body = std::make_unique<SphereBody>(actor, material, gravity, r);
             } else {
                 body = std::make_unique<CapsuleBody>(actor, material, gravity, axis, h, r);
             }
         } else {
-            spdlog::warn("No BodyRadius and/or BodyHeight-data or Mesh available to create BoundingCapsule-Collider "
-                         "for node {0}",
-                         name);
+            spdlog::warn(
+                "No BodyRadius and/or BodyHeight-data or Mesh available to create BoundingCapsule-Collider "
+                "for node {0}",
+                name);
         }
     } else if (kind == "Plane") {
         body = std::make_unique<PlaneBody>(orientation);
@@ -161,12 +168,13 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
         std::vector<glm::vec3> positions;
         std::vector<std::uint32_t> indices;
         const bool wantsIndices = kind == "Mesh";
-        const bool found = readHull ? readHull(fileNode, positions, wantsIndices ? &indices : nullptr)
-                                    : readHullData(fileNode, fileScene, positions, wantsIndices ? &indices : nullptr);
+        const bool found =
+            readHull ? readHull(fileNode, positions, wantsIndices ? &indices : nullptr)
+                     : readHullData(fileNode, fileScene, positions, wantsIndices ? &indices : nullptr);
         if (found) {
             if (wantsIndices) {
-                body = std::make_unique<MeshBody>(actor, material, gravity, bufferName.C_Str(), std::move(positions),
-                                                  std::move(indices), name);
+                body = std::make_unique<MeshBody>(actor, material, gravity, bufferName.C_Str(),
+                                                  std::move(positions), std::move(indices), name);
             } else {
                 std::int32_t maxVerts = 20;
                 get(*metadata, "BodyMaxVerts", maxVerts);
@@ -174,8 +182,9 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
                     spdlog::warn("BodyMaxVerts {0} for node {1} is out of range; using 20.", maxVerts, name);
                     maxVerts = 20;
                 }
-                body = std::make_unique<ConvexHullBody>(actor, material, gravity, bufferName.C_Str(),
-                                                        std::move(positions), static_cast<unsigned>(maxVerts));
+                body =
+                    std::make_unique<ConvexHullBody>(actor, material, gravity, bufferName.C_Str(),
+                                                     std::move(positions), static_cast<unsigned>(maxVerts));
             }
         }
     } else {

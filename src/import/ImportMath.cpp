@@ -14,9 +14,12 @@ struct AttenuationRow {
 };
 
 constexpr AttenuationRow kAttenuationTable[] = {
-    {0, 0, 40, 200},          {1, 1, 10, 50},           {7, 1, 0.7f, 1.8f},        {13, 1, 0.35f, 0.44f},
-    {20, 1, 0.22f, 0.20f},    {32, 1, 0.14f, 0.07f},    {50, 1, 0.09f, 0.032f},    {65, 1, 0.07f, 0.017f},
-    {100, 1, 0.045f, 0.0075f}, {160, 1, 0.027f, 0.0028f}, {200, 1, 0.022f, 0.0019f}, {325, 1, 0.014f, 0.0007f},
+    {0, 0, 40, 200},           {1, 1, 10, 50},
+    {7, 1, 0.7f, 1.8f},        {13, 1, 0.35f, 0.44f},
+    {20, 1, 0.22f, 0.20f},     {32, 1, 0.14f, 0.07f},
+    {50, 1, 0.09f, 0.032f},    {65, 1, 0.07f, 0.017f},
+    {100, 1, 0.045f, 0.0075f}, {160, 1, 0.027f, 0.0028f},
+    {200, 1, 0.022f, 0.0019f}, {325, 1, 0.014f, 0.0007f},
     {600, 1, 0.007f, 0.0002f}, {3250, 1, 0.0014f, 0.000007f},
 };
 
@@ -39,8 +42,8 @@ glm::vec3 attenuationForRange(float range) {
     return glm::vec3(0.0f);
 }
 
-std::vector<std::uint32_t> weldPositions(const std::vector<glm::vec3>& positions, std::vector<glm::vec3>& welded,
-                                         float tolerance) {
+std::vector<std::uint32_t> weldPositions(const std::vector<glm::vec3>& positions,
+                                         std::vector<glm::vec3>& welded, float tolerance) {
     // A grid of cells one tolerance wide: a match can only sit in the 27 cells around a point,
     // which keeps welding linear for terrain-sized meshes. Among several matches the earliest
     // position wins, exactly as a linear search in output order would decide.

@@ -17,8 +17,8 @@ glm::vec3 attenuationForRange(float range);
 
 // Merges positions closer than `tolerance` (keeping the first of them) and returns, for every
 // input position, the index of the position it became in `welded`.
-std::vector<std::uint32_t> weldPositions(const std::vector<glm::vec3>& positions, std::vector<glm::vec3>& welded,
-                                         float tolerance = 0.001f);
+std::vector<std::uint32_t> weldPositions(const std::vector<glm::vec3>& positions,
+                                         std::vector<glm::vec3>& welded, float tolerance = 0.001f);
 
 // Bone ids and weights of one vertex: four slots, id -1 marks a free slot.
 struct VertexBoneData {

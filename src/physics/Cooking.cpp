@@ -66,7 +66,8 @@ struct MeshHeader {
 
 } // namespace
 
-std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices, float margin) {
+std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices,
+                                      float margin) {
     std::vector<glm::vec3> finite;
     for (const auto& p : points)
         if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
@@ -173,8 +174,8 @@ std::vector<std::uint8_t> CookedTriangleMesh::payload() const {
     // serializeInPlace writes a relocatable copy; the live hierarchy is left as it was.
     bvh->serializeInPlace(buffer, bvhSize, false);
 
-    MeshHeader header{static_cast<std::uint32_t>(vertices_.size()), static_cast<std::uint32_t>(indices_.size()),
-                      bvhSize, 0};
+    MeshHeader header{static_cast<std::uint32_t>(vertices_.size()),
+                      static_cast<std::uint32_t>(indices_.size()), bvhSize, 0};
     std::vector<std::uint8_t> out;
     append(out, &header, 1);
     append(out, vertices_.data(), vertices_.size());
@@ -184,13 +185,14 @@ std::vector<std::uint8_t> CookedTriangleMesh::payload() const {
     return out;
 }
 
-std::shared_ptr<CookedTriangleMesh> CookedTriangleMesh::fromPayload(const std::vector<std::uint8_t>& payload) {
+std::shared_ptr<CookedTriangleMesh>
+CookedTriangleMesh::fromPayload(const std::vector<std::uint8_t>& payload) {
     MeshHeader header{};
     if (payload.size() < sizeof(header))
         return nullptr;
     std::memcpy(&header, payload.data(), sizeof(header));
-    const std::size_t expected =
-        sizeof(header) + std::size_t(header.vertexFloats) * 4 + std::size_t(header.indexCount) * 4 + header.bvhSize;
+    const std::size_t expected = sizeof(header) + std::size_t(header.vertexFloats) * 4 +
+                                 std::size_t(header.indexCount) * 4 + header.bvhSize;
     if (header.vertexFloats == 0 || header.vertexFloats % 3 != 0 || header.indexCount == 0 ||
         header.indexCount % 3 != 0 || header.bvhSize == 0 || payload.size() != expected)
         return nullptr;
@@ -221,7 +223,8 @@ std::shared_ptr<CookedTriangleMesh> CookedTriangleMesh::fromPayload(const std::v
     mesh->createInterface();
     btVector3 aabbMin, aabbMax;
     mesh->interface_->calculateAabbBruteForce(aabbMin, aabbMax);
-    mesh->shape_ = std::make_unique<btBvhTriangleMeshShape>(mesh->interface_.get(), true, aabbMin, aabbMax, false);
+    mesh->shape_ =
+        std::make_unique<btBvhTriangleMeshShape>(mesh->interface_.get(), true, aabbMin, aabbMax, false);
     mesh->shape_->setOptimizedBvh(bvh);
     mesh->triangleInfo_ = std::make_unique<btTriangleInfoMap>();
     btGenerateInternalEdgeInfo(mesh->shape_.get(), mesh->triangleInfo_.get());

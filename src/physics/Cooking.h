@@ -19,7 +19,8 @@ namespace hm {
 // The convex hull of the points with at most maxVertices corners, pulled inwards by `margin`
 // (Bullet keeps a collision margin around hulls; without the pull bodies hover above the
 // surfaces they rest on). Empty when the points span no volume.
-std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices, float margin);
+std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices,
+                                      float margin);
 
 std::vector<std::uint8_t> encodeHull(const std::vector<glm::vec3>& hull);
 std::optional<std::vector<glm::vec3>> decodeHull(const std::vector<std::uint8_t>& payload);

@@ -54,7 +54,8 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
     };
     // Not damage: the file is simply older than the program or the model.
     auto outdated = [&](const char* why) {
-        spdlog::warn("Physics cache file {0} is out of date ({1}); the shape will be cooked again.", path, why);
+        spdlog::warn("Physics cache file {0} is out of date ({1}); the shape will be cooked again.", path,
+                     why);
         return std::nullopt;
     };
     std::ifstream in(path, std::ios::binary);
@@ -98,7 +99,8 @@ bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(&header), sizeof(header));
-        out.write(reinterpret_cast<const char*>(payload.data()), static_cast<std::streamsize>(payload.size()));
+        out.write(reinterpret_cast<const char*>(payload.data()),
+                  static_cast<std::streamsize>(payload.size()));
         out.flush();
         if (!out) {
             spdlog::error("Couldn't write physics cache file {0}.", path);

@@ -22,8 +22,12 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 
-btVector3 toBullet(const glm::vec3& v) { return {v.x, v.y, v.z}; }
-glm::vec3 toGlm(const btVector3& v) { return {v.x(), v.y(), v.z()}; }
+btVector3 toBullet(const glm::vec3& v) {
+    return {v.x, v.y, v.z};
+}
+glm::vec3 toGlm(const btVector3& v) {
+    return {v.x(), v.y(), v.z()};
+}
 
 // Turns the body's x axis onto the node's x, y or z axis.
 glm::quat orientationTurn(int mode) {
@@ -78,13 +82,16 @@ PhysicsBody::PhysicsBody(ActorType type, const PhysicsMaterial* material, bool g
       actorType_(type), gravity_(gravity) {}
 
 PhysicsBody::PhysicsBody(const PhysicsBody& source)
-    : Node3DBody(), bufferFile_(source.bufferFile_), material_(source.material_), actorType_(source.actorType_),
-      gravity_(source.gravity_), density_(source.density_), centreOfMass_(source.centreOfMass_), mass_(source.mass_),
-      inertia_(source.inertia_), linearLocks_(source.linearLocks_), angularLocks_(source.angularLocks_),
+    : Node3DBody(), bufferFile_(source.bufferFile_), material_(source.material_),
+      actorType_(source.actorType_), gravity_(source.gravity_), density_(source.density_),
+      centreOfMass_(source.centreOfMass_), mass_(source.mass_), inertia_(source.inertia_),
+      linearLocks_(source.linearLocks_), angularLocks_(source.angularLocks_),
       pendingForce_(source.pendingForce_), pendingVelocity_(source.pendingVelocity_),
       orientation_(source.orientation_) {}
 
-PhysicsBody::~PhysicsBody() { removeFromScene(); }
+PhysicsBody::~PhysicsBody() {
+    removeFromScene();
+}
 
 const std::string& PhysicsBody::ownerName() const {
     static const std::string none = "<no node>";
@@ -92,7 +99,8 @@ const std::string& PhysicsBody::ownerName() const {
 }
 
 void PhysicsBody::setBufferName(const std::string& name) {
-    bufferFile_ = name.empty() ? std::string() : std::string(kPhysicsBufferFolder) + getBufferFolder() + name + ".dat";
+    bufferFile_ =
+        name.empty() ? std::string() : std::string(kPhysicsBufferFolder) + getBufferFolder() + name + ".dat";
 }
 
 void PhysicsBody::removeFromScene() {
@@ -146,7 +154,8 @@ void PhysicsBody::addToScene(Scene& scene) {
     rigidBody_ = std::make_unique<btRigidBody>(info);
     rigidBody_->setUserPointer(static_cast<Node3DBody*>(this));
     if (actorType_ == ActorType::Kinematic) {
-        rigidBody_->setCollisionFlags(rigidBody_->getCollisionFlags() | btCollisionObject::CF_KINEMATIC_OBJECT);
+        rigidBody_->setCollisionFlags(rigidBody_->getCollisionFlags() |
+                                      btCollisionObject::CF_KINEMATIC_OBJECT);
         rigidBody_->setActivationState(DISABLE_DEACTIVATION);
     }
     if (shape_->getShapeType() == SCALED_TRIANGLE_MESH_SHAPE_PROXYTYPE)
@@ -193,7 +202,8 @@ void PhysicsBody::onPhysicsPose() {
         return;
     const btTransform& pose = motionState_->transform();
     const btQuaternion r = pose.getRotation();
-    const glm::quat rotation = glm::quat(r.w(), r.x(), r.y(), r.z()) * glm::inverse(orientationTurn(orientation_));
+    const glm::quat rotation =
+        glm::quat(r.w(), r.x(), r.y(), r.z()) * glm::inverse(orientationTurn(orientation_));
     const Decomposed current = decompose(owner()->getWorldMatrix());
     glm::mat4 world = glm::translate(glm::mat4(1.0f), toGlm(pose.getOrigin())) * glm::mat4_cast(rotation);
     world = glm::scale(world, current.scale);
@@ -204,8 +214,9 @@ void PhysicsBody::onPhysicsPose() {
 
 void PhysicsBody::setActorType(ActorType type) {
     if (rigidBody_ && (type == ActorType::Static) != (actorType_ == ActorType::Static)) {
-        spdlog::error("A static actor thats already attached to a scene can not be changed to a dynamic/kinematic one "
-                      "or vice versa");
+        spdlog::error(
+            "A static actor thats already attached to a scene can not be changed to a dynamic/kinematic one "
+            "or vice versa");
         return;
     }
     actorType_ = type;
@@ -248,13 +259,17 @@ void PhysicsBody::setInertia(const glm::vec3& inertia) {
         rigidBody_->setMassProps(rigidBody_->getMass(), toBullet(inertia));
 }
 
-float PhysicsBody::mass() const { return rigidBody_ ? rigidBody_->getMass() : mass_; }
+float PhysicsBody::mass() const {
+    return rigidBody_ ? rigidBody_->getMass() : mass_;
+}
 
 void PhysicsBody::applyLocks() {
     if (!rigidBody_)
         return;
-    rigidBody_->setLinearFactor(btVector3(linearLocks_.x ? 0 : 1, linearLocks_.y ? 0 : 1, linearLocks_.z ? 0 : 1));
-    rigidBody_->setAngularFactor(btVector3(angularLocks_.x ? 0 : 1, angularLocks_.y ? 0 : 1, angularLocks_.z ? 0 : 1));
+    rigidBody_->setLinearFactor(
+        btVector3(linearLocks_.x ? 0 : 1, linearLocks_.y ? 0 : 1, linearLocks_.z ? 0 : 1));
+    rigidBody_->setAngularFactor(
+        btVector3(angularLocks_.x ? 0 : 1, angularLocks_.y ? 0 : 1, angularLocks_.z ? 0 : 1));
 }
 
 void PhysicsBody::setLinearLocks(const glm::ivec3& locks) {
@@ -298,7 +313,8 @@ glm::mat4 PhysicsBody::simulatedPose() const {
         return glm::mat4(1.0f);
     const btTransform& pose = motionState_->transform();
     const btQuaternion r = pose.getRotation();
-    const glm::quat rotation = glm::quat(r.w(), r.x(), r.y(), r.z()) * glm::inverse(orientationTurn(orientation_));
+    const glm::quat rotation =
+        glm::quat(r.w(), r.x(), r.y(), r.z()) * glm::inverse(orientationTurn(orientation_));
     return glm::translate(glm::mat4(1.0f), toGlm(pose.getOrigin())) * glm::mat4_cast(rotation);
 }
 
@@ -307,18 +323,23 @@ glm::mat4 PhysicsBody::simulatedPose() const {
 BoxBody::BoxBody(ActorType type, const PhysicsMaterial* material, bool gravity, const glm::vec3& size)
     : PhysicsBody(type, material, gravity), size_(size) {}
 
-std::unique_ptr<Node3DBody> BoxBody::copy(Node3D&) const { return std::unique_ptr<Node3DBody>(new BoxBody(*this)); }
+std::unique_ptr<Node3DBody> BoxBody::copy(Node3D&) const {
+    return std::unique_ptr<Node3DBody>(new BoxBody(*this));
+}
 
 std::unique_ptr<btCollisionShape> BoxBody::createShape(const glm::vec3& scale) {
     halfExtents_ = glm::abs(size_ * scale * 0.5f);
-    if (!(halfExtents_.x > 0.0f && halfExtents_.y > 0.0f && halfExtents_.z > 0.0f) || !std::isfinite(halfExtents_.x)) {
+    if (!(halfExtents_.x > 0.0f && halfExtents_.y > 0.0f && halfExtents_.z > 0.0f) ||
+        !std::isfinite(halfExtents_.x)) {
         spdlog::error("Couldn't create box shape for node {0}.", ownerName());
         return nullptr;
     }
     return std::make_unique<btBoxShape>(toBullet(halfExtents_));
 }
 
-float BoxBody::shapeVolume(const glm::vec3&) const { return 8.0f * halfExtents_.x * halfExtents_.y * halfExtents_.z; }
+float BoxBody::shapeVolume(const glm::vec3&) const {
+    return 8.0f * halfExtents_.x * halfExtents_.y * halfExtents_.z;
+}
 
 // --- Sphere -------------------------------------------------------------------------------
 
@@ -338,12 +359,14 @@ std::unique_ptr<btCollisionShape> SphereBody::createShape(const glm::vec3& scale
     return std::make_unique<btSphereShape>(scaledRadius_);
 }
 
-float SphereBody::shapeVolume(const glm::vec3&) const { return 4.0f / 3.0f * kPi * std::pow(scaledRadius_, 3.0f); }
+float SphereBody::shapeVolume(const glm::vec3&) const {
+    return 4.0f / 3.0f * kPi * std::pow(scaledRadius_, 3.0f);
+}
 
 // --- Capsule ------------------------------------------------------------------------------
 
-CapsuleBody::CapsuleBody(ActorType type, const PhysicsMaterial* material, bool gravity, int axis, float height,
-                         float radius)
+CapsuleBody::CapsuleBody(ActorType type, const PhysicsMaterial* material, bool gravity, int axis,
+                         float height, float radius)
     : PhysicsBody(type, material, gravity), height_(height), radius_(radius) {
     setOrientationMode(axis);
 }
@@ -384,14 +407,19 @@ std::unique_ptr<btCollisionShape> CapsuleBody::createShape(const glm::vec3& node
 }
 
 float CapsuleBody::shapeVolume(const glm::vec3&) const {
-    return kPi * scaledRadius_ * scaledRadius_ * (2.0f * halfHeight_) + 4.0f / 3.0f * kPi * std::pow(scaledRadius_, 3.0f);
+    return kPi * scaledRadius_ * scaledRadius_ * (2.0f * halfHeight_) +
+           4.0f / 3.0f * kPi * std::pow(scaledRadius_, 3.0f);
 }
 
 // --- Plane --------------------------------------------------------------------------------
 
-PlaneBody::PlaneBody(int axis) : PhysicsBody(ActorType::Static, nullptr, false) { setOrientationMode(axis); }
+PlaneBody::PlaneBody(int axis) : PhysicsBody(ActorType::Static, nullptr, false) {
+    setOrientationMode(axis);
+}
 
-std::unique_ptr<Node3DBody> PlaneBody::copy(Node3D&) const { return std::unique_ptr<Node3DBody>(new PlaneBody(*this)); }
+std::unique_ptr<Node3DBody> PlaneBody::copy(Node3D&) const {
+    return std::unique_ptr<Node3DBody>(new PlaneBody(*this));
+}
 
 std::unique_ptr<btCollisionShape> PlaneBody::createShape(const glm::vec3&) {
     return std::make_unique<btStaticPlaneShape>(btVector3(1, 0, 0), 0.0f);
@@ -400,7 +428,8 @@ std::unique_ptr<btCollisionShape> PlaneBody::createShape(const glm::vec3&) {
 // --- Convex hull --------------------------------------------------------------------------
 
 ConvexHullBody::ConvexHullBody(ActorType type, const PhysicsMaterial* material, bool gravity,
-                               const std::string& bufferName, std::vector<glm::vec3> points, unsigned maxVertices)
+                               const std::string& bufferName, std::vector<glm::vec3> points,
+                               unsigned maxVertices)
     : PhysicsBody(type, material, gravity), points_(std::move(points)), maxVertices_(maxVertices) {
     setBufferName(bufferName);
 }
@@ -423,7 +452,8 @@ std::unique_ptr<btCollisionShape> ConvexHullBody::createShape(const glm::vec3& s
             spdlog::error("Error while attempting to cook physx hull body for node {0}.", ownerName());
             return nullptr;
         }
-        if (!bufferFile().empty() && writeCookedFile(bufferFile(), CookedKind::ConvexHull, encodeHull(hull_), source))
+        if (!bufferFile().empty() &&
+            writeCookedFile(bufferFile(), CookedKind::ConvexHull, encodeHull(hull_), source))
             spdlog::info("PhysX-Buffer file for node {0} @'{1}' updated!", ownerName(), bufferFile());
     }
     auto shape = std::make_unique<btConvexHullShape>();
@@ -450,18 +480,22 @@ float ConvexHullBody::shapeVolume(const glm::vec3& scale) const {
 
 // --- Triangle mesh ------------------------------------------------------------------------
 
-MeshBody::MeshBody(ActorType type, const PhysicsMaterial* material, bool gravity, const std::string& bufferName,
-                   std::vector<glm::vec3> vertices, std::vector<std::uint32_t> indices, const std::string& nodeName)
+MeshBody::MeshBody(ActorType type, const PhysicsMaterial* material, bool gravity,
+                   const std::string& bufferName, std::vector<glm::vec3> vertices,
+                   std::vector<std::uint32_t> indices, const std::string& nodeName)
     : PhysicsBody(type == ActorType::Dynamic ? ActorType::Static : type, material, gravity),
       vertices_(std::move(vertices)), indices_(std::move(indices)) {
     if (type == ActorType::Dynamic)
-        spdlog::warn("Mesh-Bodies like the one for the node {0} can't be dynamic actors. An attempt was made but i "
-                     "changed it to a static actor instead :P.",
-                     nodeName);
+        spdlog::warn(
+            "Mesh-Bodies like the one for the node {0} can't be dynamic actors. An attempt was made but i "
+            "changed it to a static actor instead :P.",
+            nodeName);
     setBufferName(bufferName);
 }
 
-std::unique_ptr<Node3DBody> MeshBody::copy(Node3D&) const { return std::unique_ptr<Node3DBody>(new MeshBody(*this)); }
+std::unique_ptr<Node3DBody> MeshBody::copy(Node3D&) const {
+    return std::unique_ptr<Node3DBody>(new MeshBody(*this));
+}
 
 std::unique_ptr<btCollisionShape> MeshBody::createShape(const glm::vec3& scale) {
     if (!cooked_ && !bufferFile().empty()) {
@@ -473,7 +507,8 @@ std::unique_ptr<btCollisionShape> MeshBody::createShape(const glm::vec3& scale) 
                 cooked_ = CookedTriangleMesh::fromPayload(*payload);
         if (!cooked_) {
             cooked_ = CookedTriangleMesh::cook(vertices_, indices_);
-            if (cooked_ && writeCookedFile(bufferFile(), CookedKind::TriangleMesh, cooked_->payload(), source))
+            if (cooked_ &&
+                writeCookedFile(bufferFile(), CookedKind::TriangleMesh, cooked_->payload(), source))
                 spdlog::info("PhysX-Buffer file for node {0} @'{1}' updated!", ownerName(), bufferFile());
         }
         if (cooked_)

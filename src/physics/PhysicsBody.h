@@ -148,7 +148,8 @@ private:
 class CapsuleBody : public PhysicsBody {
 public:
     // height: length of the straight part; the caps add a radius at each end.
-    CapsuleBody(ActorType type, const PhysicsMaterial* material, bool gravity, int axis, float height, float radius);
+    CapsuleBody(ActorType type, const PhysicsMaterial* material, bool gravity, int axis, float height,
+                float radius);
     std::unique_ptr<Node3DBody> copy(Node3D& newOwner) const override;
     // (radius, half height of the straight part, 0) after the node's scale.
     glm::vec3 shapeDimensions() const override { return {scaledRadius_, halfHeight_, 0.0f}; }
@@ -179,8 +180,8 @@ protected:
 
 class ConvexHullBody : public PhysicsBody {
 public:
-    ConvexHullBody(ActorType type, const PhysicsMaterial* material, bool gravity, const std::string& bufferName,
-                   std::vector<glm::vec3> points, unsigned maxVertices);
+    ConvexHullBody(ActorType type, const PhysicsMaterial* material, bool gravity,
+                   const std::string& bufferName, std::vector<glm::vec3> points, unsigned maxVertices);
     std::unique_ptr<Node3DBody> copy(Node3D& newOwner) const override;
     std::string getBufferFolder() const override { return "convex_hulls/"; }
     std::size_t hullSize() const { return hull_.size(); }
@@ -199,7 +200,8 @@ class MeshBody : public PhysicsBody {
 public:
     // Triangle meshes cannot move: a dynamic request becomes static with a warning naming the node.
     MeshBody(ActorType type, const PhysicsMaterial* material, bool gravity, const std::string& bufferName,
-             std::vector<glm::vec3> vertices, std::vector<std::uint32_t> indices, const std::string& nodeName = {});
+             std::vector<glm::vec3> vertices, std::vector<std::uint32_t> indices,
+             const std::string& nodeName = {});
     std::unique_ptr<Node3DBody> copy(Node3D& newOwner) const override;
     std::string getBufferFolder() const override { return "mesh_hulls/"; }
     const std::shared_ptr<CookedTriangleMesh>& cooked() const { return cooked_; }

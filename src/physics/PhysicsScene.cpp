@@ -11,8 +11,12 @@ namespace hm {
 
 namespace {
 
-glm::vec3 toGlm(const btVector3& v) { return {v.x(), v.y(), v.z()}; }
-btVector3 toBullet(const glm::vec3& v) { return {v.x, v.y, v.z}; }
+glm::vec3 toGlm(const btVector3& v) {
+    return {v.x(), v.y(), v.z()};
+}
+btVector3 toBullet(const glm::vec3& v) {
+    return {v.x, v.y, v.z};
+}
 
 Node3DBody* bodyOf(const btCollisionObject* object) {
     return object ? static_cast<Node3DBody*>(object->getUserPointer()) : nullptr;

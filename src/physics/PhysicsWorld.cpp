@@ -11,7 +11,9 @@ namespace hm {
 
 namespace {
 
-bool validMaterialValue(float v) { return std::isfinite(v) && v >= 0.0f; }
+bool validMaterialValue(float v) {
+    return std::isfinite(v) && v >= 0.0f;
+}
 
 } // namespace
 
@@ -26,12 +28,15 @@ PhysicsMaterialRegistry::PhysicsMaterialRegistry() {
     registerPhysicsMaterial("ZeroFriction", 0.0f, 0.0f, 0.0f);
 }
 
-const PhysicsMaterial* PhysicsMaterialRegistry::registerPhysicsMaterial(const std::string& name, float staticFriction,
-                                                                        float dynamicFriction, float restitution) {
+const PhysicsMaterial* PhysicsMaterialRegistry::registerPhysicsMaterial(const std::string& name,
+                                                                        float staticFriction,
+                                                                        float dynamicFriction,
+                                                                        float restitution) {
     if (auto it = byName_.find(name); it != byName_.end()) {
-        spdlog::warn("Can't create physX-Material with the name {0}, as this name is already occupied. I returned "
-                     "that material j4yi!",
-                     name);
+        spdlog::warn(
+            "Can't create physX-Material with the name {0}, as this name is already occupied. I returned "
+            "that material j4yi!",
+            name);
         return it->second;
     }
     PhysicsMaterial* material = newMaterial(staticFriction, dynamicFriction, restitution);
@@ -42,13 +47,16 @@ const PhysicsMaterial* PhysicsMaterialRegistry::registerPhysicsMaterial(const st
     return material;
 }
 
-const PhysicsMaterial* PhysicsMaterialRegistry::createPhysicsMaterial(float staticFriction, float dynamicFriction,
+const PhysicsMaterial* PhysicsMaterialRegistry::createPhysicsMaterial(float staticFriction,
+                                                                      float dynamicFriction,
                                                                       float restitution) {
     return newMaterial(staticFriction, dynamicFriction, restitution);
 }
 
-PhysicsMaterial* PhysicsMaterialRegistry::newMaterial(float staticFriction, float dynamicFriction, float restitution) {
-    if (!validMaterialValue(staticFriction) || !validMaterialValue(dynamicFriction) || !validMaterialValue(restitution)) {
+PhysicsMaterial* PhysicsMaterialRegistry::newMaterial(float staticFriction, float dynamicFriction,
+                                                      float restitution) {
+    if (!validMaterialValue(staticFriction) || !validMaterialValue(dynamicFriction) ||
+        !validMaterialValue(restitution)) {
         spdlog::error("Creation of physx Material with the values ({0}; {1}; {2}) failed.", staticFriction,
                       dynamicFriction, restitution);
         return nullptr;

@@ -31,7 +31,8 @@ public:
     const PhysicsMaterial* registerPhysicsMaterial(const std::string& name, float staticFriction,
                                                    float dynamicFriction, float restitution);
     // An unnamed material; null (with an error line) for values that are not finite or negative.
-    const PhysicsMaterial* createPhysicsMaterial(float staticFriction, float dynamicFriction, float restitution);
+    const PhysicsMaterial* createPhysicsMaterial(float staticFriction, float dynamicFriction,
+                                                 float restitution);
     const PhysicsMaterial* getPhysicsMaterial(const std::string& name) const;
 
 private:

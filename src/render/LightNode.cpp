@@ -41,7 +41,8 @@ std::unique_ptr<Node3D> LightNode::copy() const {
     throw std::logic_error("LightNode is a pure virtual function and doesn't need a copy function");
 }
 
-PointLight::PointLight(std::string name, const glm::vec3& colour, float intensity, const glm::vec3& attenuation)
+PointLight::PointLight(std::string name, const glm::vec3& colour, float intensity,
+                       const glm::vec3& attenuation)
     : LightNode(std::move(name), colour, intensity), attenuation(attenuation) {}
 
 LightData PointLight::getLightData() const {

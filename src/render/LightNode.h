@@ -54,7 +54,9 @@ public:
     // direction: where the light travels, in the node's own frame.
     DirectionalLight(std::string name, const glm::vec3& direction, const glm::vec3& colour, float intensity);
     std::string getTypeName() const override { return "DirectionalLight"; }
-    std::unique_ptr<Node3D> copy() const override { return std::unique_ptr<Node3D>(new DirectionalLight(*this)); }
+    std::unique_ptr<Node3D> copy() const override {
+        return std::unique_ptr<Node3D>(new DirectionalLight(*this));
+    }
     LightData getLightData() const override;
     // The direction in world space, normalised.
     glm::vec3 worldDirection() const;

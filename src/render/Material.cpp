@@ -14,8 +14,8 @@ namespace hm {
 namespace {
 
 std::shared_ptr<Texture> solidTexture(const glm::vec4& colour, GLenum internalFormat) {
-    const std::string name =
-        fmt::format("?solid({:.3f},{:.3f},{:.3f},{:.3f})#{:x}", colour.r, colour.g, colour.b, colour.a, internalFormat);
+    const std::string name = fmt::format("?solid({:.3f},{:.3f},{:.3f},{:.3f})#{:x}", colour.r, colour.g,
+                                         colour.b, colour.a, internalFormat);
     auto texture =
         std::make_shared<Solid2DTexture>(name, colour, Solid2DTexture::defaultParameters(internalFormat));
     if (!texture->load()) {
@@ -63,7 +63,8 @@ void Material::use() const {
 
 void Material::setTexture(int slot, std::shared_ptr<Texture> texture) {
     if (!supportsSlot(slot)) {
-        spdlog::warn("Attempt to set unsupported texture of type {0} for Material {1}.", textureSlotName(slot), name_);
+        spdlog::warn("Attempt to set unsupported texture of type {0} for Material {1}.",
+                     textureSlotName(slot), name_);
         return;
     }
     textures_[slot] = std::move(texture);
@@ -90,11 +91,17 @@ PBRMaterial::PBRMaterial(std::string name) : Material(std::move(name)) {
             setTexture(slot, defaults[static_cast<std::size_t>(slot)]);
 }
 
-void SolidMaterial::applyUniforms() const { glUniform3fv(shader::kMaterialParameter, 1, glm::value_ptr(colour)); }
+void SolidMaterial::applyUniforms() const {
+    glUniform3fv(shader::kMaterialParameter, 1, glm::value_ptr(colour));
+}
 
-void CanvasMaterial::applyUniforms() const { glUniform1f(shader::kMaterialParameter, opacity); }
+void CanvasMaterial::applyUniforms() const {
+    glUniform1f(shader::kMaterialParameter, opacity);
+}
 
-void CanvasMaterial::setColour(const glm::vec4& rgba) { setTexture(0, solidTexture(rgba, GL_RGBA8)); }
+void CanvasMaterial::setColour(const glm::vec4& rgba) {
+    setTexture(0, solidTexture(rgba, GL_RGBA8));
+}
 
 MaterialRegistry& MaterialRegistry::instance() {
     // Never destroyed: materials hold GL textures that must not outlive the context at exit.
@@ -109,7 +116,8 @@ std::shared_ptr<Material> MaterialRegistry::insert(std::shared_ptr<Material> mat
     return it->second;
 }
 
-template <typename T> std::shared_ptr<T> MaterialRegistry::create(const std::string& name, const char* shader) {
+template <typename T>
+std::shared_ptr<T> MaterialRegistry::create(const std::string& name, const char* shader) {
     auto material = std::make_shared<T>(name);
     material->setShader(shader);
     return registered(material);

@@ -21,8 +21,8 @@ Mesh::Mesh(std::vector<Vertex> vertices, std::vector<std::uint32_t> indices)
 
     glBindVertexArray(vao);
     glBindBuffer(GL_ARRAY_BUFFER, names[0]);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(Vertex)), vertices_.data(),
-                 GL_STATIC_DRAW);
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices_.size() * sizeof(Vertex)),
+                 vertices_.data(), GL_STATIC_DRAW);
     glBindBuffer(GL_ELEMENT_ARRAY_BUFFER, names[1]);
     glBufferData(GL_ELEMENT_ARRAY_BUFFER, static_cast<GLsizeiptr>(indices_.size() * sizeof(std::uint32_t)),
                  indices_.data(), GL_STATIC_DRAW);

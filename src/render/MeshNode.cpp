@@ -24,6 +24,8 @@ void MeshNode::render(float elapsed, int pass) {
     mesh_->draw(pass, true);
 }
 
-float MeshNode::boundingRadius() const { return mesh_ ? mesh_->boundingRadius() : 0.0f; }
+float MeshNode::boundingRadius() const {
+    return mesh_ ? mesh_->boundingRadius() : 0.0f;
+}
 
 } // namespace hm

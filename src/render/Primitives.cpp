@@ -53,7 +53,8 @@ std::shared_ptr<Mesh> makeSphereMesh(float radius, int segments, int rings) {
         for (int s = 0; s <= segments; ++s) {
             const float phi = 2.0f * pi * static_cast<float>(s) / segments;
             Vertex v;
-            v.normal = glm::vec3(std::sin(theta) * std::cos(phi), std::cos(theta), -std::sin(theta) * std::sin(phi));
+            v.normal =
+                glm::vec3(std::sin(theta) * std::cos(phi), std::cos(theta), -std::sin(theta) * std::sin(phi));
             v.position = v.normal * radius;
             v.tangent = glm::vec3(-std::sin(phi), 0.0f, -std::cos(phi));
             v.bitangent = -glm::cross(v.normal, v.tangent); // towards increasing v (downwards)

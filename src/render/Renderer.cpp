@@ -56,8 +56,8 @@ Renderer::Renderer() {
         glGenTextures(1, &texture);
         depth.reset(texture);
         glBindTexture(GL_TEXTURE_2D, texture);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32, ShadowCascades::kMapSize, ShadowCascades::kMapSize, 0,
-                     GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
+        glTexImage2D(GL_TEXTURE_2D, 0, GL_DEPTH_COMPONENT32, ShadowCascades::kMapSize,
+                     ShadowCascades::kMapSize, 0, GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
@@ -108,7 +108,8 @@ void Renderer::updateUniforms(Scene& scene) {
         uniforms_.lightView[k] = cascades_.lightView[static_cast<std::size_t>(k)];
         uniforms_.lightProjection[k] = cascades_.lightProjection[static_cast<std::size_t>(k)];
     }
-    uniforms_.cascadeEnds = glm::vec4(cascades_.splits[0], cascades_.splits[1], cascades_.splits[2], 99999.0f);
+    uniforms_.cascadeEnds =
+        glm::vec4(cascades_.splits[0], cascades_.splits[1], cascades_.splits[2], 99999.0f);
     if (sun) {
         uniforms_.sunDirection = glm::vec4(sunDirection, 1.0f);
         uniforms_.sunColour = glm::vec4(sun->colour * sun->intensity, 1.0f);
@@ -121,8 +122,9 @@ void Renderer::updateUniforms(Scene& scene) {
 
     const auto& lights = scene.lights();
     if (lights.size() > static_cast<std::size_t>(kLightCount))
-        spdlog::warn("There are more lights than {0} in the scene. Increase the LIGHT_COUNT if you really need that.",
-                     kLightCount);
+        spdlog::warn(
+            "There are more lights than {0} in the scene. Increase the LIGHT_COUNT if you really need that.",
+            kLightCount);
     const std::size_t count = std::min(lights.size(), static_cast<std::size_t>(kLightCount));
     for (std::size_t i = 0; i < count; ++i)
         uniforms_.lights[i] = lights[i]->getLightData();

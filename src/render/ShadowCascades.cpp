@@ -34,12 +34,14 @@ void ShadowCascades::update(const CameraFrustum& camera, const glm::vec3& sunDir
     }
     const glm::vec3 direction = sunDirection / length;
     // A sun straight overhead makes the usual up vector parallel to the view direction.
-    const glm::vec3 up = std::abs(direction.y) > 0.999f ? glm::vec3(0.0f, 0.0f, 1.0f) : glm::vec3(0.0f, 1.0f, 0.0f);
+    const glm::vec3 up =
+        std::abs(direction.y) > 0.999f ? glm::vec3(0.0f, 0.0f, 1.0f) : glm::vec3(0.0f, 1.0f, 0.0f);
 
     float cascadeNear = camera.nearPlane;
     for (int k = 0; k < kCount; ++k) {
         const float cascadeFar = splits[k];
-        const glm::mat4 projection = glm::perspective(camera.fieldOfView, camera.aspect, cascadeNear, cascadeFar);
+        const glm::mat4 projection =
+            glm::perspective(camera.fieldOfView, camera.aspect, cascadeNear, cascadeFar);
         const glm::mat4 inverse = glm::inverse(projection * camera.view);
 
         std::array<glm::vec3, 8> corners;

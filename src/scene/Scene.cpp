@@ -218,7 +218,9 @@ void Scene::setRoot2D(std::unique_ptr<Node2D> root) {
         previous->setScene(nullptr); // out of the draw order and the window before it goes
 }
 
-void Scene::addNode2D(Node2D& node, float depth) { drawOrder2D_.emplace(depth, &node); }
+void Scene::addNode2D(Node2D& node, float depth) {
+    drawOrder2D_.emplace(depth, &node);
+}
 
 void Scene::removeNode2D(Node2D& node, float depth) {
     auto [first, last] = drawOrder2D_.equal_range(depth);

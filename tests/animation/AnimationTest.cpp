@@ -24,8 +24,9 @@ TEST(AnimationChannel, SamplesPositionsBetweenAndOnKeysAndClampsOutside) {
         float tick;
         glm::vec3 expected;
     };
-    for (const Case& k : {Case{-5.0f, {0, 0, 0}}, Case{0.0f, {0, 0, 0}}, Case{5.0f, {5, 0, 0}}, Case{10.0f, {10, 0, 0}},
-                          Case{15.0f, {10, 10, 0}}, Case{20.0f, {10, 20, 0}}, Case{99.0f, {10, 20, 0}}}) {
+    for (const Case& k :
+         {Case{-5.0f, {0, 0, 0}}, Case{0.0f, {0, 0, 0}}, Case{5.0f, {5, 0, 0}}, Case{10.0f, {10, 0, 0}},
+          Case{15.0f, {10, 10, 0}}, Case{20.0f, {10, 20, 0}}, Case{99.0f, {10, 20, 0}}}) {
         SCOPED_TRACE(k.tick);
         const glm::vec3 p = c.samplePosition(k.tick);
         EXPECT_NEAR(glm::distance(p, k.expected), 0.0f, 1e-5f);
@@ -160,8 +161,9 @@ TEST(BoneAnimator, BadRequestsAreLoggedAndChangeNothing) {
     animator.queueAnimation("Fly", 1, 1.0f, 0, false);
     EXPECT_TRUE(animator.queue().empty());
     EXPECT_EQ(log.messages(spdlog::level::err),
-              (std::vector<std::string>{"Index of Animation Queue Request out of bounds (3). No Animation will be queued.",
-                                        "No Animation by the name of Fly found. No Animation will be queued."}));
+              (std::vector<std::string>{
+                  "Index of Animation Queue Request out of bounds (3). No Animation will be queued.",
+                  "No Animation by the name of Fly found. No Animation will be queued."}));
 }
 
 TEST(BoneAnimator, QueueModes) {

@@ -51,8 +51,9 @@ TEST_F(NodeAnimatorTest, DoubleSpeedFinishesHalfwayAndLeavesTheUpdateAfter) {
     EXPECT_EQ(a->state(), NodeAnimationState::Playing);
     animator.update(0.25f);
     EXPECT_NEAR(x(carrier), 4.0f, 1e-4f);
-    EXPECT_EQ(journal, (std::vector<NodeAnimationState>{NodeAnimationState::Playing, NodeAnimationState::Finished,
-                                                        NodeAnimationState::Idle}));
+    EXPECT_EQ(journal,
+              (std::vector<NodeAnimationState>{NodeAnimationState::Playing, NodeAnimationState::Finished,
+                                               NodeAnimationState::Idle}));
     EXPECT_TRUE(animator.playing().empty());
 }
 

@@ -13,8 +13,8 @@ namespace fs = std::filesystem;
 class SettingsFile {
 public:
     explicit SettingsFile(const std::string& contents)
-        : path_(fs::temp_directory_path() / ("hm_settings_" + std::to_string(::getpid()) + "_" +
-                                             std::to_string(counter_++) + ".ini")) {
+        : path_(fs::temp_directory_path() /
+                ("hm_settings_" + std::to_string(::getpid()) + "_" + std::to_string(counter_++) + ".ini")) {
         std::ofstream(path_, std::ios::binary) << contents;
     }
     ~SettingsFile() { fs::remove(path_); }
@@ -41,19 +41,23 @@ TEST(Settings, FileRules) {
     const std::string longTitle(250, 'x');
     const SettingsCase cases[] = {
         {"empty file gives defaults", "", Settings{}},
-        {"all keys", "[window]\nwidth=1024\nheight=768\nrefresh_rate=144\nfullscreen=true\n"
-                     "borderless=on\ntitle=Hollow\nbrightness=1.25\n",
+        {"all keys",
+         "[window]\nwidth=1024\nheight=768\nrefresh_rate=144\nfullscreen=true\n"
+         "borderless=on\ntitle=Hollow\nbrightness=1.25\n",
          with([](Settings& s) {
              s.width = 1024, s.height = 768, s.refreshRate = 144, s.fullscreen = true;
              s.borderless = true, s.title = "Hollow", s.brightness = 1.25;
          })},
-        {"section and key case, hex base", "[Window]\nWIDTH = 0x400\n", with([](Settings& s) { s.width = 1024; })},
+        {"section and key case, hex base", "[Window]\nWIDTH = 0x400\n",
+         with([](Settings& s) { s.width = 1024; })},
         {"octal base", "[window]\nheight = 010\n", with([](Settings& s) { s.height = 8; })},
         {"Yes is true", "[window]\nfullscreen = Yes\n", with([](Settings& s) { s.fullscreen = true; })},
         {"enabled keeps default", "[window]\nfullscreen = enabled\n", Settings{}},
         {"not a number keeps default", "[window]\nwidth = abc\n", Settings{}},
-        {"trailing text after a number", "[window]\nwidth = 1280px\n", with([](Settings& s) { s.width = 1280; })},
-        {"real with trailing text", "[window]\nbrightness = 0.5lux\n", with([](Settings& s) { s.brightness = 0.5; })},
+        {"trailing text after a number", "[window]\nwidth = 1280px\n",
+         with([](Settings& s) { s.width = 1280; })},
+        {"real with trailing text", "[window]\nbrightness = 0.5lux\n",
+         with([](Settings& s) { s.brightness = 0.5; })},
         {"repeated key: number from the first", "[window]\nwidth = 1024\nheight=600\nwidth = 640\n",
          with([](Settings& s) { s.width = 1024, s.height = 600; })},
         {"repeated boolean matches no word", "[window]\nfullscreen = true\nfullscreen = true\n", Settings{}},
@@ -63,15 +67,19 @@ TEST(Settings, FileRules) {
          with([](Settings& s) { s.title = "First\nSecond"; })},
         {"inline comment after white space", "[window]\ntitle = My Game ; test\n",
          with([](Settings& s) { s.title = "My Game"; })},
-        {"semicolon without white space stays", "[window]\ntitle = A;B\n", with([](Settings& s) { s.title = "A;B"; })},
+        {"semicolon without white space stays", "[window]\ntitle = A;B\n",
+         with([](Settings& s) { s.title = "A;B"; })},
         {"colon separator", "[window]\nwidth: 900\n", with([](Settings& s) { s.width = 900; })},
         {"keys before any section are ignored", "width = 1000\n[window]\n", Settings{}},
         {"keys of another section are ignored", "[audio]\nwidth = 1000\n[window]\nheight=500\n",
          with([](Settings& s) { s.height = 500; })},
-        {"malformed lines are skipped", "[window]\nwidth = 1000\nthis line has no separator\n[broken\nheight = 700\n",
+        {"malformed lines are skipped",
+         "[window]\nwidth = 1000\nthis line has no separator\n[broken\nheight = 700\n",
          with([](Settings& s) { s.width = 1000, s.height = 700; })},
-        {"comments", "; a comment\n# another\n[window]\n;width = 5\nwidth = 6\n", with([](Settings& s) { s.width = 6; })},
-        {"byte-order mark is skipped", "\xEF\xBB\xBF[window]\nwidth = 640\n", with([](Settings& s) { s.width = 640; })},
+        {"comments", "; a comment\n# another\n[window]\n;width = 5\nwidth = 6\n",
+         with([](Settings& s) { s.width = 6; })},
+        {"byte-order mark is skipped", "\xEF\xBB\xBF[window]\nwidth = 640\n",
+         with([](Settings& s) { s.width = 640; })},
         {"value out of 32-bit range keeps default", "[window]\nwidth = 99999999999\n", Settings{}},
         // A line longer than the reader's 200-byte buffer is cut; the rest is read as a line of its own
         // (here a malformed one), so the keys after it still count.

@@ -1,8 +1,8 @@
 #include "app/Window.h"
 
 #include "scene/Scene.h"
-#include "support/GLTestWindow.h"
 #include "support//LogCapture.h"
+#include "support/GLTestWindow.h"
 
 #include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
@@ -14,7 +14,8 @@ namespace hm {
 namespace {
 
 struct RecordingHandler : InputHandler {
-    RecordingHandler(std::string tag, std::vector<std::string>& journal) : tag(std::move(tag)), journal(journal) {
+    RecordingHandler(std::string tag, std::vector<std::string>& journal)
+        : tag(std::move(tag)), journal(journal) {
         wantsKey = wantsMouseButton = true;
     }
     void onKey(Window& w, int key, int, int, int) override {
@@ -54,9 +55,7 @@ struct ScriptedScene : Scene {
 
 class WindowTest : public testing::Test {
 protected:
-    void SetUp() override {
-        window = test::openWindow("Window test", 320, 240);
-    }
+    void SetUp() override { window = test::openWindow("Window test", 320, 240); }
     std::vector<std::string> journal;
     std::unique_ptr<Window> window;
 };
@@ -88,15 +87,20 @@ TEST_F(WindowTest, UnregisteringDuringDispatchSkipsNoOneAndTouchesNoDeadHandler)
     struct Case {
         const char* name;
         // What the first handler does to the others from inside its callback.
-        std::function<void(Window&, RecordingHandler& self, std::unique_ptr<RecordingHandler>& victim)> action;
+        std::function<void(Window&, RecordingHandler& self, std::unique_ptr<RecordingHandler>& victim)>
+            action;
         std::vector<std::string> expected;
     };
     const Case cases[] = {
-        {"unregisters itself", [](Window& w, RecordingHandler& self, auto&) { w.unregisterInputHandler(self); },
+        {"unregisters itself",
+         [](Window& w, RecordingHandler& self, auto&) { w.unregisterInputHandler(self); },
          {"first", "victim", "last"}},
-        {"unregisters the next one", [](Window& w, RecordingHandler&, auto& victim) { w.unregisterInputHandler(*victim); },
+        {"unregisters the next one",
+         [](Window& w, RecordingHandler&, auto& victim) { w.unregisterInputHandler(*victim); },
          {"first", "last"}},
-        {"destroys the next one", [](Window&, RecordingHandler&, auto& victim) { victim.reset(); }, {"first", "last"}},
+        {"destroys the next one",
+         [](Window&, RecordingHandler&, auto& victim) { victim.reset(); },
+         {"first", "last"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -139,9 +143,9 @@ TEST_F(WindowTest, EveryScenesFirstFrameReportsZeroAndTheSecondRequestWins) {
         }
     });
     window->startGameLoop(std::move(menu));
-    EXPECT_EQ(journal, (std::vector<std::string>{"load menu", "first elapsed menu 0.000000", "destroy level-a",
-                                                 "destroy menu", "load level-b", "first elapsed level-b 0.000000",
-                                                 "destroy level-b"}));
+    EXPECT_EQ(journal, (std::vector<std::string>{"load menu", "first elapsed menu 0.000000",
+                                                 "destroy level-a", "destroy menu", "load level-b",
+                                                 "first elapsed level-b 0.000000", "destroy level-b"}));
     EXPECT_EQ(log.count("Starting gameloop of scene menu"), 1u);
     EXPECT_EQ(log.count("Starting gameloop of scene level-b"), 1u);
     EXPECT_EQ(window->currentScene(), nullptr);
@@ -149,21 +153,24 @@ TEST_F(WindowTest, EveryScenesFirstFrameReportsZeroAndTheSecondRequestWins) {
 
 TEST_F(WindowTest, RequestingTheRunningSceneLogsOneErrorAndChangesNothing) {
     test::LogCapture log;
-    window->startGameLoop(std::make_unique<ScriptedScene>("menu", journal, [](ScriptedScene& self, Window& w, int f) {
-        if (f == 0)
-            w.startGameLoop(std::unique_ptr<Scene>(&self));
-        if (f == 2)
-            w.exitGameLoop();
-    }));
-    EXPECT_EQ(log.messages(spdlog::level::err),
-              (std::vector<std::string>{"The given scene menu is currently running. I will ignore your bidding of "
-                                        "starting it as a new scene."}));
+    window->startGameLoop(
+        std::make_unique<ScriptedScene>("menu", journal, [](ScriptedScene& self, Window& w, int f) {
+            if (f == 0)
+                w.startGameLoop(std::unique_ptr<Scene>(&self));
+            if (f == 2)
+                w.exitGameLoop();
+        }));
+    EXPECT_EQ(
+        log.messages(spdlog::level::err),
+        (std::vector<std::string>{"The given scene menu is currently running. I will ignore your bidding of "
+                                  "starting it as a new scene."}));
     EXPECT_EQ(journal.back(), "destroy menu");
 }
 
 TEST_F(WindowTest, ClosingTheWindowWithASwitchPendingStillStartsThePendingScene) {
     window->startGameLoop(std::make_unique<ScriptedScene>("menu", journal, [&](auto&, Window& w, int f) {
-        w.startGameLoop(std::make_unique<ScriptedScene>("level", journal, [](auto&, Window& w2, int) { w2.exitGameLoop(); }));
+        w.startGameLoop(std::make_unique<ScriptedScene>("level", journal,
+                                                        [](auto&, Window& w2, int) { w2.exitGameLoop(); }));
         glfwSetWindowShouldClose(w.handle(), GLFW_TRUE);
         w.exitGameLoop(); // what the window-close callback does
     }));
@@ -193,12 +200,13 @@ TEST_F(WindowTest, OnlyGeneralHandlersSurviveASceneSwitch) {
 
 TEST_F(WindowTest, ZeroHeightFramebufferKeepsTheLastAspectRatio) {
     float seen = 0.0f;
-    window->startGameLoop(std::make_unique<ScriptedScene>("menu", journal, [&](ScriptedScene& self, Window& w, int) {
-        w.dispatchFramebufferSize(400, 200);
-        w.dispatchFramebufferSize(400, 0);
-        seen = self.aspectRatio();
-        w.exitGameLoop();
-    }));
+    window->startGameLoop(
+        std::make_unique<ScriptedScene>("menu", journal, [&](ScriptedScene& self, Window& w, int) {
+            w.dispatchFramebufferSize(400, 200);
+            w.dispatchFramebufferSize(400, 0);
+            seen = self.aspectRatio();
+            w.exitGameLoop();
+        }));
     EXPECT_FLOAT_EQ(seen, 2.0f);
 }
 
@@ -208,14 +216,16 @@ TEST_F(WindowTest, FailuresThatAreLoggedAndIgnored) {
     window->exitGameLoop();
     window->registerCursor("missing", "hud/cursor/does_not_exist.png");
     window->setCursor("missing");
-    EXPECT_EQ(log.messages(spdlog::level::err),
-              (std::vector<std::string>{
-                  "No scene specified to render in this opengl window.",
-                  "Failed to load custom cursor file with stbi GAME_DATA/textures/hud/cursor/does_not_exist.png",
-                  "The requested cursor by the name missing is not stored in the stash."}));
+    EXPECT_EQ(
+        log.messages(spdlog::level::err),
+        (std::vector<std::string>{
+            "No scene specified to render in this opengl window.",
+            "Failed to load custom cursor file with stbi GAME_DATA/textures/hud/cursor/does_not_exist.png",
+            "The requested cursor by the name missing is not stored in the stash."}));
     EXPECT_EQ(log.messages(spdlog::level::warn),
-              (std::vector<std::string>{"An attempt of exiting the game loop was done even though none is currently "
-                                        "running."}));
+              (std::vector<std::string>{
+                  "An attempt of exiting the game loop was done even though none is currently "
+                  "running."}));
     EXPECT_EQ(window->getCursor("missing"), nullptr);
 }
 

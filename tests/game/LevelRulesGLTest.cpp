@@ -19,7 +19,9 @@ namespace {
 struct RecordingHud : LevelHud {
     void showLives(int value) override { lives = value; }
     void showResources(int value) override { resources = value; }
-    void showWave(int defeated, int total) override { wave = std::to_string(defeated) + "/" + std::to_string(total); }
+    void showWave(int defeated, int total) override {
+        wave = std::to_string(defeated) + "/" + std::to_string(total);
+    }
     void showPaused(bool value) override { paused = value; }
     void showDoubleSpeed(bool value) override { doubled = value; }
     void showEnd(bool won) override { end = won ? "won" : "lost"; }
@@ -229,7 +231,8 @@ TEST_F(LevelRulesTest, CannonballsSplashAndArrowsStick) {
     auto* prototype = dynamic_cast<MeshNode*>(coordinator->getPrototypeNode("ProjectileCannonball"));
     ASSERT_NE(prototype, nullptr);
     base.tower()->setState(TowerState::Ready);
-    auto ball = std::make_unique<Projectile>(*prototype, ProjectileType::CANNONBALL, 0, *base.tower(), struck);
+    auto ball =
+        std::make_unique<Projectile>(*prototype, ProjectileType::CANNONBALL, 0, *base.tower(), struck);
     Projectile& ref = *ball;
     scene.bases->addChild(std::move(ball));
     ref.explode(struck);
@@ -251,7 +254,8 @@ TEST_F(LevelRulesTest, ArrowsAreAimedWithAFuseFromTheFlightTime) {
     EXPECT_EQ(ref.getName(), "p[7]");
     scene.bases->addChild(std::move(arrow));
     ref.shoot();
-    const float distance = glm::length(enemy(0).targetPoint().getWorldPosition() - tower.muzzle().getWorldPosition());
+    const float distance =
+        glm::length(enemy(0).targetPoint().getWorldPosition() - tower.muzzle().getWorldPosition());
     EXPECT_NEAR(ref.fuseTimer(), distance / 5.5555558f + 0.3f, 1e-4f);
     // It strikes within its fuse, damages the target and sticks in it.
     run(distance / 5.5555558f + 0.5f, 0.02f);

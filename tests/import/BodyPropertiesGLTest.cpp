@@ -49,7 +49,8 @@ protected:
         return static_cast<PhysicsBody*>(node.getBody());
     }
     std::unique_ptr<MeshNode> meshNode(const glm::vec3& size) {
-        return std::make_unique<MeshNode>("mesh", makeBoxMesh(size), MaterialRegistry::instance().createMaterial("m"));
+        return std::make_unique<MeshNode>("mesh", makeBoxMesh(size),
+                                          MaterialRegistry::instance().createMaterial("m"));
     }
 };
 
@@ -59,8 +60,9 @@ TEST_F(BodyPropertiesTest, ShapesWithoutSizesComeFromTheMesh) {
         EmptyNode empty("lonely");
         EXPECT_EQ(read(empty, {{"Body", std::string("BoundingSphere")}}), nullptr);
         EXPECT_EQ(log.messages(spdlog::level::warn),
-                  (std::vector<std::string>{"No BodyRadius-data or Mesh available to create BoundingSphere-Collider for "
-                                            "node lonely"}));
+                  (std::vector<std::string>{
+                      "No BodyRadius-data or Mesh available to create BoundingSphere-Collider for "
+                      "node lonely"}));
     }
     {
         test::LogCapture log;
@@ -88,21 +90,33 @@ TEST_F(BodyPropertiesTest, ValueTypesAndDefaults) {
         ActorType actor;
     };
     const Case cases[] = {
-        {"defaults", {{"Body", std::string("BoundingBox")}, {"BodyBoxSize", aiVector3D(1, 1, 1)}}, true, ActorType::Static},
+        {"defaults",
+         {{"Body", std::string("BoundingBox")}, {"BodyBoxSize", aiVector3D(1, 1, 1)}},
+         true,
+         ActorType::Static},
         {"gravity as a string is on",
-         {{"Body", std::string("BoundingBox")}, {"BodyBoxSize", aiVector3D(1, 1, 1)}, {"Gravity", std::string("no")}},
-         true, ActorType::Static},
+         {{"Body", std::string("BoundingBox")},
+          {"BodyBoxSize", aiVector3D(1, 1, 1)},
+          {"Gravity", std::string("no")}},
+         true,
+         ActorType::Static},
         {"gravity 0 is off",
-         {{"Body", std::string("BoundingBox")}, {"BodyBoxSize", aiVector3D(1, 1, 1)}, {"Gravity", std::int32_t(0)}},
-         false, ActorType::Static},
+         {{"Body", std::string("BoundingBox")},
+          {"BodyBoxSize", aiVector3D(1, 1, 1)},
+          {"Gravity", std::int32_t(0)}},
+         false,
+         ActorType::Static},
         {"gravity false is off",
-         {{"Body", std::string("BoundingBox")}, {"BodyBoxSize", aiVector3D(1, 1, 1)}, {"Gravity", false}}, false,
+         {{"Body", std::string("BoundingBox")}, {"BodyBoxSize", aiVector3D(1, 1, 1)}, {"Gravity", false}},
+         false,
          ActorType::Static},
         {"kinematic",
-         {{"Body", std::string("BoundingSphere")}, {"BodyRadius", 0.5f}, {"ActorType", std::int32_t(2)}}, true,
+         {{"Body", std::string("BoundingSphere")}, {"BodyRadius", 0.5f}, {"ActorType", std::int32_t(2)}},
+         true,
          ActorType::Kinematic},
         {"actor type out of range is static",
-         {{"Body", std::string("BoundingSphere")}, {"BodyRadius", 0.5f}, {"ActorType", std::int32_t(9)}}, true,
+         {{"Body", std::string("BoundingSphere")}, {"BodyRadius", 0.5f}, {"ActorType", std::int32_t(9)}},
+         true,
          ActorType::Static},
     };
     for (const auto& c : cases) {
@@ -117,10 +131,13 @@ TEST_F(BodyPropertiesTest, ValueTypesAndDefaults) {
 
 TEST_F(BodyPropertiesTest, MaterialsAndBadValues) {
     EmptyNode a("a"), b("b"), c("c"), d("d");
-    auto* ice = read(a, {{"Body", std::string("BoundingSphere")}, {"BodyRadius", 1.0f}, {"BodyMaterial", std::string("Ice")}});
+    auto* ice = read(a, {{"Body", std::string("BoundingSphere")},
+                         {"BodyRadius", 1.0f},
+                         {"BodyMaterial", std::string("Ice")}});
     EXPECT_EQ(ice->material().name, "Ice");
-    auto* custom =
-        read(b, {{"Body", std::string("BoundingSphere")}, {"BodyRadius", 1.0f}, {"BodyMaterial", aiVector3D(0.7f, 0.6f, 0.3f)}});
+    auto* custom = read(b, {{"Body", std::string("BoundingSphere")},
+                            {"BodyRadius", 1.0f},
+                            {"BodyMaterial", aiVector3D(0.7f, 0.6f, 0.3f)}});
     EXPECT_FLOAT_EQ(custom->material().restitution, 0.3f);
     test::LogCapture log;
     EXPECT_EQ(read(c, {{"Body", std::string("Teapot")}}), nullptr);

@@ -13,9 +13,10 @@ TEST(ImportMath, AttenuationFromRange) {
         float range;
         glm::vec3 expected;
     };
-    for (const Case& c : {Case{50.0f, {1, 0.09f, 0.032f}}, Case{57.5f, {1, 0.08f, 0.0245f}}, Case{5000.0f, {0, 0, 0}},
-                          Case{3250.0f, {0, 0, 0}}, Case{-1.0f, {0, 0, 0}}, Case{0.5f, {0.5f, 25.0f, 125.0f}},
-                          Case{0.0f, {0, 40, 200}}, Case{std::nanf(""), {0, 0, 0}}}) {
+    for (const Case& c :
+         {Case{50.0f, {1, 0.09f, 0.032f}}, Case{57.5f, {1, 0.08f, 0.0245f}}, Case{5000.0f, {0, 0, 0}},
+          Case{3250.0f, {0, 0, 0}}, Case{-1.0f, {0, 0, 0}}, Case{0.5f, {0.5f, 25.0f, 125.0f}},
+          Case{0.0f, {0, 40, 200}}, Case{std::nanf(""), {0, 0, 0}}}) {
         SCOPED_TRACE(c.range);
         const glm::vec3 a = attenuationForRange(c.range);
         for (int i = 0; i < 3; ++i)

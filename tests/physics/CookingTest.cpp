@@ -46,7 +46,8 @@ TEST_F(CacheFolder, DamagedFilesAreRefusedWithALogLine) {
     const auto payload = bytes({9, 8, 7, 6, 5, 4, 3, 2, 1});
     ASSERT_TRUE(writeCookedFile(path("good.dat"), CookedKind::TriangleMesh, payload));
     std::vector<char> good(fs::file_size(path("good.dat")));
-    std::ifstream(path("good.dat"), std::ios::binary).read(good.data(), static_cast<std::streamsize>(good.size()));
+    std::ifstream(path("good.dat"), std::ios::binary)
+        .read(good.data(), static_cast<std::streamsize>(good.size()));
 
     struct Case {
         const char* name;
@@ -62,7 +63,12 @@ TEST_F(CacheFolder, DamagedFilesAreRefusedWithALogLine) {
         {"empty", {}},
         {"short header", std::vector<char>(good.begin(), good.begin() + 10)},
         {"truncated payload", std::vector<char>(good.begin(), good.end() - 3)},
-        {"trailing bytes", [&] { auto c = good; c.push_back(0); return c; }()},
+        {"trailing bytes",
+         [&] {
+             auto c = good;
+             c.push_back(0);
+             return c;
+         }()},
         {"wrong magic", flip(0)},
         {"wrong version", flip(4)},
         {"flipped payload byte", flip(good.size() - 1)},
@@ -156,7 +162,8 @@ TEST(Cooking, TriangleMeshSurvivesItsPayloadUnchanged) {
     std::vector<std::uint32_t> indices;
     grid(vertices, indices);
     vertices.push_back(vertices[0] + glm::vec3(0.0004f, 0, 0)); // welded onto vertex 0
-    indices.insert(indices.end(), {static_cast<std::uint32_t>(vertices.size() - 1), 0, 1}); // degenerate after welding
+    indices.insert(indices.end(),
+                   {static_cast<std::uint32_t>(vertices.size() - 1), 0, 1}); // degenerate after welding
 
     auto cooked = CookedTriangleMesh::cook(vertices, indices);
     ASSERT_TRUE(cooked);

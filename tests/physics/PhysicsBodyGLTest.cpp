@@ -20,12 +20,21 @@ namespace {
 
 class Recorder : public EmptyNode {
 public:
-    Recorder(std::string name, std::vector<std::string>& journal) : EmptyNode(std::move(name)), journal_(journal) {}
+    Recorder(std::string name, std::vector<std::string>& journal)
+        : EmptyNode(std::move(name)), journal_(journal) {}
     void onContact(Node3D& other) override { journal_.push_back(getName() + " touches " + other.getName()); }
-    void onMouseEnter(const glm::vec2&, const glm::vec3&, const glm::vec3&) override { journal_.push_back("enter " + getName()); }
-    void onMouseLeave(const glm::vec2&, const glm::vec3&, const glm::vec3&) override { journal_.push_back("leave " + getName()); }
-    void onMouseOver(const glm::vec2&, const glm::vec3&, const glm::vec3&) override { journal_.push_back("over " + getName()); }
-    void onClick(const glm::vec2&, const glm::vec3&, const glm::vec3&) override { journal_.push_back("click " + getName()); }
+    void onMouseEnter(const glm::vec2&, const glm::vec3&, const glm::vec3&) override {
+        journal_.push_back("enter " + getName());
+    }
+    void onMouseLeave(const glm::vec2&, const glm::vec3&, const glm::vec3&) override {
+        journal_.push_back("leave " + getName());
+    }
+    void onMouseOver(const glm::vec2&, const glm::vec3&, const glm::vec3&) override {
+        journal_.push_back("over " + getName());
+    }
+    void onClick(const glm::vec2&, const glm::vec3&, const glm::vec3&) override {
+        journal_.push_back("click " + getName());
+    }
 
 private:
     std::vector<std::string>& journal_;
@@ -49,8 +58,9 @@ protected:
     Window& window = test::glWindow(200, 200);
     std::vector<std::string> journal;
 
-    template <typename T> T& withBody(Node3D& parent, const std::string& name, std::unique_ptr<PhysicsBody> body,
-                                      const glm::vec3& position = glm::vec3(0.0f)) {
+    template <typename T>
+    T& withBody(Node3D& parent, const std::string& name, std::unique_ptr<PhysicsBody> body,
+                const glm::vec3& position = glm::vec3(0.0f)) {
         auto& node = parent.createChild<T>(name, journal);
         node.translate(position);
         node.setBody(std::move(body));
@@ -71,17 +81,26 @@ TEST_F(PhysicsBodyTest, ShapesFollowTheNodeScale) {
         glm::vec3 expected;
     };
     const Case cases[] = {
-        {"box", [] { return std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(2, 1, 4)); },
-         {1, 2, 0.5f}, {1, 1, 1}},
-        {"sphere", [] { return std::make_unique<SphereBody>(ActorType::Static, nullptr, true, 0.5f); }, {1, 3, 2},
+        {"box",
+         [] { return std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(2, 1, 4)); },
+         {1, 2, 0.5f},
+         {1, 1, 1}},
+        {"sphere",
+         [] { return std::make_unique<SphereBody>(ActorType::Static, nullptr, true, 0.5f); },
+         {1, 3, 2},
          glm::vec3(1.5f)},
-        {"capsule, uniform scale", [] { return std::make_unique<CapsuleBody>(ActorType::Static, nullptr, true, 0, 2.0f, 0.5f); },
-         glm::vec3(2.0f), {1, 2, 0}},
+        {"capsule, uniform scale",
+         [] { return std::make_unique<CapsuleBody>(ActorType::Static, nullptr, true, 0, 2.0f, 0.5f); },
+         glm::vec3(2.0f),
+         {1, 2, 0}},
         {"capsule, stretched along its axis",
-         [] { return std::make_unique<CapsuleBody>(ActorType::Static, nullptr, true, 0, 2.0f, 0.5f); }, {3, 1, 1},
+         [] { return std::make_unique<CapsuleBody>(ActorType::Static, nullptr, true, 0, 2.0f, 0.5f); },
+         {3, 1, 1},
          {0.5f, 4, 0}},
-        {"capsule along y", [] { return std::make_unique<CapsuleBody>(ActorType::Static, nullptr, true, 1, 2.0f, 0.5f); },
-         {1, 3, 1}, {0.5f, 4, 0}},
+        {"capsule along y",
+         [] { return std::make_unique<CapsuleBody>(ActorType::Static, nullptr, true, 1, 2.0f, 0.5f); },
+         {1, 3, 1},
+         {0.5f, 4, 0}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -104,14 +123,17 @@ TEST_F(PhysicsBodyTest, DynamicKinematicAndWeightlessBodies) {
     Node3D* floating = nullptr;
     Node3D* carried = nullptr;
     WorldScene scene([&](Node3D& root) {
-        withBody<Recorder>(root, "ground", std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(20, 1, 20)),
+        withBody<Recorder>(root, "ground",
+                           std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(20, 1, 20)),
                            {0, -0.5f, 0});
-        falling = &withBody<Recorder>(root, "ball", std::make_unique<SphereBody>(ActorType::Dynamic, nullptr, true, 0.5f),
-                                      {0, 3, 0});
+        falling = &withBody<Recorder>(
+            root, "ball", std::make_unique<SphereBody>(ActorType::Dynamic, nullptr, true, 0.5f), {0, 3, 0});
         floating = &withBody<Recorder>(root, "balloon",
-                                       std::make_unique<SphereBody>(ActorType::Dynamic, nullptr, false, 0.5f), {3, 3, 0});
-        carried = &withBody<Recorder>(root, "lift", std::make_unique<BoxBody>(ActorType::Kinematic, nullptr, true, glm::vec3(1)),
-                                      {-3, 3, 0});
+                                       std::make_unique<SphereBody>(ActorType::Dynamic, nullptr, false, 0.5f),
+                                       {3, 3, 0});
+        carried = &withBody<Recorder>(
+            root, "lift", std::make_unique<BoxBody>(ActorType::Kinematic, nullptr, true, glm::vec3(1)),
+            {-3, 3, 0});
     });
     scene.load();
     EXPECT_NEAR(bodyOf(*falling).mass(), 4.0f / 3.0f * 3.14159265f * 0.125f, 1e-4f); // density 1
@@ -133,10 +155,13 @@ TEST_F(PhysicsBodyTest, DynamicKinematicAndWeightlessBodies) {
 
 TEST_F(PhysicsBodyTest, ContactsOfDestroyedBodiesAreNotDelivered) {
     WorldScene scene([&](Node3D& root) {
-        withBody<Recorder>(root, "ground", std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(20, 1, 20)),
+        withBody<Recorder>(root, "ground",
+                           std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(20, 1, 20)),
                            {0, -0.5f, 0});
-        withBody<Recorder>(root, "a", std::make_unique<SphereBody>(ActorType::Dynamic, nullptr, true, 0.25f), {0, 0.5f, 0});
-        withBody<Recorder>(root, "b", std::make_unique<SphereBody>(ActorType::Dynamic, nullptr, true, 0.25f), {2, 0.5f, 0});
+        withBody<Recorder>(root, "a", std::make_unique<SphereBody>(ActorType::Dynamic, nullptr, true, 0.25f),
+                           {0, 0.5f, 0});
+        withBody<Recorder>(root, "b", std::make_unique<SphereBody>(ActorType::Dynamic, nullptr, true, 0.25f),
+                           {2, 0.5f, 0});
     });
     scene.load();
     scene.physicsScene().step(0.2f); // both land in this step
@@ -148,11 +173,13 @@ TEST_F(PhysicsBodyTest, ContactsOfDestroyedBodiesAreNotDelivered) {
 
 TEST_F(PhysicsBodyTest, MeshBodiesAreNeverDynamic) {
     test::LogCapture log;
-    MeshBody body(ActorType::Dynamic, nullptr, true, "", {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 1, 2}, "terrain");
+    MeshBody body(ActorType::Dynamic, nullptr, true, "", {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 1, 2},
+                  "terrain");
     EXPECT_EQ(body.actorType(), ActorType::Static);
-    EXPECT_EQ(log.messages(spdlog::level::warn),
-              (std::vector<std::string>{"Mesh-Bodies like the one for the node terrain can't be dynamic actors. An "
-                                        "attempt was made but i changed it to a static actor instead :P."}));
+    EXPECT_EQ(
+        log.messages(spdlog::level::warn),
+        (std::vector<std::string>{"Mesh-Bodies like the one for the node terrain can't be dynamic actors. An "
+                                  "attempt was made but i changed it to a static actor instead :P."}));
     MeshBody kinematic(ActorType::Kinematic, nullptr, true, "", {{0, 0, 0}, {1, 0, 0}, {0, 0, 1}}, {0, 1, 2});
     EXPECT_EQ(kinematic.actorType(), ActorType::Kinematic);
 }
@@ -167,15 +194,17 @@ TEST_F(PhysicsBodyTest, HullsAreCookedOnceAndReadFromTheCacheAfterwards) {
     auto build = [&](const std::string& buffer) {
         return WorldScene([&, buffer](Node3D& root) {
             auto& rock = root.createChild<EmptyNode>("rock1");
-            rock.setBody(std::make_unique<ConvexHullBody>(ActorType::Static, nullptr, true, buffer, points, 16));
+            rock.setBody(
+                std::make_unique<ConvexHullBody>(ActorType::Static, nullptr, true, buffer, points, 16));
         });
     };
     {
         test::LogCapture log;
         auto scene = build(name);
         scene.load();
-        EXPECT_EQ(log.messages(spdlog::level::info),
-                  (std::vector<std::string>{"PhysX-Buffer file for node rock1 @'" + file.string() + "' updated!"}));
+        EXPECT_EQ(
+            log.messages(spdlog::level::info),
+            (std::vector<std::string>{"PhysX-Buffer file for node rock1 @'" + file.string() + "' updated!"}));
         EXPECT_TRUE(fs::exists(file));
     }
     {
@@ -206,11 +235,14 @@ TEST_F(PhysicsBodyTest, HullsAreCookedOnceAndReadFromTheCacheAfterwards) {
 TEST_F(PhysicsBodyTest, CursorHoverAndClick) {
     Recorder* near = nullptr;
     WorldScene scene([&](Node3D& root) {
-        near = &withBody<Recorder>(root, "near", std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(1)),
+        near = &withBody<Recorder>(root, "near",
+                                   std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(1)),
                                    {-1, 0, -5});
-        withBody<Recorder>(root, "other", std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(1)),
+        withBody<Recorder>(root, "other",
+                           std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(1)),
                            {1, 0, -5});
-        withBody<Recorder>(root, "far", std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(20, 20, 1)),
+        withBody<Recorder>(root, "far",
+                           std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(20, 20, 1)),
                            {0, 0, -150});
         root.createChild<CameraNode>("camera", glm::radians(90.0f), 0.1f, 500.0f, 1.0f);
     });
@@ -223,12 +255,12 @@ TEST_F(PhysicsBodyTest, CursorHoverAndClick) {
         observer.onCursorPosition(window, x, y);
         observer.update(0.0f);
     };
-    point(80, 100); // onto "near" (x -1 at depth 5 is 20 pixels left of the centre)
+    point(80, 100);  // onto "near" (x -1 at depth 5 is 20 pixels left of the centre)
     point(120, 100); // onto "other"
-    point(100, 20); // nothing within 100 units (the far wall is 150 away)
+    point(100, 20);  // nothing within 100 units (the far wall is 150 away)
     point(100, 20);
-    EXPECT_EQ(journal, (std::vector<std::string>{"enter near", "over near", "leave near", "enter other", "over other",
-                                                 "leave other"}));
+    EXPECT_EQ(journal, (std::vector<std::string>{"enter near", "over near", "leave near", "enter other",
+                                                 "over other", "leave other"}));
     journal.clear();
     point(80, 100);
     observer.onMouseButton(window, 1, 0, 0); // right button

@@ -11,7 +11,9 @@ namespace {
 
 // Bodies are identified by their user pointer; the scene never dereferences it, so distinct
 // tags stand in for node bodies here.
-Node3DBody* tag(int i) { return reinterpret_cast<Node3DBody*>(static_cast<std::uintptr_t>(0x1000 * i)); }
+Node3DBody* tag(int i) {
+    return reinterpret_cast<Node3DBody*>(static_cast<std::uintptr_t>(0x1000 * i));
+}
 
 struct SimBody {
     std::unique_ptr<btCollisionShape> shape;
@@ -21,7 +23,8 @@ struct SimBody {
 
 class PhysicsSceneTest : public testing::Test {
 protected:
-    SimBody& add(int id, btCollisionShape* shape, float mass, const btVector3& position, bool trigger = false) {
+    SimBody& add(int id, btCollisionShape* shape, float mass, const btVector3& position,
+                 bool trigger = false) {
         auto& b = bodies.emplace_back();
         b.shape.reset(shape);
         btTransform start;
@@ -35,7 +38,8 @@ protected:
         b.body = std::make_unique<btRigidBody>(mass, b.motion.get(), shape, inertia);
         b.body->setUserPointer(tag(id));
         if (trigger)
-            b.body->setCollisionFlags(b.body->getCollisionFlags() | btCollisionObject::CF_NO_CONTACT_RESPONSE);
+            b.body->setCollisionFlags(b.body->getCollisionFlags() |
+                                      btCollisionObject::CF_NO_CONTACT_RESPONSE);
         scene.world().addRigidBody(b.body.get());
         return b;
     }

@@ -13,10 +13,10 @@ TEST(PhysicsWorld, BuiltInMaterials) {
         const char* name;
         float staticFriction, dynamicFriction, restitution;
     };
-    for (const Case& c : {Case{"Default", 0.5f, 0.5f, 0.2f}, Case{"Bouncy", 0.3f, 0.3f, 1.0f}, Case{"Ice", 0.1f, 0.1f, 0.0f},
-                          Case{"MaxFriction", 1.0f, 1.0f, 0.0f}, Case{"Metal", 0.15f, 0.15f, 0.1f},
-                          Case{"Rubber", 1.0f, 1.0f, 0.5f}, Case{"Wood", 0.45f, 0.45f, 0.0f},
-                          Case{"ZeroFriction", 0.0f, 0.0f, 0.0f}}) {
+    for (const Case& c : {Case{"Default", 0.5f, 0.5f, 0.2f}, Case{"Bouncy", 0.3f, 0.3f, 1.0f},
+                          Case{"Ice", 0.1f, 0.1f, 0.0f}, Case{"MaxFriction", 1.0f, 1.0f, 0.0f},
+                          Case{"Metal", 0.15f, 0.15f, 0.1f}, Case{"Rubber", 1.0f, 1.0f, 0.5f},
+                          Case{"Wood", 0.45f, 0.45f, 0.0f}, Case{"ZeroFriction", 0.0f, 0.0f, 0.0f}}) {
         SCOPED_TRACE(c.name);
         const PhysicsMaterial* m = materials.getPhysicsMaterial(c.name);
         ASSERT_NE(m, nullptr);
@@ -33,9 +33,10 @@ TEST(PhysicsWorld, RegisteringATakenNameReturnsTheExistingMaterial) {
     const PhysicsMaterial* wood = materials.getPhysicsMaterial("Wood");
     EXPECT_EQ(materials.registerPhysicsMaterial("Wood", 0.9f, 0.9f, 0.9f), wood);
     EXPECT_FLOAT_EQ(wood->restitution, 0.0f);
-    EXPECT_EQ(log.messages(spdlog::level::warn),
-              (std::vector<std::string>{"Can't create physX-Material with the name Wood, as this name is already "
-                                        "occupied. I returned that material j4yi!"}));
+    EXPECT_EQ(
+        log.messages(spdlog::level::warn),
+        (std::vector<std::string>{"Can't create physX-Material with the name Wood, as this name is already "
+                                  "occupied. I returned that material j4yi!"}));
 }
 
 TEST(PhysicsWorld, InvalidMaterialValuesAreRefused) {

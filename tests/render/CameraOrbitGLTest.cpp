@@ -4,8 +4,8 @@
 
 #include "app/Window.h"
 #include "scene/SceneTestNodes.h"
-#include "support/GLTestWindow.h"
 #include "support//LogCapture.h"
+#include "support/GLTestWindow.h"
 
 #include <gtest/gtest.h>
 

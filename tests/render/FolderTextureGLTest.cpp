@@ -5,8 +5,8 @@
 #include "app/Window.h"
 #include "render/TextureFile.h"
 #include "render/TextureTestSupport.h"
-#include "support/GLTestWindow.h"
 #include "support//LogCapture.h"
+#include "support/GLTestWindow.h"
 
 #include <gtest/gtest.h>
 

@@ -39,7 +39,8 @@ TEST_F(MaterialTest, UnsupportedSlotIsRefusedWithItsName) {
     solid->setTexture(Normal, texture);
     EXPECT_TRUE(solid->textures().empty());
     EXPECT_EQ(log.messages(spdlog::level::warn),
-              (std::vector<std::string>{"Attempt to set unsupported texture of type Normal for Material warn_solid."}));
+              (std::vector<std::string>{
+                  "Attempt to set unsupported texture of type Normal for Material warn_solid."}));
     for (auto material : std::vector<std::shared_ptr<Material>>{
              solid, registry.createMaterial("warn_generic"), registry.createPBRMaterial("warn_pbr"),
              registry.createCanvasMaterial("warn_canvas")})
@@ -52,7 +53,8 @@ TEST_F(MaterialTest, DuplicateNamesReturnTheRegisteredMaterial) {
     first->colour = {1, 0, 0};
     auto second = registry.createSolidMaterial("twice");
     EXPECT_EQ(first, second);
-    EXPECT_EQ(log.messages(spdlog::level::err), (std::vector<std::string>{"A material by the name twice already exists."}));
+    EXPECT_EQ(log.messages(spdlog::level::err),
+              (std::vector<std::string>{"A material by the name twice already exists."}));
     // Asking for another kind under a taken name still gives a usable material of that kind.
     auto canvas = registry.createCanvasMaterial("twice");
     ASSERT_TRUE(canvas);

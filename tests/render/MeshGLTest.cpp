@@ -61,7 +61,8 @@ TEST_F(MeshTest, EveryGameShaderCompilesAndLinks) {
     ShaderLibrary library("./GAME_DATA/shaders/");
     EXPECT_TRUE(log.messages(spdlog::level::critical).empty());
     EXPECT_TRUE(log.messages(spdlog::level::err).empty());
-    for (const char* name : {"default", "pbr", "solid", "canvas", "particle", "skybox", "shadowmap", "brightness", "text"}) {
+    for (const char* name :
+         {"default", "pbr", "solid", "canvas", "particle", "skybox", "shadowmap", "brightness", "text"}) {
         SCOPED_TRACE(name);
         const auto program = library.findProgram(name);
         ASSERT_TRUE(program);

@@ -56,7 +56,8 @@ void start(Scene& scene, Window& window) {
     scene.update(window, 0.0f);
 }
 
-CameraNode& lookFrom(Node3D& root, const glm::vec3& eye, const glm::vec3& target, const glm::vec3& up = {0, 1, 0}) {
+CameraNode& lookFrom(Node3D& root, const glm::vec3& eye, const glm::vec3& target,
+                     const glm::vec3& up = {0, 1, 0}) {
     auto& camera = root.createChild<CameraNode>("camera", glm::radians(60.0f), 0.1f, 100.0f, 1.0f);
     camera.setWorldMatrix(glm::inverse(glm::lookAt(eye, target, up)));
     return camera;
@@ -101,7 +102,8 @@ TEST(Renderer, EveryFieldOfTheUniformBlockReachesTheShaders) {
         lookFrom(root, {3, 4, 5}, {0, 0, 0});
         root.createChild<SunLight>("Sun", glm::vec3(-0.3f, -1.0f, -0.2f), glm::vec3(1.0f, 0.9f, 0.8f), 2.0f,
                                    glm::vec3(0.1f, 0.2f, 0.3f));
-        auto& a = root.createChild<PointLight>("a", glm::vec3(1.0f, 0.5f, 0.0f), 2.0f, glm::vec3(1.0f, 0.09f, 0.032f));
+        auto& a = root.createChild<PointLight>("a", glm::vec3(1.0f, 0.5f, 0.0f), 2.0f,
+                                               glm::vec3(1.0f, 0.09f, 0.032f));
         a.translate({1, 2, 3});
         for (int i = 0; i < 48; ++i)
             root.createChild<PointLight>("p" + std::to_string(i), glm::vec3(0.1f * (i % 10)), 1.0f);
@@ -115,11 +117,12 @@ TEST(Renderer, EveryFieldOfTheUniformBlockReachesTheShaders) {
 
     const std::string pbr = readFile("GAME_DATA/shaders/fragment/pbr.frag");
     std::smatch declaration;
-    ASSERT_TRUE(std::regex_search(pbr, declaration,
-                                  std::regex(R"(struct LightData[\s\S]*?\};[\s\S]*?uniform SceneBlock[\s\S]*?\};)")));
+    ASSERT_TRUE(std::regex_search(
+        pbr, declaration, std::regex(R"(struct LightData[\s\S]*?\};[\s\S]*?uniform SceneBlock[\s\S]*?\};)")));
     const std::string header = "#version 430 core\nconst int LIGHT_COUNT = 50;\n" + declaration.str() + "\n";
-    const std::string vertex = "#version 430 core\nvoid main() { vec2 p = vec2((gl_VertexID & 1) * 4.0 - 1.0, "
-                               "(gl_VertexID >> 1) * 4.0 - 1.0); gl_Position = vec4(p, 0.0, 1.0); }\n";
+    const std::string vertex =
+        "#version 430 core\nvoid main() { vec2 p = vec2((gl_VertexID & 1) * 4.0 - 1.0, "
+        "(gl_VertexID >> 1) * 4.0 - 1.0); gl_Position = vec4(p, 0.0, 1.0); }\n";
     const std::string fragment = header + R"(
 out vec4 result;
 vec4 field(int i) {
@@ -173,11 +176,13 @@ void main() { result = field(int(gl_FragCoord.x)); }
     for (int k = 0; k < 3; ++k)
         for (int c = 0; c < 4; ++c)
             expected.push_back(u.lightProjection[k][c]);
-    expected.insert(expected.end(), {u.cascadeEnds, u.sunDirection, u.sunColour, u.sunAmbient, glm::vec4(50.0f)});
+    expected.insert(expected.end(),
+                    {u.cascadeEnds, u.sunDirection, u.sunColour, u.sunAmbient, glm::vec4(50.0f)});
     for (int light : {0, 49}) {
         const LightData& l = u.lights[light];
-        expected.insert(expected.end(), {l.position, l.direction, l.colour,
-                                         glm::vec4(float(l.type), l.attenuation.x, l.attenuation.y, l.attenuation.z)});
+        expected.insert(expected.end(),
+                        {l.position, l.direction, l.colour,
+                         glm::vec4(float(l.type), l.attenuation.x, l.attenuation.y, l.attenuation.z)});
     }
     ASSERT_EQ(expected.size(), pixels.size());
     for (std::size_t i = 0; i < pixels.size(); ++i)
@@ -209,9 +214,11 @@ TEST(Renderer, FiftyLightsFitAndTheFiftyFirstIsDroppedWithOneWarning) {
         start(scene, window);
         Renderer::instance().updateUniforms(scene);
         EXPECT_EQ(Renderer::instance().uniforms().lightCount, 50);
-        EXPECT_EQ(log.count("There are more lights than 50 in the scene. Increase the LIGHT_COUNT if you really need "
-                            "that."),
-                  count == 51 ? 1u : 0u);
+        EXPECT_EQ(
+            log.count(
+                "There are more lights than 50 in the scene. Increase the LIGHT_COUNT if you really need "
+                "that."),
+            count == 51 ? 1u : 0u);
     }
 }
 

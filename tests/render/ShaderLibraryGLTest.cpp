@@ -1,8 +1,8 @@
 #include "render/ShaderLibrary.h"
 
 #include "app/Window.h"
-#include "support/GLTestWindow.h"
 #include "support//LogCapture.h"
+#include "support/GLTestWindow.h"
 
 #include <gtest/gtest.h>
 #include <spdlog/sinks/stdout_sinks.h>

@@ -33,8 +33,8 @@ TEST(ShadowCascades, EachCascadeBoxContainsItsFrustumSlice) {
     float sliceNear = camera.nearPlane;
     for (int k = 0; k < 3; ++k) {
         SCOPED_TRACE(k);
-        const glm::mat4 inverse =
-            glm::inverse(glm::perspective(camera.fieldOfView, camera.aspect, sliceNear, cascades.splits[k]) * camera.view);
+        const glm::mat4 inverse = glm::inverse(
+            glm::perspective(camera.fieldOfView, camera.aspect, sliceNear, cascades.splits[k]) * camera.view);
         const glm::mat4 light = cascades.lightProjection[k] * cascades.lightView[k];
         for (float x : {-1.0f, 0.0f, 1.0f})
             for (float y : {-1.0f, 0.0f, 1.0f})

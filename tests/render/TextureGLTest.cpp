@@ -3,8 +3,8 @@
 #include "app/Window.h"
 #include "render/Solid2DTexture.h"
 #include "render/TextureTestSupport.h"
-#include "support/GLTestWindow.h"
 #include "support//LogCapture.h"
+#include "support/GLTestWindow.h"
 
 #include <gtest/gtest.h>
 

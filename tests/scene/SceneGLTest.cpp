@@ -6,8 +6,8 @@
 #include "app/Window.h"
 #include "render/CameraNode.h"
 #include "scene/SceneTestNodes.h"
-#include "support/GLTestWindow.h"
 #include "support//LogCapture.h"
+#include "support/GLTestWindow.h"
 #include "ui/Node2D.h"
 
 #include <GL/glew.h>

@@ -42,7 +42,8 @@ Image loadPng(const std::string& path) {
 
 bool savePng(const std::string& path, const Image& image) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
-    return stbi_write_png(path.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4) != 0;
+    return stbi_write_png(path.c_str(), image.width, image.height, 4, image.rgba.data(), image.width * 4) !=
+           0;
 }
 
 Difference compare(const Image& expected, const Image& actual, int maxDiff) {
@@ -71,7 +72,8 @@ std::string matchGolden(const std::string& goldenPath, const Image& actual, int 
     const Difference d = compare(expected, actual, maxDiff);
     if (!d.sameSize)
         return "golden image " + goldenPath + " is missing or has another size";
-    const double fraction = static_cast<double>(d.pixelsOver) / (static_cast<double>(actual.width) * actual.height);
+    const double fraction =
+        static_cast<double>(d.pixelsOver) / (static_cast<double>(actual.width) * actual.height);
     if (fraction > maxFraction) {
         const std::string failed = goldenPath.substr(0, goldenPath.size() - 4) + ".actual.png";
         savePng(std::filesystem::temp_directory_path() / std::filesystem::path(failed).filename(), actual);

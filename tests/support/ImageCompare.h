@@ -14,7 +14,9 @@ struct Image {
     int height = 0;
     std::vector<std::uint8_t> rgba; // rows from the top
 
-    const std::uint8_t* pixel(int x, int y) const { return &rgba[(static_cast<std::size_t>(y) * width + x) * 4]; }
+    const std::uint8_t* pixel(int x, int y) const {
+        return &rgba[(static_cast<std::size_t>(y) * width + x) * 4];
+    }
     float luminance(int x, int y) const;
 };
 

@@ -32,7 +32,9 @@ LogCapture::~LogCapture() {
     logger->set_level(previousLevel_);
 }
 
-std::vector<LogLine> LogCapture::lines() const { return sink_->lines; }
+std::vector<LogLine> LogCapture::lines() const {
+    return sink_->lines;
+}
 
 std::vector<std::string> LogCapture::messages(spdlog::level::level_enum level) const {
     std::vector<std::string> out;
@@ -44,9 +46,11 @@ std::vector<std::string> LogCapture::messages(spdlog::level::level_enum level) c
 
 std::size_t LogCapture::count(const std::string& message) const {
     return static_cast<std::size_t>(std::count_if(sink_->lines.begin(), sink_->lines.end(),
-                                                   [&](const LogLine& l) { return l.message == message; }));
+                                                  [&](const LogLine& l) { return l.message == message; }));
 }
 
-void LogCapture::clear() { sink_->lines.clear(); }
+void LogCapture::clear() {
+    sink_->lines.clear();
+}
 
 } // namespace hm::test
