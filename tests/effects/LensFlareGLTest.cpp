@@ -1,0 +1,99 @@
+#include "effects/LensFlare.h"
+
+#include "render/CameraNode.h"
+#include "render/LightNode.h"
+#include "render/Material.h"
+#include "render/MeshNode.h"
+#include "render/Primitives.h"
+#include "render/Renderer.h"
+#include "scene/EmptyNode.h"
+#include "scene/Scene.h"
+#include "support/GLTestWindow.h"
+#include "support/ImageCompare.h"
+
+#include <GLFW/glfw3.h>
+#include <glm/gtc/matrix_transform.hpp>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace hm {
+namespace {
+
+// A camera at the origin looking down -z at a sun placed by the test, optionally behind a wall.
+class SunScene : public Scene {
+public:
+    SunScene(glm::vec3 sunPosition, bool wall) : Scene("flare"), sunPosition_(sunPosition), wall_(wall) {}
+    void load() override {
+        auto root = std::make_unique<EmptyNode>("root3D");
+        auto& sun = root->createChild<SunLight>("Sun", glm::vec3(0, 0, 1), glm::vec3(1.0f), 1.0f);
+        sun.translate(sunPosition_);
+        if (wall_) {
+            auto& wall =
+                root->createChild<MeshNode>("wall", makeBoxMesh({40, 40, 1}),
+                                            MaterialRegistry::instance().createPBRMaterial("flareWall"));
+            wall.translate({0, 0, -20});
+        }
+        root->createChild<CameraNode>("camera", glm::radians(60.0f), 0.1f, 500.0f, 1.0f);
+        setRoot3D(std::move(root));
+    }
+
+private:
+    glm::vec3 sunPosition_;
+    bool wall_;
+};
+
+class LensFlareTest : public testing::Test {
+protected:
+    void renderFrames(Scene& scene, int frames) {
+        for (int i = 0; i < frames; ++i) {
+            scene.render(window, 0.0f);
+            glFinish();
+        }
+    }
+    Window& window = test::glWindow(128, 128);
+};
+
+TEST_F(LensFlareTest, AnUnhiddenSunAtTheCentreShinesFully) {
+    SunScene scene({0, 0, -100}, false);
+    scene.start(window);
+    scene.setAspectRatio(1.0f);
+    renderFrames(scene, 4);
+    const LensFlare* flare = Renderer::instance().lensFlare();
+    ASSERT_NE(flare, nullptr);
+    EXPECT_GT(flare->referenceSamples(), 0);
+    EXPECT_NEAR(flare->sunPoint().x, 0.5f, 1e-3f);
+    EXPECT_NEAR(flare->sunPoint().y, 0.5f, 1e-3f);
+    EXPECT_NEAR(flare->lastFade(), 1.0f, 1e-3f);
+    EXPECT_NEAR(flare->visibility(), 1.0f, 0.05f);
+    // All fourteen flares sit on the sun's point.
+    for (int i = 0; i < LensFlare::kFlareCount; ++i)
+        EXPECT_NEAR(flare->flare(i).getLocalMatrix()[3][0], 0.5f, 1e-3f) << i;
+}
+
+TEST_F(LensFlareTest, ASunBehindAWallIsHidden) {
+    SunScene scene({0, 0, -100}, true);
+    scene.start(window);
+    scene.setAspectRatio(1.0f);
+    renderFrames(scene, 4);
+    EXPECT_NEAR(Renderer::instance().lensFlare()->visibility(), 0.0f, 0.05f);
+}
+
+TEST_F(LensFlareTest, SunsAtTheEdgeOrBehindTheCameraDrawNoFlares) {
+    struct Case {
+        const char* name;
+        glm::vec3 sun;
+    };
+    for (const Case& c :
+         {Case{"behind the camera", {0, 0, 100}}, Case{"far off to the side", {300, 0, -100}}}) {
+        SCOPED_TRACE(c.name);
+        SunScene scene(c.sun, false);
+        scene.start(window);
+        scene.setAspectRatio(1.0f);
+        renderFrames(scene, 2);
+        EXPECT_LE(Renderer::instance().lensFlare()->lastFade(), 0.0f);
+    }
+}
+
+} // namespace
+} // namespace hm
