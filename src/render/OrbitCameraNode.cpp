@@ -188,7 +188,10 @@ void OrbitCameraNode::onCursorPosition(Window&, double x, double y) {
         }
     } else if (rightDown_) {
         if (rightWasDown_) {
-            const glm::vec3 offset = controls.panSpeed * (dy * panAxisFirst_ - dx * panAxisSecond_);
+            // The scene follows the pointer: dragging right moves the camera left, dragging down
+            // moves it up. (Taking dy along the first axis and dx along the second, as the pan
+            // axes might suggest, turns the pan by a quarter.)
+            const glm::vec3 offset = controls.panSpeed * (dy * panAxisSecond_ - dx * panAxisFirst_);
             translateGlobal(offset);
             centreOffset_ += offset;
             orbitCentre_ += offset;

@@ -132,6 +132,25 @@ TEST_F(OrbitCamera, ARightDragPansCameraAndCentreTogether) {
     expectNear(camera->viewDirection(), {0, 0, -1});
 }
 
+TEST_F(OrbitCamera, PanningFollowsThePointer) {
+    // The camera looks down -z: its right is +x and its up +y.
+    struct Case {
+        const char* name;
+        float dx, dy;
+        glm::vec3 direction; // of the camera's movement
+    };
+    for (const Case& c : {Case{"drag right", 30, 0, {-1, 0, 0}}, Case{"drag down", 0, 30, {0, 1, 0}}}) {
+        SCOPED_TRACE(c.name);
+        const glm::vec3 before = camera->getWorldPosition();
+        drag(kRight, 100, 100, 100 + c.dx, 100 + c.dy);
+        window->dispatchMouseButton(kRight, 0, 0); // release, and the pointer moves back
+        window->dispatchCursorPosition(100, 100);
+        const glm::vec3 moved = camera->getWorldPosition() - before;
+        ASSERT_GT(glm::length(moved), 0.1f);
+        expectNear(glm::normalize(moved), c.direction);
+    }
+}
+
 TEST_F(OrbitCamera, TheCameraTracksAMovingCentre) {
     centre->translate({0, 0, -5}); // the centre is now 15 away
     camera->update(0.0f);
