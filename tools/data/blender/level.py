@@ -161,7 +161,8 @@ def road_mesh(road):
         cur = (p - side + Vector((0, 0, 0.03)), p + side + Vector((0, 0, 0.03)))
         if prev is not None:
             colour = rng.choice(["cobble", "cobble_light", "cobble_dark", "cobble", "dirt_light"])
-            m.faces_from(colour, [prev[0], prev[1], cur[1], cur[0]], [(0, 1, 2, 3)])
+            # Counter-clockwise seen from above, so the road faces the sky.
+            m.faces_from(colour, [prev[0], cur[0], cur[1], prev[1]], [(0, 1, 2, 3)])
         prev = cur
         if k % 3 == 0:
             for sgn in (-1, 1):
