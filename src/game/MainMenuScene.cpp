@@ -13,6 +13,8 @@
 #include "scene/EmptyNode.h"
 #include "ui/ImageNode.h"
 
+#include <GLFW/glfw3.h>
+
 namespace hm {
 
 namespace {
@@ -27,7 +29,20 @@ void setFirstChildMaterial(Node3D& sign, const std::string& materialName) {
 
 } // namespace
 
-MainMenuScene::MainMenuScene(std::string name) : Scene(std::move(name)) {}
+MainMenuScene::MainMenuScene(std::string name) : Scene(std::move(name)) {
+    wantsKey = true;
+}
+
+void MainMenuScene::start(Window& window) {
+    Scene::start(window);
+    window.registerInputHandler(*this);
+}
+
+void MainMenuScene::onKey(Window& window, int key, int, int action, int) {
+    // Players expect Escape to leave the menu, as it leaves the level.
+    if (key == GLFW_KEY_ESCAPE && action == GLFW_RELEASE)
+        window.exitGameLoop();
+}
 
 MainMenuScene::~MainMenuScene() {
     if (intro_)

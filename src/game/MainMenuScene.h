@@ -1,5 +1,6 @@
 // The first scene: a small valley with two wooden signs. The camera flies in and halts in
-// front of them; clicking "Start" lets it fly on into the level, "Exit" closes the game.
+// front of them; clicking "Start" lets it fly on into the level, "Exit" (or Escape) closes the
+// game.
 #pragma once
 
 #include "scene/Scene.h"
@@ -20,6 +21,8 @@ public:
     ~MainMenuScene() override;
 
     void load() override;
+    void start(Window& window) override;
+    void onKey(Window& window, int key, int scancode, int action, int mods) override;
 
     // The click on the start sign.
     void startLevel();
