@@ -229,15 +229,9 @@ std::unique_ptr<Node3D> Node3D::detach() {
 }
 
 bool Node3D::replaceWith(std::unique_ptr<Node3D> other) {
-    if (!other)
-        return false;
-    if (!parent_) {
-        spdlog::warn("Node {0} has no parent to take {1}.", name_, other->getName());
-        return false;
-    }
-    other->setLocalMatrix(localMatrix_);
     Node3D* parent = parent_;
-    parent->addChild(std::move(other));
+    if (!addSibling(std::move(other)))
+        return false;
     return parent->removeChild(this); // this node may be gone now
 }
 
