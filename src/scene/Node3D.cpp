@@ -85,11 +85,24 @@ Node3D::Node3D(const Node3D& source)
         if (body_)
             body_->owner_ = this;
     }
-    for (const auto& child : source.children_) {
-        std::unique_ptr<Node3D> copied = child->copy();
-        copied->parent_ = this;
-        copied->updateWorldMatrix();
-        children_.push_back(std::move(copied));
+    try {
+        for (const auto& child : source.children_) {
+            std::unique_ptr<Node3D> copied = child->copy();
+            children_.push_back(std::move(copied));
+            children_.back()->parent_ = this;
+            children_.back()->updateWorldMatrix();
+        }
+    } catch (...) {
+        // The destructor does not run for a copy that throws here. Children still pointing at
+        // this node would withdraw themselves from children_ while the vector itself is being
+        // destroyed, which skips (and leaks) their siblings: cut them loose first.
+        std::vector<std::unique_ptr<Node3D>> built = std::move(children_);
+        children_.clear();
+        for (auto& child : built)
+            child->parent_ = nullptr;
+        built.clear();
+        body_.reset();
+        throw;
     }
 }
 

@@ -428,6 +428,52 @@ TEST(Node3DCopy, ACopyIsADeepDetachedTreeWithoutPropertiesOrCallbacks) {
     expectNear(placed->findByName("roof[0001]")->getWorldPosition(), {1, 2, 9}, "attached copy");
 }
 
+// A node that counts its living instances; a "fragile" one cannot be copied.
+class CountedNode : public EmptyNode {
+public:
+    CountedNode(std::string name, int& alive, bool fragile = false)
+        : EmptyNode(std::move(name)), alive_(alive), fragile_(fragile) {
+        ++alive_;
+    }
+    CountedNode(const CountedNode& source) : EmptyNode(source), alive_(source.alive_), fragile_(false) {
+        ++alive_;
+    }
+    ~CountedNode() override { --alive_; }
+    std::unique_ptr<Node3D> copy() const override {
+        if (fragile_)
+            throw std::runtime_error("no copy");
+        return std::unique_ptr<Node3D>(new CountedNode(*this));
+    }
+
+private:
+    int& alive_;
+    bool fragile_;
+};
+
+TEST(Node3DCopy, AChildThatCannotBeCopiedLeavesNoHalfBuiltCopyBehind) {
+    // The failing child sits at each place among its siblings in turn.
+    for (std::size_t failingAt = 0; failingAt < 4; ++failingAt) {
+        SCOPED_TRACE(failingAt);
+        int alive = 0;
+        {
+            CountedNode tower("tower", alive);
+            for (std::size_t i = 0; i < 4; ++i) {
+                auto& child =
+                    tower.createChild<CountedNode>("part" + std::to_string(i), alive, i == failingAt);
+                child.createChild<CountedNode>("bolt", alive);
+            }
+            ASSERT_EQ(alive, 9);
+            EXPECT_THROW(tower.copy(), std::runtime_error);
+            // Every node the failed copy had built is gone again, the original is untouched.
+            EXPECT_EQ(alive, 9);
+            ASSERT_EQ(tower.getChildren().size(), 4u);
+            for (const auto& child : tower.getChildren())
+                EXPECT_EQ(child->getParent(), &tower);
+        }
+        EXPECT_EQ(alive, 0);
+    }
+}
+
 TEST(Node3DCopy, APlainNode3DCannotBeCopied) {
     struct Bare : Node3D {
         Bare() : Node3D("bare") {}
