@@ -13,14 +13,19 @@ InputHandler::~InputHandler() {
 
 InputDispatcher::~InputDispatcher() {
     destroyGeneral();
-    for (auto& list : lists_)
-        for (InputHandler* handler : list)
-            if (handler)
-                handler->window_ = nullptr;
+    forgetRegistered();
+}
+
+void InputDispatcher::forgetRegistered() {
+    // Every registered handler is listed here, including those that subscribe to no event.
+    for (InputHandler* handler : registered_)
+        handler->window_ = nullptr;
+    registered_.clear();
 }
 
 void InputDispatcher::add(InputHandler& handler) {
     handler.window_ = &window_;
+    registered_.push_back(&handler);
     const bool wants[kInputEventCount] = {
         handler.wantsKey,         handler.wantsScroll,   handler.wantsCursorPosition,
         handler.wantsMouseButton, handler.wantsJoystick, handler.wantsFramebufferSize};
@@ -41,6 +46,7 @@ void InputDispatcher::remove(InputHandler& handler) {
             std::erase(list, &handler);
         }
     }
+    std::erase(registered_, &handler);
     handler.window_ = nullptr;
     auto owned = std::find_if(general_.begin(), general_.end(), [&](auto& p) { return p.get() == &handler; });
     if (owned != general_.end()) {
@@ -68,12 +74,9 @@ std::size_t InputDispatcher::destroyGeneral() {
 }
 
 void InputDispatcher::resetToGeneral() {
-    for (auto& list : lists_) {
-        for (InputHandler* handler : list)
-            if (handler)
-                handler->window_ = nullptr;
+    forgetRegistered();
+    for (auto& list : lists_)
         list.clear();
-    }
     for (auto& handler : general_)
         add(*handler);
 }

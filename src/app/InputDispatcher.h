@@ -50,9 +50,13 @@ public:
 
 private:
     void sweep();
+    // Clears the window link of every registered handler and empties registered_.
+    void forgetRegistered();
 
     Window& window_;
     std::array<std::vector<InputHandler*>, kInputEventCount> lists_;
+    // Every handler add() was given, once per registration, whatever events it subscribes to.
+    std::vector<InputHandler*> registered_;
     std::vector<std::unique_ptr<InputHandler>> general_;
     std::vector<std::unique_ptr<InputHandler>> retired_; // unregistered general handlers awaiting deletion
     int depth_ = 0;

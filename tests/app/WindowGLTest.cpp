@@ -198,6 +198,30 @@ TEST_F(WindowTest, OnlyGeneralHandlersSurviveASceneSwitch) {
     EXPECT_EQ(sceneHandler.registeredWindow(), nullptr);
 }
 
+TEST_F(WindowTest, AHandlerWithoutEventsForgetsAWindowThatCloses) {
+    std::vector<std::string> handlerJournal;
+    RecordingHandler quiet("quiet", handlerJournal);
+    quiet.wantsKey = quiet.wantsMouseButton = false; // subscribes to nothing
+    RecordingHandler keys("keys", handlerJournal);
+    window->registerInputHandler(quiet);
+    window->registerInputHandler(keys);
+    EXPECT_EQ(quiet.registeredWindow(), window.get());
+    window.reset();
+    // Both would otherwise unregister from the closed window when they are destroyed.
+    EXPECT_EQ(quiet.registeredWindow(), nullptr);
+    EXPECT_EQ(keys.registeredWindow(), nullptr);
+
+    // A scene switch clears the link as well.
+    window = test::openWindow("Window test", 320, 240);
+    window->registerInputHandler(quiet);
+    window->startGameLoop(std::make_unique<ScriptedScene>("menu", journal, [&](auto&, Window& w, int f) {
+        if (f == 0)
+            w.startGameLoop(std::make_unique<ScriptedScene>(
+                "level", journal, [&](auto&, Window& w2, int) { w2.exitGameLoop(); }));
+    }));
+    EXPECT_EQ(quiet.registeredWindow(), nullptr);
+}
+
 TEST_F(WindowTest, ZeroHeightFramebufferKeepsTheLastAspectRatio) {
     float seen = 0.0f;
     window->startGameLoop(
