@@ -113,6 +113,9 @@ bool Node2D::isAncestorOf(const Node2D& node) const {
 std::unique_ptr<Node2D> Node2D::takeDirectChild(const Node2D* child) {
     for (auto it = children_.begin(); it != children_.end(); ++it) {
         if (it->get() == child) {
+            // A running update pass stays on the child it is visiting.
+            if (walking_ && static_cast<std::size_t>(it - children_.begin()) < cursor_)
+                --cursor_;
             std::unique_ptr<Node2D> taken = std::move(*it);
             children_.erase(it);
             taken->parent_ = nullptr;
@@ -207,9 +210,12 @@ void Node2D::updatePass(float dt) {
     if (!isUpdated(mode_))
         return;
     update(dt);
-    // By index: an update may add or remove siblings further down the list.
-    for (std::size_t i = 0; i < children_.size(); ++i)
-        children_[i]->updatePass(dt);
+    // By index: an update may add siblings, or remove siblings before or after itself;
+    // takeDirectChild keeps the cursor on the child being visited.
+    walking_ = true;
+    for (cursor_ = 0; cursor_ < children_.size(); ++cursor_)
+        children_[cursor_]->updatePass(dt);
+    walking_ = false;
 }
 
 void Node2D::renderPass(int pass) {

@@ -147,6 +147,9 @@ private:
     // The depth under which the node is filed in its scene's draw order.
     float drawOrderKey_ = 0.0f;
     bool inDrawOrder_ = false;
+    // While updatePass walks the children: the index of the child being visited.
+    bool walking_ = false;
+    std::size_t cursor_ = 0;
 };
 
 } // namespace hm

@@ -180,26 +180,45 @@ TEST(Node2D, DisplayModesStopPassesAndInputForTheWholeSubtree) {
     }
 }
 
-TEST(Node2D, AnUpdateMayRemoveALaterSibling) {
-    Journal journal;
-    Node2D root("root");
-    struct Remover : Node2D {
-        using Node2D::Node2D;
-        void update(float) override {
+TEST(Node2D, AnUpdateMayRemoveAnEarlierOrALaterSibling) {
+    struct Remover : RecordingNode2D {
+        using RecordingNode2D::RecordingNode2D;
+        void update(float dt) override {
+            RecordingNode2D::update(dt);
             if (victim)
                 parent()->removeChild(victim).reset();
             victim = nullptr;
         }
         Node2D* victim = nullptr;
     };
-    auto& remover = root.createChild<Remover>("remover");
-    remover.victim = &root.createChild<RecordingNode2D>("victim", journal);
-    root.createChild<RecordingNode2D>("last", journal);
-    journal.clear();
-    root.updatePass(0.0f);
-    EXPECT_EQ(journal, (Journal{"world victim", "update last"}))
-        << "taken out (a world update), never updated";
-    EXPECT_EQ(root.children().size(), 2u);
+    struct Case {
+        const char* victim;
+        Journal updates;
+    };
+    const Case cases[] = {
+        {"first", {"update first", "update remover", "update middle", "update last"}},
+        {"middle", {"update first", "update remover", "update last"}},
+        {"last", {"update first", "update remover", "update middle"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.victim);
+        Journal journal;
+        Node2D root("root");
+        root.createChild<RecordingNode2D>("first", journal);
+        auto& remover = root.createChild<Remover>("remover", journal);
+        root.createChild<RecordingNode2D>("middle", journal);
+        root.createChild<RecordingNode2D>("last", journal);
+        remover.victim = root.findChild(c.victim);
+        journal.clear();
+        root.updatePass(0.0f);
+        Journal updates;
+        for (const auto& line : journal)
+            if (line.rfind("update ", 0) == 0)
+                updates.push_back(line);
+        EXPECT_EQ(updates, c.updates) << "every remaining sibling is updated once";
+        EXPECT_EQ(root.children().size(), 3u);
+        EXPECT_EQ(root.findChild(c.victim), nullptr);
+    }
 }
 
 class SceneDrawOrder : public testing::Test {
