@@ -187,7 +187,9 @@ void OrbitCameraNode::onCursorPosition(Window&, double x, double y) {
             lastY_ = fy;
         }
     } else if (rightDown_) {
-        if (rightWasDown_) {
+        // The previous event must have been a pan too: right after an orbit (the left button
+        // released while the right is held) the last position is still where the orbit began.
+        if (rightWasDown_ && !leftWasDown_) {
             // The scene follows the pointer: dragging right moves the camera left, dragging down
             // moves it up. (Taking dy along the first axis and dx along the second, as the pan
             // axes might suggest, turns the pan by a quarter.)
@@ -209,8 +211,18 @@ void OrbitCameraNode::onScroll(Window&, double, double yOffset) {
     if (!isActive())
         return;
     // One notch up brings the target a zoom-speed share closer.
-    const float target = targetRadius_ - targetRadius_ * static_cast<float>(yOffset) * controls.zoomSpeed;
-    targetRadius_ = std::isfinite(target) ? std::max(target, kMinimumRadius) : targetRadius_;
+    float target = targetRadius_ - targetRadius_ * static_cast<float>(yOffset) * controls.zoomSpeed;
+    if (!std::isfinite(target))
+        return;
+    // Zooming out stops where the centre would come near the far plane; a camera placed
+    // further out than that is not pulled in, it just cannot zoom out any more.
+    if (target > targetRadius_)
+        target = std::min(target, std::max(maximumRadius(), targetRadius_));
+    targetRadius_ = std::max(target, kMinimumRadius);
+}
+
+float OrbitCameraNode::maximumRadius() const {
+    return std::max(getFar() * kMaximumRadiusShare, kMinimumRadius);
 }
 
 } // namespace hm

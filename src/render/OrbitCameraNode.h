@@ -21,6 +21,9 @@ public:
     static constexpr float kMaximumPitch = 3.1315927f;
     // Zooming never brings the camera closer to the centre than this.
     static constexpr float kMinimumRadius = 0.1f;
+    // Zooming out never takes the camera further from the centre than this share of the far
+    // plane, so the scene around the centre stays in view.
+    static constexpr float kMaximumRadiusShare = 0.5f;
 
     // Mouse sensitivities: radians per pixel, world units per pixel, share of the radius per
     // scroll notch.
@@ -53,6 +56,8 @@ public:
     const glm::vec3& orbitCentre() const { return orbitCentre_; }
     float radius() const { return radius_; }
     float targetRadius() const { return targetRadius_; }
+    // The furthest the scroll wheel zooms out: kMaximumRadiusShare of the far plane.
+    float maximumRadius() const;
     float yaw() const { return yaw_; }
     float pitch() const { return pitch_; }
     const glm::vec3& viewDirection() const { return viewDirection_; }

@@ -123,6 +123,33 @@ TEST_F(OrbitCamera, ScrollingZoomsSmoothlyAndSettlesWithinATenth) {
     EXPECT_GE(camera->targetRadius(), OrbitCameraNode::kMinimumRadius);
 }
 
+TEST_F(OrbitCamera, ZoomingOutStopsWhileTheCentreIsWellInsideTheFarPlane) {
+    EXPECT_FLOAT_EQ(camera->maximumRadius(), 50.0f); // half the far plane of 100
+    for (int notch = 0; notch < 100; ++notch)
+        window->dispatchScroll(0, -1);
+    EXPECT_FLOAT_EQ(camera->targetRadius(), camera->maximumRadius());
+    for (int i = 0; i < 200; ++i)
+        camera->update(0.1f);
+    EXPECT_LE(glm::distance(camera->getWorldPosition(), camera->orbitCentre()), 50.01f);
+    // Zooming in still works from there.
+    window->dispatchScroll(0, 1);
+    EXPECT_FLOAT_EQ(camera->targetRadius(), 45.0f);
+}
+
+TEST_F(OrbitCamera, ReleasingTheLeftButtonDuringAPanDoesNotJump) {
+    window->dispatchMouseButton(kRight, kPress, 0);
+    window->dispatchCursorPosition(100, 100);
+    window->dispatchCursorPosition(100, 100); // panning, at rest
+    drag(kLeft, 100, 100, 300, 100);          // an orbit while the right button stays down
+    window->dispatchMouseButton(kLeft, kRelease, 0);
+    const glm::vec3 centreBefore = camera->orbitCentre();
+    window->dispatchCursorPosition(301, 100); // one pixel
+    window->dispatchCursorPosition(302, 100); // and another
+    // Two pixels at 0.01 units each at most; not the 200 pixels of the orbit drag.
+    EXPECT_LE(glm::distance(camera->orbitCentre(), centreBefore), 0.0201f);
+    window->dispatchMouseButton(kRight, kRelease, 0);
+}
+
 TEST_F(OrbitCamera, ARightDragPansCameraAndCentreTogether) {
     const glm::vec3 before = camera->getWorldPosition();
     drag(kRight, 100, 100, 130, 120);
