@@ -67,7 +67,22 @@ void Material::setTexture(int slot, std::shared_ptr<Texture> texture) {
                      textureSlotName(slot), name_);
         return;
     }
+    if (!texture) {
+        // No texture (a file that failed to load, say): the slot keeps, or gets back, its
+        // default. An empty slot would leave the unit with whatever the previous draw bound.
+        if (auto fallback = defaultTexture(slot))
+            textures_[slot] = std::move(fallback);
+        spdlog::debug("Material {0} was given no {1} texture and keeps its default.", name_,
+                      textureSlotName(slot));
+        return;
+    }
     textures_[slot] = std::move(texture);
+}
+
+std::shared_ptr<Texture> PBRMaterial::defaultTexture(int slot) const {
+    if (slot < 0 || slot >= kPbrSlotCount)
+        return nullptr;
+    return defaultTextures()[static_cast<std::size_t>(slot)];
 }
 
 std::shared_ptr<Texture> Material::getTexture(int slot) const {

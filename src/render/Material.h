@@ -42,6 +42,8 @@ public:
     virtual bool supportsSlot(int slot) const { return slot >= 0 && slot <= kMaxTextureSlot; }
     virtual std::vector<int> supportedSlots() const { return {0, 1, 2, 3, 4}; }
     virtual int typeId() const { return Generic; }
+    // The texture a slot falls back to; none for a generic material.
+    virtual std::shared_ptr<Texture> defaultTexture(int slot) const { return nullptr; }
     static const char* typeName(int typeId);
 
     // Looks the program up in the shader library; an unknown name ends the program.
@@ -50,7 +52,8 @@ public:
     // Makes the program current, binds the textures and sets the material's uniforms.
     void use() const;
 
-    // Unsupported slots are refused with a warning.
+    // Unsupported slots are refused with a warning. A null texture puts the slot's default back
+    // (see defaultTexture); without a default the slot keeps what it holds.
     void setTexture(int slot, std::shared_ptr<Texture> texture);
     std::shared_ptr<Texture> getTexture(int slot) const;
     const std::map<int, std::shared_ptr<Texture>>& textures() const { return textures_; }
@@ -69,6 +72,7 @@ public:
     // rough, no occlusion).
     explicit PBRMaterial(std::string name);
     int typeId() const override { return Pbr; }
+    std::shared_ptr<Texture> defaultTexture(int slot) const override;
     static const std::vector<std::shared_ptr<Texture>>& defaultTextures();
 };
 

@@ -86,6 +86,44 @@ TEST_F(MaterialTest, PbrBindsItsFiveSharedDefaultsAndSolidBindsNone) {
     EXPECT_FLOAT_EQ(colour[1], 0.0f);
 }
 
+TEST_F(MaterialTest, ANullTextureKeepsTheSlotsDefault) {
+    auto own = std::make_shared<Solid2DTexture>("?nullCaseOwn", glm::vec4(0.2f, 0.4f, 0.6f, 1.0f));
+    ASSERT_TRUE(own->load());
+    auto pbr = registry.createPBRMaterial("null_pbr");
+    auto canvas = registry.createCanvasMaterial("null_canvas");
+    auto generic = registry.createMaterial("null_generic");
+    const auto placeholder = canvas->getTexture(0);
+    struct Case {
+        const char* what;
+        std::shared_ptr<Material> material;
+        int slot;
+        bool setOwnFirst;
+        std::shared_ptr<Texture> expected; // null: the slot stays empty
+    };
+    const Case cases[] = {
+        {"pbr, fresh", pbr, Normal, false, PBRMaterial::defaultTextures()[Normal]},
+        {"pbr, after its own texture", pbr, Roughness, true, PBRMaterial::defaultTextures()[Roughness]},
+        {"canvas keeps its placeholder", canvas, 0, false, placeholder},
+        {"generic stays empty", generic, 2, false, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.setOwnFirst)
+            c.material->setTexture(c.slot, own);
+        c.material->setTexture(c.slot, nullptr);
+        EXPECT_EQ(c.material->getTexture(c.slot), c.expected);
+        EXPECT_EQ(c.material->textures().count(c.slot), c.expected ? 1u : 0u);
+        if (!c.expected)
+            continue;
+        // Drawn with the default, not with what an earlier draw left on the unit.
+        glActiveTexture(GL_TEXTURE0 + static_cast<GLenum>(c.slot));
+        own->bind();
+        glActiveTexture(GL_TEXTURE0);
+        c.material->use();
+        EXPECT_EQ(boundTexture(c.slot), c.expected->id());
+    }
+}
+
 TEST_F(MaterialTest, DefaultMaterialsAreCreatedOnce) {
     auto canvas = registry.defaultCanvasMaterial();
     EXPECT_EQ(canvas->name(), "?defaultCanvas");
