@@ -1,6 +1,8 @@
 #include "effects/ParticleSystem.h"
 
+#include "app/Log.h"
 #include "render/Material.h"
+#include "render/Solid2DTexture.h"
 #include "render/Texture.h"
 #include "scene/Scene.h"
 
@@ -17,6 +19,19 @@ constexpr float kQuad[] = {
     -0.05f, 0.05f, 0.0f, 0.0f, 1.0f, -0.05f, -0.05f, 0.0f, 0.0f, 0.0f, 0.05f, -0.05f, 0.0f, 1.0f, 0.0f,
     0.05f,  0.05f, 0.0f, 1.0f, 1.0f, -0.05f, 0.05f,  0.0f, 0.0f, 1.0f, 0.05f, -0.05f, 0.0f, 1.0f, 0.0f,
 };
+
+// A white 1x1 picture: a system without a texture draws plain quads in its particles' colours.
+const std::shared_ptr<Texture>& plainSprite() {
+    // Never destroyed: the texture would outlive the GL context at process exit.
+    static auto* sprite = [] {
+        auto texture = std::make_shared<Solid2DTexture>("?particleSprite", glm::vec4(1.0f),
+                                                        Solid2DTexture::defaultParameters(GL_RGBA8));
+        if (!texture->load())
+            spdlog::error("Couldn't create the plain particle sprite.");
+        return new std::shared_ptr<Texture>(std::move(texture));
+    }();
+    return *sprite;
+}
 
 } // namespace
 
@@ -136,9 +151,14 @@ void ParticleSystem::draw() {
     lastDrawCount_ = 0;
     if (particles_.empty() || !material)
         return;
-    if (texture)
-        material->setTexture(0, texture);
+    // The material may be shared by many systems (the default one is): the system's texture is
+    // bound over the material's slot 0 rather than written into it, and a system with neither
+    // draws the plain sprite, never the picture the previous system left on the unit.
     material->use();
+    if (texture)
+        texture->bind();
+    else if (!material->getTexture(0))
+        plainSprite()->bind();
     if (additive)
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
 

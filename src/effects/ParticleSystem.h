@@ -66,7 +66,7 @@ public:
     int remaining = -1;
     bool emitting = false;
     std::shared_ptr<Material> material;
-    std::shared_ptr<Texture> texture;
+    std::shared_ptr<Texture> texture; // drawn in place of the material's slot 0, which is left as it is
     UpdateFunction updateFunction;
 
     const std::vector<Particle>& particles() const { return particles_; }

@@ -1,5 +1,7 @@
 #include "effects/ParticleSystem.h"
 
+#include "render/Material.h"
+#include "render/Solid2DTexture.h"
 #include "support/GLTestWindow.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,13 @@ class ParticleSystemTest : public testing::Test {
 protected:
     Window& window = test::glWindow();
     ParticleSystem system{"smoke"};
+
+    static GLuint boundTexture0() {
+        glActiveTexture(GL_TEXTURE0);
+        GLint name = 0;
+        glGetIntegerv(GL_TEXTURE_BINDING_2D, &name);
+        return static_cast<GLuint>(name);
+    }
 };
 
 TEST_F(ParticleSystemTest, ABurstEmitsInBatchesUntilItsBudgetIsSpent) {
@@ -61,6 +70,28 @@ TEST_F(ParticleSystemTest, AtMostTenThousandAreDrawn) {
     system.draw();
     EXPECT_EQ(system.lastDrawCount(), 10000u);
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
+}
+
+TEST_F(ParticleSystemTest, EachSystemDrawsItsOwnPictureOrNone) {
+    auto red = std::make_shared<Solid2DTexture>("?particleTestRed", glm::vec4(1, 0, 0, 1));
+    ASSERT_TRUE(red->load());
+    ParticleSystem plain{"plain"};
+    for (ParticleSystem* s : {&system, &plain}) {
+        s->emit(3);
+        s->update(0.0f);
+    }
+    system.texture = red;
+    ASSERT_EQ(system.material, plain.material) << "both draw with the shared default material";
+    // Frame after frame, the system without a texture never shows the red picture.
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        system.draw();
+        EXPECT_EQ(boundTexture0(), red->id());
+        plain.draw();
+        EXPECT_NE(boundTexture0(), red->id());
+        EXPECT_NE(boundTexture0(), 0u);
+    }
+    EXPECT_EQ(system.material->getTexture(0), nullptr) << "the shared material is left as it is";
 }
 
 } // namespace
