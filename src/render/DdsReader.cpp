@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 
+#include <algorithm>
 #include <array>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +15,9 @@ constexpr std::uint32_t kMagic = 0x20534444; // "DDS " read little-endian
 constexpr std::size_t kHeightOffset = 12;
 constexpr std::size_t kWidthOffset = 16;
 constexpr std::size_t kFourCcOffset = 84;
+constexpr std::size_t kFlagsOffset = 8;
+constexpr std::size_t kMipCountOffset = 28;
+constexpr std::uint32_t kMipCountFlag = 0x20000;
 
 std::uint32_t readLittleEndian32(const std::uint8_t* bytes) {
     return std::uint32_t(bytes[0]) | std::uint32_t(bytes[1]) << 8 | std::uint32_t(bytes[2]) << 16 |
@@ -21,6 +25,11 @@ std::uint32_t readLittleEndian32(const std::uint8_t* bytes) {
 }
 
 } // namespace
+
+std::uint64_t ddsLevelSize(GLenum format, std::uint32_t width, std::uint32_t height) {
+    const std::uint64_t blockSize = format == GL_COMPRESSED_RGBA_S3TC_DXT1_EXT ? 8 : 16;
+    return ((std::uint64_t(width) + 3) / 4) * ((std::uint64_t(height) + 3) / 4) * blockSize;
+}
 
 std::optional<DdsImage> readDdsFile(const std::string& path) {
     std::error_code ec;
@@ -55,16 +64,12 @@ std::optional<DdsImage> readDdsFile(const std::string& path) {
     const std::uint8_t* fourCc = header.data() + kFourCcOffset;
 
     DdsImage image;
-    std::uint64_t blockSize = 0;
     if (fourCc[0] == 'D' && fourCc[3] == '1') {
         image.format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
-        blockSize = 8;
     } else if (fourCc[0] == 'D' && fourCc[3] == '3') {
         image.format = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
-        blockSize = 16;
     } else if (fourCc[0] == 'D' && fourCc[3] == '5') {
         image.format = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
-        blockSize = 16;
     } else {
         spdlog::error("DDS-File is of a wrong format! Only DXT1, DXT3 and DXT5 files are supported.");
         return std::nullopt;
@@ -75,13 +80,35 @@ std::optional<DdsImage> readDdsFile(const std::string& path) {
         spdlog::error("The dds-file {0} has unsupported dimensions {1}x{2}.", path, width, height);
         return std::nullopt;
     }
-    const std::uint64_t dataSize =
-        ((std::uint64_t(width) + 3) / 4) * ((std::uint64_t(height) + 3) / 4) * blockSize;
+    const std::uint64_t topSize = ddsLevelSize(image.format, width, height);
     const std::uint64_t available = static_cast<std::uint64_t>(fileSize) - kDdsHeaderSize;
-    if (available < dataSize) {
+    if (available < topSize) {
         spdlog::error("The dds-file {0} is shorter than its data: {1} bytes expected, {2} found.", path,
-                      dataSize, available);
+                      topSize, available);
         return std::nullopt;
+    }
+
+    // The further levels, as many as the header declares and the file holds, each half the
+    // size of the one above; never more than a full chain down to 1x1.
+    std::uint32_t declared = 1;
+    if (readLittleEndian32(header.data() + kFlagsOffset) & kMipCountFlag)
+        declared = std::max<std::uint32_t>(readLittleEndian32(header.data() + kMipCountOffset), 1);
+    std::uint32_t fullChain = 1;
+    for (std::uint32_t edge = std::max(width, height); edge > 1; edge /= 2)
+        ++fullChain;
+    const std::uint32_t wanted = std::min(declared, fullChain);
+    std::uint64_t dataSize = 0;
+    for (std::uint32_t level = 0, w = width, h = height; level < wanted; ++level) {
+        const std::uint64_t size = ddsLevelSize(image.format, w, h);
+        if (dataSize + size > available) {
+            spdlog::warn("The dds-file {0} declares {1} mip levels but holds {2}; it is used with those.",
+                         path, wanted, level);
+            break;
+        }
+        image.levelSizes.push_back(static_cast<std::size_t>(size));
+        dataSize += size;
+        w = std::max(w / 2, 1u);
+        h = std::max(h / 2, 1u);
     }
 
     try {

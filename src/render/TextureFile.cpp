@@ -95,7 +95,8 @@ bool TextureFile::load() {
         width_ = image->width;
         height_ = image->height;
         format_ = image->format;
-        size_ = static_cast<std::int32_t>(image->data.size());
+        size_ = static_cast<std::int32_t>(image->levelSizes.front());
+        levelSizes_ = std::move(image->levelSizes);
         data_ = std::move(image->data);
         return true;
     }
@@ -123,7 +124,16 @@ bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
         return false;
     if (compressed()) {
         internalFormat = format_;
-        glCompressedTexImage2D(target, 0, format_, width_, height_, 0, size_, data_.data());
+        // The file's own mip levels; drivers may refuse to generate them for compressed data.
+        std::size_t offset = 0;
+        std::int32_t width = width_, height = height_;
+        for (std::size_t level = 0; level < levelSizes_.size(); ++level) {
+            glCompressedTexImage2D(target, static_cast<GLint>(level), format_, width, height, 0,
+                                   static_cast<GLsizei>(levelSizes_[level]), data_.data() + offset);
+            offset += levelSizes_[level];
+            width = std::max(width / 2, 1);
+            height = std::max(height / 2, 1);
+        }
         return true;
     }
     if (internalFormat == 0)

@@ -25,8 +25,9 @@ public:
     // Reads and decodes the file unless it already is; false (after a log line) on failure.
     bool load();
     // Loads if needed, then sends the image to level 0 of the texture bound to target. A
-    // compressed image sets internalFormat to its own format; otherwise an internalFormat of 0
-    // is replaced by the sized format matching the channels (GL_RED -> GL_R8 and so on).
+    // compressed image sends all the mip levels its file holds and sets internalFormat to its
+    // own format; otherwise an internalFormat of 0 is replaced by the sized format matching the
+    // channels (GL_RED -> GL_R8 and so on).
     bool upload(GLenum target, GLenum& internalFormat);
     // Sends the top-left width x height pixels to level 0 of the texture bound to target, whose
     // storage must already hold at least that much. Compressed images cannot be sent this way.
@@ -40,8 +41,10 @@ public:
     std::int32_t height() const { return height_; }
     GLenum format() const { return format_; }
     GLenum type() const { return type_; }
-    // Byte size of compressed data; -1 for uncompressed images.
+    // Byte size of the top level of compressed data; -1 for uncompressed images.
     std::int32_t size() const { return size_; }
+    // Mip levels sent by upload: those of a compressed file, 1 for other images.
+    int levels() const { return compressed() ? static_cast<int>(levelSizes_.size()) : 1; }
     const std::vector<std::uint8_t>& data() const { return data_; }
 
 private:
@@ -51,6 +54,7 @@ private:
     GLenum format_ = GL_RGB;
     GLenum type_ = GL_UNSIGNED_BYTE;
     std::int32_t size_ = -1;
+    std::vector<std::size_t> levelSizes_; // compressed files: bytes of each mip level in data_
     std::vector<std::uint8_t> data_;
 };
 

@@ -57,6 +57,54 @@ TEST(DdsReader, ReadsTheTopLevelOfEachBlockFormat) {
     }
 }
 
+TEST(DdsReader, ReadsTheMipLevelsTheFileCarries) {
+    test::TempFolder folder("dds");
+    struct Case {
+        std::string name;
+        std::vector<std::uint8_t> bytes;
+        std::vector<std::size_t> levelSizes;
+        bool warned;
+    };
+    // 8x8 DXT1: levels of 8x8, 4x4, 2x2 and 1x1 pixels take 32, 8, 8 and 8 bytes.
+    const std::vector<Case> cases = {
+        {"three", test::withMipLevels(test::ddsBytes(8, 8, "DXT1", 48), 3), {32, 8, 8}, false},
+        {"count_without_flag",
+         [] {
+             auto bytes = test::withMipLevels(test::ddsBytes(8, 8, "DXT1", 48), 3);
+             test::putLittleEndian32(bytes, 8, 0x1007);
+             return bytes;
+         }(),
+         {32},
+         false},
+        {"more_than_a_full_chain",
+         test::withMipLevels(test::ddsBytes(8, 8, "DXT1", 200), 12),
+         {32, 8, 8, 8},
+         false},
+        {"declared_but_missing", test::withMipLevels(test::ddsBytes(8, 8, "DXT1", 44), 3), {32, 8}, true},
+        {"zero_count", test::withMipLevels(test::ddsBytes(8, 8, "DXT1", 32), 0), {32}, false},
+        {"wide_dxt5",
+         test::withMipLevels(test::ddsBytes(16, 4, "DXT5", 144), 5),
+         {64, 32, 16, 16, 16},
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = folder.path() / (c.name + ".dds");
+        test::writeBytes(path, c.bytes);
+        test::LogCapture log;
+        const auto image = readDdsFile(path);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->levelSizes, c.levelSizes);
+        std::size_t total = 0;
+        for (std::size_t size : c.levelSizes)
+            total += size;
+        ASSERT_EQ(image->data.size(), total);
+        for (std::size_t i = 0; i < total; ++i)
+            ASSERT_EQ(image->data[i], static_cast<std::uint8_t>(i));
+        EXPECT_EQ(log.messages(spdlog::level::warn).size(), c.warned ? 1u : 0u);
+    }
+}
+
 TEST(DdsReader, RefusesOtherFormats) {
     test::TempFolder folder("dds");
     for (const std::string fourCc : {"DXT2", "DXT4", "ATI2", ""}) {

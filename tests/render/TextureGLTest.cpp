@@ -130,6 +130,33 @@ TEST_F(TextureTest, MipmapFiltersBuildTheMipmapChain) {
     }
 }
 
+TEST_F(TextureTest, CompressedFilesBringTheirOwnMipLevelsOrNone) {
+    // 8x8 DXT1: 32 bytes for the top level, 8 for the 4x4 one.
+    test::writeBytes(textures() / "one_level.dds", test::ddsBytes(8, 8, "DXT1", 32));
+    test::writeBytes(textures() / "two_levels.dds", test::withMipLevels(test::ddsBytes(8, 8, "DXT1", 40), 2));
+    struct Case {
+        const char* file;
+        GLint maxLevel;
+    };
+    for (const Case& c : {Case{"one_level.dds", 0}, Case{"two_levels.dds", 1}}) {
+        SCOPED_TRACE(c.file);
+        auto texture = loadTexture(c.file, 0, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, 0, 0);
+        ASSERT_TRUE(texture);
+        texture->bind();
+        GLint maxLevel = -1;
+        glGetTexParameteriv(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, &maxLevel);
+        EXPECT_EQ(maxLevel, c.maxLevel);
+        // Nothing was generated below the file's own levels.
+        EXPECT_EQ(test::textureLevelParameter(GL_TEXTURE_2D, c.maxLevel + 1, GL_TEXTURE_WIDTH), 0);
+        if (c.maxLevel == 1) {
+            ASSERT_EQ(test::textureLevelParameter(GL_TEXTURE_2D, 1, GL_TEXTURE_COMPRESSED_IMAGE_SIZE), 8);
+            std::vector<std::uint8_t> level1(8);
+            glGetCompressedTexImage(GL_TEXTURE_2D, 1, level1.data());
+            EXPECT_EQ(level1, (std::vector<std::uint8_t>{32, 33, 34, 35, 36, 37, 38, 39}));
+        }
+    }
+}
+
 TEST_F(TextureTest, WrapModesAreSetOnlyWhenGivenAndTheBorderOnlyForClampToBorder) {
     const glm::vec4 border(0.25f, 0.5f, 0.75f, 1.0f);
     struct Case {

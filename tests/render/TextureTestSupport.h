@@ -134,4 +134,11 @@ inline std::vector<std::uint8_t> ddsBytes(std::uint32_t width, std::uint32_t hei
     return bytes;
 }
 
+// Marks a DDS file made by ddsBytes as carrying `levels` mip levels (header flag and count).
+inline std::vector<std::uint8_t> withMipLevels(std::vector<std::uint8_t> bytes, std::uint32_t levels) {
+    putLittleEndian32(bytes, 8, 0x21007);
+    putLittleEndian32(bytes, 28, levels);
+    return bytes;
+}
+
 } // namespace hm::test
