@@ -90,12 +90,6 @@ void LensFlare::run(Window& window, Scene& scene) {
         for (auto& flare : flares_)
             flare->onFramebufferSize(window, size.x, size.y);
         lastSize_ = sizeF;
-        if (!reference_.pending && reference_.name) {
-            glBeginQuery(GL_SAMPLES_PASSED, reference_.name);
-            reference_.pending = true;
-            drawOcclusionObject({0.5f, 0.5f, 0.0f}, false);
-            glEndQuery(GL_SAMPLES_PASSED);
-        }
     }
     if (reference_.pending) {
         GLuint available = 0;
@@ -106,6 +100,15 @@ void LensFlare::run(Window& window, Scene& scene) {
             referenceSamples_ = static_cast<int>(samples);
             reference_.pending = false;
         }
+    }
+    // Measured again whenever the size differs from the one the last reference was drawn at,
+    // also when the window changed size while that query was still in flight.
+    if (!reference_.pending && reference_.name && referenceSize_ != lastSize_) {
+        glBeginQuery(GL_SAMPLES_PASSED, reference_.name);
+        reference_.pending = true;
+        referenceSize_ = lastSize_;
+        drawOcclusionObject({0.5f, 0.5f, 0.0f}, false);
+        glEndQuery(GL_SAMPLES_PASSED);
     }
 
     fade_ = 0.0f;

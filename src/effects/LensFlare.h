@@ -43,6 +43,8 @@ public:
 
     float visibility() const { return visibility_; }
     int referenceSamples() const { return referenceSamples_; }
+    // The framebuffer size at which referenceSamples was (or is being) measured.
+    const glm::vec2& referenceSize() const { return referenceSize_; }
     // The sun's point on the screen in the last frame ((-1, -1) behind the camera).
     const glm::vec2& sunPoint() const { return sunPoint_; }
     float lastFade() const { return fade_; }
@@ -63,6 +65,7 @@ private:
     int referenceSamples_ = -1;
     float visibility_ = 0.0f;
     glm::vec2 lastSize_{0.0f};
+    glm::vec2 referenceSize_{0.0f}; // the framebuffer size the reference query was drawn at
     glm::vec2 sunPoint_{-1.0f};
     float fade_ = 0.0f;
 };

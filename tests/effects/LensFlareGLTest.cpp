@@ -15,6 +15,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <functional>
 
 namespace hm {
@@ -51,6 +52,14 @@ protected:
             glFinish();
         }
     }
+    // Waits until the window reports the new framebuffer size.
+    void resize(int width, int height) {
+        glfwSetWindowSize(window.handle(), width, height);
+        for (int i = 0; i < 200 && window.framebufferSize() != glm::ivec2(width, height); ++i) {
+            glfwWaitEventsTimeout(0.01);
+        }
+        ASSERT_EQ(window.framebufferSize(), glm::ivec2(width, height));
+    }
     Window& window = test::glWindow(128, 128);
 };
 
@@ -72,27 +81,64 @@ TEST_F(LensFlareTest, AnUnhiddenSunAtTheCentreShinesFully) {
 }
 
 TEST_F(LensFlareTest, ASunBehindAWallIsHidden) {
+    // The wall starts out of sight: the sun is measured fully visible first, so a flare that
+    // measured nothing could not pass for a hidden one.
     SunScene scene({0, 0, -100}, true);
     scene.start(window);
     scene.setAspectRatio(1.0f);
+    Node3D* wall = scene.root3D()->findByName("wall");
+    ASSERT_NE(wall, nullptr);
+    wall->translate({0, 200, 0});
     renderFrames(scene, 4);
-    EXPECT_NEAR(Renderer::instance().lensFlare()->visibility(), 0.0f, 0.05f);
+    const LensFlare* flare = Renderer::instance().lensFlare();
+    EXPECT_GT(flare->referenceSamples(), 0);
+    EXPECT_NEAR(flare->visibility(), 1.0f, 0.05f);
+    wall->translate({0, -200, 0});
+    renderFrames(scene, 4);
+    EXPECT_NEAR(flare->visibility(), 0.0f, 0.05f);
 }
 
 TEST_F(LensFlareTest, SunsAtTheEdgeOrBehindTheCameraDrawNoFlares) {
     struct Case {
         const char* name;
         glm::vec3 sun;
+        glm::vec2 point; // the sun's point on the screen
     };
-    for (const Case& c :
-         {Case{"behind the camera", {0, 0, 100}}, Case{"far off to the side", {300, 0, -100}}}) {
+    // 300 to the side at 100 deep, with a 60 degree field of view: 0.5 + 0.5 * 3 / tan(30 deg).
+    const float side = 0.5f + 0.5f * 3.0f / std::tan(glm::radians(30.0f));
+    for (const Case& c : {Case{"behind the camera", {0, 0, 100}, {-1, -1}},
+                          Case{"far off to the side", {300, 0, -100}, {side, 0.5f}}}) {
         SCOPED_TRACE(c.name);
         SunScene scene(c.sun, false);
         scene.start(window);
         scene.setAspectRatio(1.0f);
         renderFrames(scene, 2);
-        EXPECT_LE(Renderer::instance().lensFlare()->lastFade(), 0.0f);
+        const LensFlare* flare = Renderer::instance().lensFlare();
+        // The sun was measured and placed, and its fade came out below zero.
+        EXPECT_GT(flare->referenceSamples(), 0);
+        EXPECT_NEAR(flare->sunPoint().x, c.point.x, 1e-3f);
+        EXPECT_NEAR(flare->sunPoint().y, c.point.y, 1e-3f);
+        EXPECT_LT(flare->lastFade(), 0.0f);
     }
+}
+
+TEST_F(LensFlareTest, AResizeWhileTheReferenceIsMeasuredIsMeasuredAgain) {
+    SunScene scene({0, 0, -100}, false);
+    scene.start(window);
+    scene.setAspectRatio(1.0f);
+    renderFrames(scene, 4);
+    const LensFlare* flare = Renderer::instance().lensFlare();
+    const int fullSize = flare->referenceSamples();
+    ASSERT_GT(fullSize, 0);
+    // A larger size for one frame only: that frame starts a measurement, and the size changes
+    // back before its result is read.
+    resize(160, 160);
+    renderFrames(scene, 1);
+    resize(128, 128);
+    renderFrames(scene, 4);
+    EXPECT_EQ(flare->referenceSize(), glm::vec2(128, 128));
+    EXPECT_NEAR(flare->referenceSamples(), fullSize, fullSize / 20);
+    EXPECT_NEAR(flare->visibility(), 1.0f, 0.05f);
 }
 
 } // namespace
