@@ -21,9 +21,17 @@ void NodeAnimation::setPausePoints(std::vector<float> points) {
     pausePoints_ = std::move(points);
 }
 
-void NodeAnimation::setTarget(const Node3D& node) {
-    if (!targets_.empty())
-        targets_[0] = node.getName();
+void NodeAnimation::setTarget(Node3D& node) {
+    if (targets_.empty())
+        return;
+    targets_[0] = node.getName();
+    boundTarget_ = NodeRef<Node3D>(&node);
+    bound_ = true;
+}
+
+bool NodeAnimation::needsNames() const {
+    const std::size_t channels = std::min(animation_->channels.size(), targets_.size());
+    return channels > (bound_ ? 1u : 0u);
 }
 
 void NodeAnimation::setState(NodeAnimationState state) {
@@ -120,14 +128,20 @@ void NodeAnimation::advance(float dt) {
     appliedOnce_ = false;
 }
 
-void NodeAnimation::apply(const NameMap& nodes) {
+void NodeAnimation::apply(const NameMap* nodes) {
     const float ticks = animation_->ticksPerSecond();
     const auto& channels = animation_->channels;
     for (std::size_t i = 0; i < channels.size() && i < targets_.size(); ++i) {
-        auto it = nodes.find(targets_[i]);
-        if (it == nodes.end())
+        Node3D* target = nullptr;
+        if (i == 0 && bound_) {
+            target = boundTarget_.get();
+        } else if (nodes) {
+            auto it = nodes->find(targets_[i]);
+            target = it == nodes->end() ? nullptr : it->second;
+        }
+        if (!target)
             continue;
-        Node3D& node = *it->second;
+        Node3D& node = *target;
         const glm::mat4 now = channels[i].sample(time_ * ticks);
         if (relative_ == 0) {
             if (space_ == 1)
@@ -195,9 +209,18 @@ Node3D* NodeAnimator::searchRoot() const {
 void NodeAnimator::update(float elapsed) {
     if (playing_.empty())
         return;
+    // The tree is walked for names once per frame, and only when a playing animation has a
+    // channel without a bound node.
     NodeAnimation::NameMap nodes;
-    if (Node3D* root = searchRoot())
-        root->collectByName(nodes, Node3D::CollectMode::All);
+    bool collected = false;
+    auto names = [&]() -> const NodeAnimation::NameMap* {
+        if (!collected) {
+            if (Node3D* root = searchRoot())
+                root->collectByName(nodes, Node3D::CollectMode::All);
+            collected = true;
+        }
+        return &nodes;
+    };
     // Callbacks may play or stop animations; walk by index from the back and re-check bounds.
     for (std::size_t i = playing_.size(); i > 0;) {
         --i;
@@ -213,7 +236,7 @@ void NodeAnimator::update(float elapsed) {
         animation->advance(elapsed);
         if (animation->state() == NodeAnimationState::Playing ||
             animation->state() == NodeAnimationState::Finished) {
-            animation->apply(nodes);
+            animation->apply(animation->needsNames() ? names() : nullptr);
             animation->previousTime_ = animation->time_;
         }
         if (animation->state() == NodeAnimationState::Finished) {

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "animation/Animation.h"
+#include "scene/NodeRef.h"
 
 #include <functional>
 #include <map>
@@ -43,8 +44,9 @@ public:
     // Ascending fractions of the length (0..1) at which the animation pauses by itself.
     void setPausePoints(std::vector<float> points);
     void setStateChangeCallback(std::function<void()> callback) { callback_ = std::move(callback); }
-    // The first channel drives this node instead of the node it names.
-    void setTarget(const Node3D& node);
+    // The first channel drives this node instead of the node it names; the node is held
+    // directly (not looked up by name), and once it is gone the channel drives nothing.
+    void setTarget(Node3D& node);
     void resume();
     void stop();
 
@@ -64,7 +66,9 @@ private:
     void registerWith(NodeAnimator& animator);
     void reset();
     void advance(float dt);
-    void apply(const NameMap& nodes);
+    void apply(const NameMap* nodes);
+    // Whether some channel finds its node by name (all but a bound first channel).
+    bool needsNames() const;
     float startTime() const { return speed_ < 0.0f ? length() : 0.0f; }
 
     NodeAnimator* animator_ = nullptr;
@@ -73,6 +77,8 @@ private:
     float speed_ = 1.0f;
     float startDelay_ = 0.0f;
     std::vector<std::string> targets_;
+    NodeRef<Node3D> boundTarget_; // the first channel's node, once setTarget was called
+    bool bound_ = false;
     std::vector<float> pausePoints_;
     std::size_t pauseIndex_ = 0;
     NodeAnimationState state_ = NodeAnimationState::Idle;

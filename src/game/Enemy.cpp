@@ -152,6 +152,9 @@ void Enemy::update(float dt) {
         if (sinkDepth_ < kSinkDepth) {
             sinkDepth_ += kSinkSpeed * dt;
             translateGlobal({0.0f, -kSinkSpeed * dt, 0.0f});
+        } else if (Node3D* carrier = carrier_.get(); carrier && getParent() == carrier) {
+            // An empty carrier would stay in the tree for the rest of the level.
+            carrier->destroy(true);
         } else {
             destroy(true);
         }

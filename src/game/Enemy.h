@@ -37,6 +37,9 @@ public:
     void onAnimationEnd(const std::shared_ptr<Animation>& animation) override;
 
     void setPath(std::shared_ptr<NodeAnimation> path);
+    // The node the path animation moves, with this enemy below it. It exists for this enemy
+    // alone and is removed with it once the enemy has died and sunk.
+    void setCarrier(Node3D& carrier) { carrier_ = NodeRef<Node3D>(&carrier); }
     void hit(float damage);
     void setState(EnemyState state);
     void setHitFlash(bool on);
@@ -63,6 +66,7 @@ private:
     std::shared_ptr<NodeAnimation> path_;
     std::vector<NodeRef<RiggedMeshNode>> coreParts_;
     NodeRef<Node3D> targetPoint_;
+    NodeRef<Node3D> carrier_;
     float health_;
     float hitTimer_ = 0.0f;
     float sinkDepth_ = 0.0f;

@@ -160,6 +160,7 @@ void LevelCoordinator::spawnEnemy(EnemyType type) {
         carrierRef.translateGlobal(spawnPoint_->getWorldPosition() - carrierRef.getWorldPosition());
 
     path->setTarget(carrierRef);
+    ref.setCarrier(carrierRef);
     ref.setPath(path);
     scene_.nodeAnimator().play(path);
     enemies_.push_back(&ref);

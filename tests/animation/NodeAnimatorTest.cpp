@@ -114,6 +114,36 @@ TEST_F(NodeAnimatorTest, CarriersBoundWithSetTargetMoveIndependently) {
     EXPECT_NEAR(x(second), 0.5f, 1e-4f);
 }
 
+TEST_F(NodeAnimatorTest, ABoundTargetIsDrivenItselfNotANamesake) {
+    EmptyNode elsewhere("elsewhere"); // outside the animator's root
+    struct Case {
+        const char* what;
+        Node3D* target;
+    };
+    auto& bound = root.createChild<EmptyNode>("ep[7]");
+    auto& namesake = root.createChild<EmptyNode>("ep[7]"); // the later one wins a search by name
+    auto& outside = elsewhere.createChild<EmptyNode>("ep[8]");
+    for (const Case& c : {Case{"a namesake later in the tree", &bound}, Case{"outside the root", &outside}}) {
+        SCOPED_TRACE(c.what);
+        c.target->setLocalMatrix(glm::mat4(1.0f));
+        auto a = make();
+        a->setTarget(*c.target);
+        animator.play(a);
+        run(1.0f);
+        EXPECT_NEAR(x(*c.target), 1.0f, 1e-4f);
+        EXPECT_FLOAT_EQ(x(namesake), 0.0f);
+        a->stop();
+        animator.update(0.0f);
+    }
+    // A bound target that is gone is not looked up by name again.
+    auto a = make();
+    a->setTarget(bound);
+    animator.play(a);
+    root.removeChild(&bound);
+    run(1.0f);
+    EXPECT_FLOAT_EQ(x(namesake), 0.0f);
+}
+
 TEST_F(NodeAnimatorTest, DuplicateNamesDriveOnlyTheLastInPreOrder) {
     auto& a = root.createChild<EmptyNode>("group").createChild<EmptyNode>("carrier");
     auto& b = root.createChild<EmptyNode>("carrier");
@@ -172,8 +202,19 @@ TEST_F(NodeAnimatorTest, UnknownNamesAreLogged) {
     EXPECT_FALSE(animator.createAnimation("Fly"));
     EXPECT_EQ(log.messages(spdlog::level::err),
               (std::vector<std::string>{"Couldn't find animation by the name Fly in the stash."}));
-    animator.play(make()); // no node named "carrier": the channel is skipped every frame
+    // No node named "carrier": the channel drives nothing, yet the animation runs on and picks
+    // the node up by name as soon as one joins.
+    auto& bystander = root.createChild<EmptyNode>("bystander");
+    auto a = make();
+    animator.play(a);
     run(1.0f);
+    EXPECT_NEAR(a->time(), 1.0f, 1e-4f);
+    EXPECT_EQ(a->state(), NodeAnimationState::Playing);
+    EXPECT_EQ(bystander.getLocalMatrix(), glm::mat4(1.0f));
+    auto& carrier = root.createChild<EmptyNode>("carrier");
+    run(1.0f);
+    EXPECT_NEAR(x(carrier), 2.0f, 1e-4f);
+    EXPECT_EQ(bystander.getLocalMatrix(), glm::mat4(1.0f));
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "animation/NodeAnimator.h"
 #include "import/ModelImporter.h"
+#include "physics/PhysicsBody.h"
 #include "scene/EmptyNode.h"
 #include "scene/Scene.h"
 #include "support/GLTestWindow.h"
@@ -150,6 +151,24 @@ TEST_F(LevelRulesTest, KillsPayTheirRewardOnceAndOnlyBelowZeroHealth) {
     EXPECT_EQ(coordinator->state(), GameState::Playing); // the schedule is not through yet
 }
 
+TEST_F(LevelRulesTest, AnEnemyThatIsGoneTakesItsPathCarrierWithIt) {
+    auto carriers = [&] {
+        std::vector<std::string> names;
+        for (const auto& child : scene.pathTemplate->getParent()->getChildren())
+            names.push_back(child->getName());
+        return names;
+    };
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    coordinator->spawnEnemy(EnemyType::MASSIVE_STONE_MONSTER);
+    run(0.2f);
+    EXPECT_EQ(carriers(), (std::vector<std::string>{"EnemyPathNode", "ep[0]", "ep[1]"}));
+    enemy(0).hit(1000.0f);
+    run(10.0f); // dies, sinks and is removed; the other one walks on
+    EXPECT_EQ(carriers(), (std::vector<std::string>{"EnemyPathNode", "ep[1]"}));
+    ASSERT_EQ(coordinator->enemies().size(), 1u);
+    EXPECT_EQ(enemy(0).getParent()->getName(), "ep[1]");
+}
+
 TEST_F(LevelRulesTest, MonstersAtTheCoreTakeLivesAndTheGameCanBeLost) {
     coordinator->spawnEnemy(EnemyType::FLOATING_STONE_MONSTER);
     coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
@@ -254,12 +273,30 @@ TEST_F(LevelRulesTest, ArrowsAreAimedWithAFuseFromTheFlightTime) {
     EXPECT_EQ(ref.getName(), "p[7]");
     scene.bases->addChild(std::move(arrow));
     ref.shoot();
-    const float distance =
-        glm::length(enemy(0).targetPoint().getWorldPosition() - tower.muzzle().getWorldPosition());
-    EXPECT_NEAR(ref.fuseTimer(), distance / 5.5555558f + 0.3f, 1e-4f);
-    // It strikes within its fuse, damages the target and sticks in it.
-    run(distance / 5.5555558f + 0.5f, 0.02f);
+    const glm::vec3 muzzle = tower.muzzle().getWorldPosition();
+    const glm::vec3 goal = enemy(0).targetPoint().getWorldPosition();
+    const float distance = glm::length(goal - muzzle);
+    const float fuse = distance / 5.5555558f + 0.3f;
+    EXPECT_NEAR(ref.fuseTimer(), fuse, 1e-4f);
+    // Launched at the arrow's speed, heading for the target.
+    auto* body = dynamic_cast<PhysicsBody*>(ref.getBody());
+    ASSERT_NE(body, nullptr);
+    const glm::vec3 velocity = body->linearVelocity();
+    EXPECT_NEAR(glm::length(velocity), 5.5555558f, 1e-3f);
+    const glm::vec2 heading(velocity.x, velocity.z), wanted(goal.x - muzzle.x, goal.z - muzzle.z);
+    EXPECT_GT(glm::dot(glm::normalize(heading), glm::normalize(wanted)), 0.99f);
+    // It flies to the target and strikes it by contact, before the fuse would have gone off.
+    glm::vec3 lastInFlight = ref.getWorldPosition();
+    float flown = 0.0f;
+    while (ref.armed() && flown < fuse + 0.5f) {
+        lastInFlight = ref.getWorldPosition();
+        scene.update(window, 0.02f);
+        flown += 0.02f;
+    }
     EXPECT_FALSE(ref.armed());
+    EXPECT_LT(flown, fuse - 0.1f);
+    EXPECT_LT(glm::length(lastInFlight - goal), 0.5f * distance);
+    // It damages the target and sticks in it.
     EXPECT_FLOAT_EQ(enemy(0).health(), 40.0f);
     EXPECT_EQ(ref.getParent(), &enemy(0));
 }
