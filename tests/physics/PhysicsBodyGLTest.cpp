@@ -257,8 +257,8 @@ TEST_F(PhysicsBodyTest, CursorHoverAndClick) {
     };
     point(80, 100);  // onto "near" (x -1 at depth 5 is 20 pixels left of the centre)
     point(120, 100); // onto "other"
-    point(100, 20);  // nothing within 100 units (the far wall is 150 away)
-    point(100, 20);
+    point(100, 100); // the centre: only the far wall, beyond reach
+    point(100, 100);
     EXPECT_EQ(journal, (std::vector<std::string>{"enter near", "over near", "leave near", "enter other",
                                                  "over other", "leave other"}));
     journal.clear();
@@ -273,6 +273,70 @@ TEST_F(PhysicsBodyTest, CursorHoverAndClick) {
     near->destroy(false);
     point(80, 100);
     EXPECT_EQ(observer.hoveredNode(), nullptr);
+}
+
+TEST_F(PhysicsBodyTest, PickingReachesOneHundredUnitsAndNoFurther) {
+    struct Case {
+        float wallDistance;
+        bool picked;
+    };
+    // The wall is 0.2 thick: its face is 0.1 nearer than its centre.
+    for (const Case& c : {Case{99.0f, true}, Case{101.0f, false}}) {
+        SCOPED_TRACE(c.wallDistance);
+        journal.clear();
+        WorldScene scene([&](Node3D& root) {
+            withBody<Recorder>(
+                root, "wall",
+                std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(40, 40, 0.2f)),
+                {0, 0, -c.wallDistance});
+            root.createChild<CameraNode>("camera", glm::radians(90.0f), 0.1f, 500.0f, 1.0f);
+        });
+        scene.load();
+        scene.setAspectRatio(1.0f);
+        scene.setActiveCamera("camera");
+        MouseCursorObserver& observer = scene.cursorObserver();
+        observer.onFramebufferSize(window, 200, 200);
+        observer.onCursorPosition(window, 100, 100);
+        observer.update(0.0f);
+        EXPECT_EQ(observer.hoveredNode() != nullptr, c.picked);
+        EXPECT_EQ(journal, c.picked ? (std::vector<std::string>{"enter wall", "over wall"})
+                                    : std::vector<std::string>{});
+    }
+}
+
+TEST_F(PhysicsBodyTest, PickingCastsFromTheCamerasPlaceAndHeading) {
+    // The camera stands at (50, 0, 0) turned a quarter to the left: it looks down -x, with +z
+    // on its left. Decoys sit where an unmoved or unturned camera would look.
+    WorldScene scene([&](Node3D& root) {
+        auto box = [&](const std::string& name, const glm::vec3& at) {
+            withBody<Recorder>(
+                root, name, std::make_unique<BoxBody>(ActorType::Static, nullptr, true, glm::vec3(0.8f)), at);
+        };
+        box("ahead", {45, 0, 0});
+        box("left", {45, 0, 1.5f});
+        box("right", {45, 0, -1.5f});
+        box("decoy at the origin", {0, 0, -5});
+        box("decoy unturned", {50, 0, -5});
+        auto& camera = root.createChild<CameraNode>("camera", glm::radians(90.0f), 0.1f, 500.0f, 1.0f);
+        camera.translate({50, 0, 0});
+        camera.rotate({0, 1, 0}, glm::radians(90.0f));
+    });
+    scene.load();
+    scene.setAspectRatio(1.0f);
+    scene.setActiveCamera("camera");
+    MouseCursorObserver& observer = scene.cursorObserver();
+    observer.onFramebufferSize(window, 200, 200);
+    struct Probe {
+        double x;
+        const char* expected; // 1.5 units at depth 5 is 30 pixels off the centre
+    };
+    for (const Probe& p : {Probe{100, "ahead"}, Probe{70, "left"}, Probe{130, "right"}}) {
+        SCOPED_TRACE(p.expected);
+        observer.onCursorPosition(window, p.x, 100);
+        observer.update(0.0f);
+        ASSERT_NE(observer.hoveredNode(), nullptr);
+        EXPECT_EQ(observer.hoveredNode()->getName(), p.expected);
+    }
 }
 
 } // namespace
