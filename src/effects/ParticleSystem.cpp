@@ -1,8 +1,6 @@
 #include "effects/ParticleSystem.h"
 
-#include "app/Log.h"
 #include "render/Material.h"
-#include "render/Solid2DTexture.h"
 #include "render/Texture.h"
 #include "scene/Scene.h"
 
@@ -20,19 +18,6 @@ constexpr float kQuad[] = {
     0.05f,  0.05f, 0.0f, 1.0f, 1.0f, -0.05f, 0.05f,  0.0f, 0.0f, 1.0f, 0.05f, -0.05f, 0.0f, 1.0f, 0.0f,
 };
 
-// A white 1x1 picture: a system without a texture draws plain quads in its particles' colours.
-const std::shared_ptr<Texture>& plainSprite() {
-    // Never destroyed: the texture would outlive the GL context at process exit.
-    static auto* sprite = [] {
-        auto texture = std::make_shared<Solid2DTexture>("?particleSprite", glm::vec4(1.0f),
-                                                        Solid2DTexture::defaultParameters(GL_RGBA8));
-        if (!texture->load())
-            spdlog::error("Couldn't create the plain particle sprite.");
-        return new std::shared_ptr<Texture>(std::move(texture));
-    }();
-    return *sprite;
-}
-
 } // namespace
 
 float ParticleSystem::random01() {
@@ -41,17 +26,13 @@ float ParticleSystem::random01() {
 }
 
 ParticleSystem::ParticleSystem(std::string name)
-    : Node3D(std::move(name)), material(MaterialRegistry::instance().defaultParticleMaterial()) {
-    createBuffers();
-}
+    : Node3D(std::move(name)), material(MaterialRegistry::instance().defaultParticleMaterial()) {}
 
 ParticleSystem::ParticleSystem(const ParticleSystem& source)
     : Node3D(source), additive(source.additive), batchSize(source.batchSize),
       lifetimeBase(source.lifetimeBase), lifetimeRange(source.lifetimeRange), spawnExtent(source.spawnExtent),
       velocityMin(source.velocityMin), velocityMax(source.velocityMax), material(source.material),
-      texture(source.texture), updateFunction(source.updateFunction) {
-    createBuffers();
-}
+      texture(source.texture), updateFunction(source.updateFunction) {}
 
 ParticleSystem::~ParticleSystem() {
     if (registeredScene_)
@@ -151,14 +132,14 @@ void ParticleSystem::draw() {
     lastDrawCount_ = 0;
     if (particles_.empty() || !material)
         return;
+    if (!vertexArray_)
+        createBuffers();
     // The material may be shared by many systems (the default one is): the system's texture is
-    // bound over the material's slot 0 rather than written into it, and a system with neither
-    // draws the plain sprite, never the picture the previous system left on the unit.
+    // bound over the material's slot 0 rather than written into it, so the next system without
+    // a texture draws the material's own picture, not this one.
     material->use();
     if (texture)
         texture->bind();
-    else if (!material->getTexture(0))
-        plainSprite()->bind();
     if (additive)
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);
 

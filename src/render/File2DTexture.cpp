@@ -1,6 +1,7 @@
 #include "render/File2DTexture.h"
 
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 
 namespace hm {
 namespace {
@@ -28,12 +29,14 @@ bool File2DTexture::load() {
         return false;
     }
     setUploadedFormat(format);
-    if (file_->compressed()) {
-        // Some drivers refuse to generate levels for compressed data: sample only the levels
-        // the file brought, which keeps the texture complete with a mipmap filter.
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, file_->levels() - 1);
-    } else if (usesMipmaps(parameters().minFilter)) {
-        glGenerateMipmap(GL_TEXTURE_2D);
+    if (RenderDevice::gpu()) {
+        if (file_->compressed()) {
+            // Some drivers refuse to generate levels for compressed data: sample only the
+            // levels the file brought, which keeps the texture complete with a mipmap filter.
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAX_LEVEL, file_->levels() - 1);
+        } else if (usesMipmaps(parameters().minFilter)) {
+            glGenerateMipmap(GL_TEXTURE_2D);
+        }
     }
     setSize(file_->width(), file_->height());
     return true;

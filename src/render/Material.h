@@ -112,6 +112,7 @@ public:
     std::shared_ptr<CanvasMaterial> createCanvasMaterial(const std::string& name);
     std::shared_ptr<Material> findMaterial(const std::string& name) const;
     std::shared_ptr<CanvasMaterial> defaultCanvasMaterial();
+    // The "particle" program with a plain white picture in slot 0.
     std::shared_ptr<Material> defaultParticleMaterial();
 
 private:

@@ -3,6 +3,7 @@
 #include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "render/DdsReader.h"
+#include "render/RenderDevice.h"
 
 #include <stb/stb_image.h>
 
@@ -122,12 +123,14 @@ bool TextureFile::load() {
 bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
     if (!loaded() && !load())
         return false;
+    // Without a GPU the decoded file is all there is: the texture knows its size and format.
+    const bool gpu = RenderDevice::gpu();
     if (compressed()) {
         internalFormat = format_;
         // The file's own mip levels; drivers may refuse to generate them for compressed data.
         std::size_t offset = 0;
         std::int32_t width = width_, height = height_;
-        for (std::size_t level = 0; level < levelSizes_.size(); ++level) {
+        for (std::size_t level = 0; gpu && level < levelSizes_.size(); ++level) {
             glCompressedTexImage2D(target, static_cast<GLint>(level), format_, width, height, 0,
                                    static_cast<GLsizei>(levelSizes_[level]), data_.data() + offset);
             offset += levelSizes_[level];
@@ -138,6 +141,8 @@ bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
     }
     if (internalFormat == 0)
         internalFormat = sizedFormat(format_);
+    if (!gpu)
+        return true;
     TightUnpack unpack;
     glTexImage2D(target, 0, static_cast<GLint>(internalFormat), width_, height_, 0, format_, type_,
                  data_.data());
@@ -147,6 +152,8 @@ bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
 bool TextureFile::uploadRegion(GLenum target, std::int32_t width, std::int32_t height) {
     if (!loaded() || compressed())
         return false;
+    if (!RenderDevice::gpu())
+        return true;
     TightUnpack unpack(width_);
     glTexSubImage2D(target, 0, 0, 0, std::min(width, width_), std::min(height, height_), format_, type_,
                     data_.data());
