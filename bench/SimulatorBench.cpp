@@ -16,7 +16,7 @@ hm::Window& window() {
         setenv("ALSOFT_DRIVERS", "null", 1);
         hm::initLogging();
         spdlog::set_level(spdlog::level::warn);
-        return new hm::Window("Simulator benchmark", false, false, 64, 64, 1.0);
+        return hm::Window::headless(800, 800).release();
     }();
     return *w;
 }

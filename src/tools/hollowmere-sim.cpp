@@ -20,7 +20,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <stdexcept>
 #include <string>
 
 namespace {
@@ -218,13 +217,8 @@ int main(int argc, char** argv) {
     hm::initLogging();
     spdlog::set_level(spdlog::level::warn);
 
-    std::unique_ptr<Window> window;
-    try {
-        window = std::make_unique<Window>("hollowmere-sim", false, false, 64, 64, 1.0);
-    } catch (const std::runtime_error& error) {
-        std::fprintf(stderr, "hollowmere-sim: cannot start the engine: %s\n", error.what());
-        return 1;
-    }
+    // No display and no GL context: the level loads and plays as in the game, and draws nothing.
+    std::unique_ptr<Window> window = Window::headless(800, 800);
     LevelSimulator simulator(*window, level);
     std::string error;
     if (!simulator.canLoad(error)) {

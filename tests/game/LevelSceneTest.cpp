@@ -69,14 +69,14 @@ TEST_F(LevelSceneTest, KeysPauseNothingButTrackShotsAndHudMode) {
 
 // Pressing 2 while shot 1 runs shows shot 2 at once: the camera is where shot 2 alone puts it.
 TEST_F(LevelSceneTest, ALaterTrackShotReplacesTheRunningOne) {
-    scene->onKey(window, GLFW_KEY_1, 0, GLFW_RELEASE, 0);
+    scene->onKey(window, Key::Num1, 0, InputAction::Release, 0);
     play(0.5f);
-    scene->onKey(window, GLFW_KEY_2, 0, GLFW_RELEASE, 0);
+    scene->onKey(window, Key::Num2, 0, InputAction::Release, 0);
     play(0.5f);
     const glm::vec3 afterSwitch = scene->activeCamera()->getWorldPosition();
 
-    scene->onKey(window, GLFW_KEY_0, 0, GLFW_RELEASE, 0);
-    scene->onKey(window, GLFW_KEY_2, 0, GLFW_RELEASE, 0);
+    scene->onKey(window, Key::Num0, 0, InputAction::Release, 0);
+    scene->onKey(window, Key::Num2, 0, InputAction::Release, 0);
     play(0.5f);
     const glm::vec3 shotTwoAlone = scene->activeCamera()->getWorldPosition();
     EXPECT_LT(glm::length(afterSwitch - shotTwoAlone), 1e-3f);

@@ -1,5 +1,7 @@
 #include "game/LevelSimulator.h"
 
+#include "app/Window.h"
+
 #include <gtest/gtest.h>
 
 namespace hm {
@@ -32,6 +34,72 @@ TEST(BuildPlan, PoliciesByName) {
         EXPECT_EQ(parsePolicy(policyName(policy)), policy);
     EXPECT_FALSE(parsePolicy("plan"));
     EXPECT_FALSE(parsePolicy("Greedy"));
+}
+
+// The real level, the real economy, played by the simulator's scripted players.
+class VezazPlays : public testing::Test {
+protected:
+    PlayResult play(PlayerPolicy policy, const std::string& plan = "none", double step = 1.0 / 60.0,
+                    int speed = 1) {
+        PlayOptions options;
+        options.policy = policy;
+        std::string error;
+        options.plan = parsePlan(plan, error).value();
+        options.frameStep = step;
+        options.speed = speed;
+        return simulator.play(options);
+    }
+
+    std::unique_ptr<Window> window = Window::headless(200, 200);
+    LevelSimulator simulator{*window, "Vezaz"};
+};
+
+TEST_F(VezazPlays, AnUndefendedValleyIsLost) {
+    const PlayResult result = play(PlayerPolicy::Plan, "none");
+    EXPECT_FALSE(result.won);
+    EXPECT_EQ(result.lives, 0);
+    EXPECT_EQ(result.kills, 0);
+    EXPECT_TRUE(result.built.empty());
+}
+
+TEST_F(VezazPlays, TheGreedyPlayerWins) {
+    const PlayResult result = play(PlayerPolicy::Greedy);
+    EXPECT_TRUE(result.won) << "lives " << result.lives << ", plan " << formatPlan(result.built);
+    EXPECT_GE(result.lives, 5);
+    EXPECT_EQ(result.kills + (10 - result.lives), 18) << "every monster is killed or reached the core";
+}
+
+// One plan gives the same play however the frames cut the time, and at double speed.
+TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
+    const std::string plan = "C2,A5,A8,C9,A3,C6";
+    const PlayResult reference = play(PlayerPolicy::Plan, plan);
+    struct Case {
+        double step;
+        int speed;
+    };
+    for (const Case& c :
+         {Case{1.0 / 120.0, 1}, Case{1.0 / 15.0, 1}, Case{0.25, 1}, Case{1.0 / 60.0, 2}, Case{0.25, 2}}) {
+        const PlayResult result = play(PlayerPolicy::Plan, plan, c.step, c.speed);
+        EXPECT_EQ(result.won, reference.won) << "step " << c.step << " speed " << c.speed;
+        EXPECT_EQ(result.lives, reference.lives) << "step " << c.step << " speed " << c.speed;
+        EXPECT_EQ(result.kills, reference.kills) << "step " << c.step << " speed " << c.speed;
+        EXPECT_EQ(result.built, reference.built) << "step " << c.step << " speed " << c.speed;
+    }
+}
+
+TEST_F(VezazPlays, FiguresMeasureTheRoadFromEveryPlot) {
+    const LevelFigures figures = simulator.figures();
+    EXPECT_GT(figures.pathLength, 10.0f);
+    ASSERT_EQ(figures.travelTimes.size(), 3u);
+    EXPECT_NEAR(figures.travelTimes[1].second, figures.pathSeconds / 0.05f, 1e-3f);
+    ASSERT_FALSE(figures.plots.empty());
+    bool lastStretchSeen = false;
+    for (const PlotFigures& plot : figures.plots) {
+        EXPECT_GT(plot.arrowShare, 0.0f) << "plot " << plot.index << " sees no road";
+        EXPECT_GE(plot.cannonShare, plot.arrowShare) << "plot " << plot.index;
+        lastStretchSeen = lastStretchSeen || plot.seesLastStretch;
+    }
+    EXPECT_TRUE(lastStretchSeen);
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 
 #include "animation/Animation.h"
 #include "animation/NodeAnimator.h"
+#include "app/Window.h"
 #include "game/LevelCoordinator.h"
 #include "game/LevelScene.h"
 #include "game/Tower.h"
@@ -13,7 +14,6 @@
 #include "render/CameraNode.h"
 #include "render/Mesh.h"
 #include "scene/Node3DBody.h"
-#include "support/GLTestWindow.h"
 
 #include <glm/geometric.hpp>
 #include <glm/mat4x4.hpp>
@@ -52,6 +52,7 @@ void boundsOf(const Node3D& node, const glm::mat4& toFrame, Box& box) {
 class Legibility : public testing::Test {
 protected:
     void SetUp() override {
+        // The window below is headless: the sizes come from the models, not from drawn pixels.
         scene = std::make_unique<LevelScene>("Vezaz");
         scene->start(window);
         scene->setAspectRatio(1.0f);
@@ -77,7 +78,8 @@ protected:
         return p.x >= 0 && p.y >= 0 && p.x <= kScreen && p.y <= kScreen;
     }
 
-    Window& window = test::glWindow(200, 200);
+    std::unique_ptr<Window> headless = Window::headless(800, 800);
+    Window& window = *headless;
     std::unique_ptr<LevelScene> scene;
     CameraNode* camera = nullptr;
     glm::mat4 viewProjection{1.0f};
