@@ -1,5 +1,8 @@
 #version 430 core
 // Lit, shadowed, normal-mapped meshes; skinned when the mesh flag is set.
+// With VERTEX_LIGHTING (the low quality level) the sun's diffuse light, the ambient term and the
+// point lights are worked out here per vertex and the fragment shader only adds the shadow.
+// gl_Position is computed exactly as in depth.vert, so the depth pre-pass and this pass agree.
 
 const int MAX_BONES = 96; // locations 3..98, clear of the material parameters at 100 and 101
 const int LIGHT_COUNT = 50;
@@ -46,7 +49,13 @@ out VertexData {
     vec3 bitangent;
     vec2 texCoord;
     float viewDepth;
+#ifdef VERTEX_LIGHTING
+    vec3 sunLight;     // what the sun adds where it is not shadowed
+    vec3 otherLight;   // ambient and point lights
+#endif
 } vs;
+
+invariant gl_Position;
 
 mat4 skinMatrix() {
     if (rigged == 0)
@@ -76,4 +85,28 @@ void main() {
     vec4 viewPosition = view * worldPosition;
     vs.viewDepth = -viewPosition.z;
     gl_Position = projection * viewPosition;
+#ifdef VERTEX_LIGHTING
+    const float PI = 3.14159265359;
+    vec3 N = vs.normal;
+    vs.sunLight = vec3(0.0);
+    if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0)
+        vs.sunLight = sunColour.rgb * max(dot(N, normalize(-sunDirection.xyz)), 0.0) / PI;
+    vs.otherLight = sunAmbient.rgb;
+#ifdef POINT_LIGHTS
+    for (int i = 0; i < min(lightCount, LIGHT_COUNT); ++i) {
+        vec3 L;
+        float attenuation = 1.0;
+        if (lights[i].type == 0) {
+            vec3 toLight = lights[i].position.xyz - vs.worldPosition;
+            float d = length(toLight);
+            L = toLight / max(d, 1e-4);
+            float denominator = lights[i].attConstant + lights[i].attLinear * d + lights[i].attQuadratic * d * d;
+            attenuation = denominator > 0.0 ? 1.0 / max(denominator, 1e-3) : 1.0;
+        } else {
+            L = normalize(-lights[i].direction.xyz);
+        }
+        vs.otherLight += attenuation * lights[i].colour.rgb * max(dot(N, L), 0.0) / PI;
+    }
+#endif
+#endif
 }
