@@ -11,7 +11,8 @@ std::uint64_t calls = 0;
 
 template <typename F, F* Slot> struct Trampoline;
 
-template <typename R, typename... A, R(GLAPIENTRY** Slot)(A...)> struct Trampoline<R(GLAPIENTRY*)(A...), Slot> {
+template <typename R, typename... A, R(GLAPIENTRY** Slot)(A...)>
+struct Trampoline<R(GLAPIENTRY*)(A...), Slot> {
     static inline R(GLAPIENTRY* original)(A...) = nullptr;
     static R GLAPIENTRY call(A... args) {
         ++calls;
@@ -69,19 +70,23 @@ void installGLCallCounter() {
     HM_COUNT(VertexAttribPointer);
 }
 
-std::uint64_t glCallCount() { return calls; }
+std::uint64_t glCallCount() {
+    return calls;
+}
 
-void resetGLCallCount() { calls = 0; }
+void resetGLCallCount() {
+    calls = 0;
+}
 
 } // namespace hm::bench
 
 // The OpenGL 1.1 entry points: defined here, they take the place of the driver's for every call
 // made from the benchmark's own code and the engine it links.
-#define HM_FORWARD(ret, name, params, args)                                                               \
-    extern "C" ret GLAPIENTRY name params {                                                             \
-        ++hm::bench::calls;                                                                             \
-        static auto real = reinterpret_cast<ret(GLAPIENTRY*) params>(dlsym(RTLD_NEXT, #name));          \
-        return real args;                                                                               \
+#define HM_FORWARD(ret, name, params, args)                                                                  \
+    extern "C" ret GLAPIENTRY name params {                                                                  \
+        ++hm::bench::calls;                                                                                  \
+        static auto real = reinterpret_cast<ret(GLAPIENTRY*) params>(dlsym(RTLD_NEXT, #name));               \
+        return real args;                                                                                    \
     }
 
 HM_FORWARD(void, glBindTexture, (GLenum target, GLuint texture), (target, texture))

@@ -65,7 +65,8 @@ template <typename Draw> double millisecondsPerFrame(int frames, Draw draw) {
         glfwSwapBuffers(window().handle());
     }
     glFinish();
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() / frames;
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+           frames;
 }
 
 void LevelRender(benchmark::State& state, hm::RenderQuality quality) {
@@ -125,10 +126,11 @@ void LevelRender(benchmark::State& state, hm::RenderQuality quality) {
         const double ms = passMs[static_cast<std::size_t>(p)];
         const double serial = serialMs[static_cast<std::size_t>(p)];
         if (ms > 0.0 || serial > 0.0)
-            std::printf("  %-11s %9.2f %6.1f%% %13.2f %6.1f%%\n", hm::PassTimer::name(p), ms, 100.0 * ms / frameMs,
-                        serial, 100.0 * serial / serialSum);
+            std::printf("  %-11s %9.2f %6.1f%% %13.2f %6.1f%%\n", hm::PassTimer::name(p), ms,
+                        100.0 * ms / frameMs, serial, 100.0 * serial / serialSum);
     }
-    std::printf("  %-11s %9.2f %6.1f%% %13.2f\n", "all passes", passSum, 100.0 * passSum / frameMs, serialSum);
+    std::printf("  %-11s %9.2f %6.1f%% %13.2f\n", "all passes", passSum, 100.0 * passSum / frameMs,
+                serialSum);
     std::printf("  %-11s %9.2f %6.2fx of the frame\n", "flat colour", flatMs, flatMs / frameMs);
     std::fflush(stdout);
     renderer.setQuality(hm::RenderQuality::High);
@@ -143,7 +145,9 @@ void LevelRender(benchmark::State& state, hm::RenderQuality quality) {
             state.counters[std::string(hm::PassTimer::name(p)) + "_ms"] = passMs[static_cast<std::size_t>(p)];
 }
 BENCHMARK_CAPTURE(LevelRender, high, hm::RenderQuality::High)->Iterations(15)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(LevelRender, medium, hm::RenderQuality::Medium)->Iterations(15)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(LevelRender, medium, hm::RenderQuality::Medium)
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(LevelRender, low, hm::RenderQuality::Low)->Iterations(30)->Unit(benchmark::kMillisecond);
 
 } // namespace

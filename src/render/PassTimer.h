@@ -15,7 +15,18 @@ namespace hm {
 
 class PassTimer {
 public:
-    enum Pass : int { Shadow, DepthPrepass, Opaque, Sky, Particles, Flare, Hud, Brightness, Upscale, kPassCount };
+    enum Pass : int {
+        Shadow,
+        DepthPrepass,
+        Opaque,
+        Sky,
+        Particles,
+        Flare,
+        Hud,
+        Brightness,
+        Upscale,
+        kPassCount
+    };
 
     static const char* name(int pass);
 

@@ -1,7 +1,7 @@
 // The graphics quality levels a player picks in the settings ([graphics] quality), and what each
-// one draws. `high` is the full look; `medium` keeps it with cheaper shadows; `low` is for
-// machines without a graphics card: lighting per vertex, one texture, one small shadow map and a
-// smaller picture scaled up to the window.
+// one draws. `high` is the full look; `medium` keeps its lighting with cheaper shadows and a
+// slightly smaller picture scaled up; `low` is for machines without a graphics card: lighting
+// per vertex, one texture, one small shadow map and a smaller picture scaled up to the window.
 #pragma once
 
 #include <optional>
@@ -13,11 +13,11 @@ namespace hm {
 enum class RenderQuality { High, Medium, Low };
 
 struct QualityProfile {
-    int shadowCascades;    // 3, or 1 map over the whole shadow distance
-    int shadowMapSize;     // texels per side of each cascade
-    int shadowRefresh;     // the shadow maps are drawn every n-th frame (the light matrices wait too)
-    bool depthPrepass;     // lit meshes lay down depth first, so each pixel is shaded once
-    float renderScale;     // the 3D picture's size relative to the window, scaled up when below 1
+    int shadowCascades;     // 3, or 1 map over the whole shadow distance
+    int shadowMapSize;      // texels per side of each cascade
+    int shadowRefresh;      // the shadow maps are drawn every n-th frame (the light matrices wait too)
+    bool depthPrepass;      // lit meshes lay down depth first, so each pixel is shaded once
+    float renderScale;      // the 3D picture's size relative to the window, scaled up when below 1
     const char* litDefines; // the lit shader's path (see pbr.frag)
 };
 

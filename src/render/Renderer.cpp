@@ -234,10 +234,29 @@ GLuint Renderer::litProgram(const Material& material, bool hasLights) {
     const GLuint program = material.program() < 0 ? 0u : static_cast<GLuint>(material.program());
     auto& shaders = ShaderLibrary::instance();
     if (program == pbrProgram_) {
+        // Slots that hold the shared default maps are read as constants: no texture fetch.
+        static const char* const kDefaultSlotDefines[kPbrSlotCount] = {
+            "", "#define DEFAULT_NORMAL\n", "#define DEFAULT_METALLIC\n", "#define DEFAULT_ROUGHNESS\n",
+            "#define DEFAULT_OCCLUSION\n"};
+        const auto& defaults = PBRMaterial::defaultTextures();
+        unsigned key = (static_cast<unsigned>(quality_) << 8) | (hasLights ? 1u : 0u);
+        for (int slot = 1; slot < kPbrSlotCount; ++slot) {
+            const auto& fallback = defaults[static_cast<std::size_t>(slot)];
+            const auto it = material.textures().find(slot);
+            if (fallback && it != material.textures().end() && it->second == fallback)
+                key |= 2u << slot;
+        }
+        if (const auto it = pbrVariants_.find(key); it != pbrVariants_.end())
+            return it->second;
         std::string defines = qualityProfile(quality_).litDefines;
         if (hasLights)
             defines += "#define POINT_LIGHTS\n";
-        return shaders.getVariant("pbr", defines);
+        for (int slot = 1; slot < kPbrSlotCount; ++slot)
+            if (key & (2u << slot))
+                defines += kDefaultSlotDefines[slot];
+        const GLuint variant = shaders.getVariant("pbr", defines);
+        pbrVariants_.emplace(key, variant);
+        return variant;
     }
     if (program == defaultProgram_ && hasLights)
         return shaders.getVariant("default", "#define POINT_LIGHTS\n");
@@ -368,7 +387,8 @@ void Renderer::render(Window& window, Scene& scene, float value) {
         PassScope timed(passTimer_, PassTimer::Upscale);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneFramebuffer_.get());
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
-        glBlitFramebuffer(0, 0, sceneSize.x, sceneSize.y, 0, 0, size.x, size.y, GL_COLOR_BUFFER_BIT, GL_LINEAR);
+        glBlitFramebuffer(0, 0, sceneSize.x, sceneSize.y, 0, 0, size.x, size.y, GL_COLOR_BUFFER_BIT,
+                          GL_LINEAR);
         // The flare's occlusion test needs the scene's depth in the window's framebuffer.
         glBlitFramebuffer(0, 0, sceneSize.x, sceneSize.y, 0, 0, size.x, size.y, GL_DEPTH_BUFFER_BIT,
                           GL_NEAREST);
@@ -422,7 +442,8 @@ void Renderer::drawFrameTimeReadout(const glm::ivec2& size) {
     lastFrame_ = now;
     if (readoutFrames_ > 0 && (readoutSeconds_ >= 0.5 || readoutText_.empty())) {
         const double ms = 1000.0 * readoutSeconds_ / readoutFrames_;
-        readoutText_ = fmt::format("{:.1f} ms  {:.0f} fps  {}", ms, 1000.0 / std::max(ms, 1e-3), qualityName(quality_));
+        readoutText_ =
+            fmt::format("{:.1f} ms  {:.0f} fps  {}", ms, 1000.0 / std::max(ms, 1e-3), qualityName(quality_));
         readoutSeconds_ = 0.0;
         readoutFrames_ = 0;
     }

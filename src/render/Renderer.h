@@ -23,6 +23,7 @@
 
 #include <array>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -127,6 +128,7 @@ private:
     GLuint depthProgram_ = 0;
     GLuint pbrProgram_ = 0;
     GLuint defaultProgram_ = 0;
+    std::map<unsigned, GLuint> pbrVariants_; // by quality, lights and default material maps
     std::vector<Draw> draws_;
     std::size_t opaqueCount_ = 0;
     Bound bound_;

@@ -55,6 +55,7 @@ in VertexData {
 #ifdef VERTEX_LIGHTING
     vec3 sunLight;
     vec3 otherLight;
+    vec3 shadowCoord;
 #endif
 } fs;
 
@@ -75,7 +76,11 @@ float geometrySchlickGGX(float NdotX, float roughness) {
     return NdotX / (NdotX * (1.0 - k) + k);
 }
 
-vec3 fresnelSchlick(float cosTheta, vec3 F0) { return F0 + (1.0 - F0) * pow(clamp(1.0 - cosTheta, 0.0, 1.0), 5.0); }
+vec3 fresnelSchlick(float cosTheta, vec3 F0) {
+    float x = clamp(1.0 - cosTheta, 0.0, 1.0);
+    float x2 = x * x;
+    return F0 + (1.0 - F0) * (x2 * x2 * x);
+}
 
 vec3 brdf(vec3 N, vec3 V, vec3 L, vec3 albedo, float metallic, float roughness, vec3 F0) {
     vec3 H = normalize(V + L);
@@ -129,7 +134,7 @@ float sunShadow(vec3 N, vec3 L) {
     float worldTexel = 2.0 / max(lightProjection[cascade][0][0], 1e-6) * texel;
     float slope = sqrt(1.0 - NdotL * NdotL) / max(NdotL, 0.05);
     vec3 offsetPosition = fs.worldPosition + N * worldTexel * 1.5;
-    vec4 lightSpace = lightProjection[cascade] * lightView[cascade] * vec4(offsetPosition, 1.0);
+    vec4 lightSpace = lightProjection[cascade] * (lightView[cascade] * vec4(offsetPosition, 1.0));
     vec3 coord = lightSpace.xyz / lightSpace.w * 0.5 + 0.5;
     if (coord.x <= 0.0 || coord.x >= 1.0 || coord.y <= 0.0 || coord.y >= 1.0 || coord.z >= 1.0)
         return 1.0;
@@ -146,23 +151,37 @@ vec3 acesTonemap(vec3 x) {
 #ifdef VERTEX_LIGHTING
 void main() {
     vec3 albedo = srgbToLinear(texture(albedoMap, fs.texCoord).rgb);
-    vec3 light = fs.otherLight;
-    if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0) {
-        vec3 N = normalize(fs.normal) * (gl_FrontFacing ? 1.0 : -1.0);
-        light += sunShadow(N, normalize(-sunDirection.xyz)) * fs.sunLight;
-    }
+    // One map, its coordinate interpolated from the vertices (exact: light space is affine).
+    vec3 c = fs.shadowCoord;
+    float inside = step(0.0, c.x) * step(c.x, 1.0) * step(0.0, c.y) * step(c.y, 1.0) * step(c.z, 1.0) *
+                   step(fs.viewDepth, cascadeEnds.x);
+    float shadow = mix(1.0, texture(shadowMaps, vec4(c.xy, 0.0, c.z)), inside);
+    vec3 light = fs.otherLight + shadow * fs.sunLight;
     fragColour = vec4(pow(acesTonemap(albedo * light), vec3(1.0 / 2.2)), 1.0);
 }
 #else
 void main() {
     vec3 albedo = srgbToLinear(texture(albedoMap, fs.texCoord).rgb);
+#ifdef DEFAULT_METALLIC
+    float metallic = 0.0;
+#else
     float metallic = clamp(texture(metallicMap, fs.texCoord).r, 0.0, 1.0);
+#endif
+#ifdef DEFAULT_ROUGHNESS
+    float roughness = 128.0 / 255.0;
+#else
     float roughness = clamp(texture(roughnessMap, fs.texCoord).r, 0.04, 1.0);
+#endif
+#ifdef DEFAULT_OCCLUSION
+    float occlusion = 1.0;
+#else
     float occlusion = texture(occlusionMap, fs.texCoord).r;
+#endif
 
     vec3 geometricNormal = normalize(fs.normal);
     vec3 T = fs.tangent - geometricNormal * dot(geometricNormal, fs.tangent);
     vec3 N = geometricNormal;
+#ifndef DEFAULT_NORMAL
     if (dot(T, T) > 1e-8) {
         T = normalize(T);
         // The bitangent attribute points towards increasing v, i.e. down the image, while
@@ -172,6 +191,7 @@ void main() {
         vec3 tangentNormal = texture(normalMap, fs.texCoord).xyz * 2.0 - 1.0;
         N = normalize(mat3(T, B, geometricNormal) * tangentNormal);
     }
+#endif
     if (!gl_FrontFacing) {
         N = -N;
         geometricNormal = -geometricNormal;

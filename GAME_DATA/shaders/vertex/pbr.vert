@@ -52,8 +52,13 @@ out VertexData {
 #ifdef VERTEX_LIGHTING
     vec3 sunLight;     // what the sun adds where it is not shadowed
     vec3 otherLight;   // ambient and point lights
+    vec3 shadowCoord;  // in the first cascade's map, depth bias applied
 #endif
 } vs;
+
+#ifdef VERTEX_LIGHTING
+layout(binding = 13) uniform sampler2DArrayShadow shadowMaps;
+#endif
 
 invariant gl_Position;
 
@@ -89,8 +94,21 @@ void main() {
     const float PI = 3.14159265359;
     vec3 N = vs.normal;
     vs.sunLight = vec3(0.0);
-    if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0)
-        vs.sunLight = sunColour.rgb * max(dot(N, normalize(-sunDirection.xyz)), 0.0) / PI;
+    vs.shadowCoord = vec3(0.5, 0.5, 0.0);
+    if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0) {
+        vec3 L = normalize(-sunDirection.xyz);
+        float NdotL = max(dot(N, L), 0.0);
+        vs.sunLight = sunColour.rgb * NdotL / PI;
+        // The same normal offset and slope-scaled bias as the per-pixel lookup in pbr.frag.
+        float texel = 1.0 / float(textureSize(shadowMaps, 0).x);
+        float worldTexel = 2.0 / max(lightProjection[0][0][0], 1e-6) * texel;
+        float slope = sqrt(1.0 - min(NdotL * NdotL, 1.0)) / max(NdotL, 0.05);
+        vec3 offsetPosition = vs.worldPosition + N * worldTexel * 1.5;
+        vec4 lightSpace = lightProjection[0] * (lightView[0] * vec4(offsetPosition, 1.0));
+        vs.shadowCoord = lightSpace.xyz / lightSpace.w * 0.5 + 0.5;
+        float depthRange = 2.0 / max(abs(lightProjection[0][2][2]), 1e-6);
+        vs.shadowCoord.z -= min(worldTexel * (0.5 + slope), 4.0 * worldTexel) / depthRange;
+    }
     vs.otherLight = sunAmbient.rgb;
 #ifdef POINT_LIGHTS
     for (int i = 0; i < min(lightCount, LIGHT_COUNT); ++i) {
