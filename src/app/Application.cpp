@@ -1,13 +1,12 @@
 #include "app/Application.h"
 
+#include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Settings.h"
 #include "app/StopSignal.h"
 #include "app/Window.h"
 #include "render/Renderer.h"
 #include "scene/Scene.h"
-
-#include <GLFW/glfw3.h>
 
 #include <stdexcept>
 
@@ -20,7 +19,7 @@ class FrameTimeKey : public InputHandler {
 public:
     FrameTimeKey() { wantsKey = true; }
     void onKey(Window&, int key, int, int action, int) override {
-        if (key != GLFW_KEY_F || action != GLFW_PRESS)
+        if (key != Key::F || action != InputAction::Press)
             return;
         Renderer& renderer = Renderer::instance();
         renderer.setFrameTimeReadout(!renderer.frameTimeReadout());

@@ -8,6 +8,7 @@
 #include "render/LightNode.h"
 #include "render/Material.h"
 #include "render/MeshNode.h"
+#include "render/RenderDevice.h"
 #include "render/ShaderLibrary.h"
 #include "render/ShaderLocations.h"
 #include "render/Texture.h"
@@ -23,6 +24,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <tuple>
 
@@ -66,8 +68,12 @@ bool mayBeTranslucent(const Material& material) {
 } // namespace
 
 Renderer& Renderer::instance() {
-    // Never destroyed: its GL objects must not outlive the context at process exit.
-    static auto* renderer = new Renderer();
+    Renderer* renderer = RenderDevice::current().renderer();
+    if (!renderer) {
+        spdlog::critical("The renderer was asked for where there is no OpenGL context.");
+        spdlog::default_logger()->flush();
+        std::abort();
+    }
     return *renderer;
 }
 
@@ -104,6 +110,13 @@ Renderer::Renderer() {
 }
 
 Renderer::~Renderer() = default;
+
+void Renderer::prepareContext(const glm::vec3& clearColour) {
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glClearColor(clearColour.r, clearColour.g, clearColour.b, 1.0f);
+}
 
 void Renderer::setQuality(RenderQuality quality) {
     quality_ = quality;
@@ -331,6 +344,7 @@ void Renderer::drawList(std::size_t first, std::size_t last, bool withMaterials,
             bound_.material = draw.material;
         }
         const Mesh& mesh = *draw.node->mesh();
+        mesh.ensureUploaded();
         if (bound_.meshFlag != mesh.flag) {
             glUniform1i(shader::kMeshFlag, mesh.flag);
             bound_.meshFlag = mesh.flag;
@@ -517,6 +531,7 @@ void Renderer::mainPass(Scene& scene, int width, int height) {
             if (!draw.material || draw.material->program() != static_cast<GLint>(pbrProgram_))
                 continue;
             const Mesh& mesh = *draw.node->mesh();
+            mesh.ensureUploaded();
             if (flag != mesh.flag) {
                 glUniform1i(shader::kMeshFlag, mesh.flag);
                 flag = mesh.flag;
@@ -559,7 +574,7 @@ void Renderer::drawSkybox(Scene& scene) {
     material->use();
     const glm::mat4 sky = camera->getProjection() * glm::mat4(glm::mat3(camera->getView()));
     glUniformMatrix4fv(shader::kSkyboxMatrix, 1, GL_FALSE, glm::value_ptr(sky));
-    Skybox::shared()->draw(1, false);
+    RenderDevice::current().skybox()->draw(1, false);
     glDepthMask(GL_TRUE);
     glDepthFunc(GL_LESS);
 }

@@ -8,8 +8,8 @@
 // (generic and canvas ones) afterwards with blending on. The uniform block is written once per
 // frame: the 3D block and the 2D one are two ranges of one buffer.
 //
-// One renderer serves every scene of the process; it is created on first use, which needs the
-// OpenGL context.
+// The window's render device owns the renderer; it is created on first use. Only an OpenGL
+// device has one: asking for it where there is none ends the program.
 #pragma once
 
 #include "render/GLHandle.h"
@@ -65,6 +65,8 @@ public:
     // Fills the block from the scene's active camera, sun and lights, uploads it with the 2D
     // block in one write and binds the 3D block.
     void updateUniforms(Scene& scene);
+    // The state every scene starts with: depth test, back faces culled, the clear colour.
+    void prepareContext(const glm::vec3& clearColour);
     // Multiplies the framebuffer by the brightness; nothing at exactly 1.
     void brightnessPass();
     // The same geometry as render() in one flat colour: no shadows, sky, lighting or 2D layer.
@@ -81,6 +83,7 @@ public:
     const std::string& frameTimeText() const { return readoutText_; }
 
 private:
+    friend class RenderDevice;
     struct Draw {
         MeshNode* node;
         const Material* material;

@@ -1,5 +1,6 @@
 // TrueType fonts for the 2D layer: one OpenGL texture per glyph, rasterised once per font name
-// and pixel size and shared through a process-wide cache.
+// and pixel size and shared through the render device's font cache (a null device keeps the
+// glyph metrics only).
 //
 // A line of text is uploaded in one piece and drawn with one call per glyph texture.
 //
@@ -65,7 +66,7 @@ private:
     BufferHandle vertices_;
 };
 
-// The process-wide font cache, keyed by name + "_" + pixel size. Fonts are never removed.
+// The render device's font cache, keyed by name + "_" + pixel size. Fonts are never removed.
 class FontCache {
 public:
     static FontCache& instance();
