@@ -4,6 +4,7 @@
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/BuildingCards.h"
+#include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
 #include "game/Tower.h"
@@ -18,6 +19,8 @@
 #include "ui/TextLineNode.h"
 
 #include <GLFW/glfw3.h>
+
+#include <stdexcept>
 
 namespace hm {
 
@@ -65,6 +68,7 @@ void LevelScene::load() {
 
 void LevelScene::start(Window& window) {
     Scene::start(window);
+    reportMissingGameSounds(window.soundEngine());
     if (!keyHandlerRegistered_) {
         window.registerInputHandler(*this);
         keyHandlerRegistered_ = true;
@@ -147,8 +151,11 @@ void LevelScene::buildWorld() {
     auto root = std::make_unique<EmptyNode>("3D Root");
     Node3D& rootRef = *root;
     setRoot3D(std::move(root));
-    if (auto level = importModel(this, 0, "Vezaz.fbx", "root"))
-        rootRef.addChild(std::move(level));
+    // Without its model there is nothing to play: end the game the way a missing shader does.
+    auto level = importModel(this, 0, "Vezaz.fbx", "root");
+    if (!level)
+        throw std::runtime_error("the level model GAME_DATA/models/Vezaz.fbx cannot be read");
+    rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
     collectByBaseName(rootRef, "TowerBase", placeholders);

@@ -31,8 +31,10 @@ bool isFragmentCandidate(const fs::directory_entry& entry) {
 std::string readSource(const std::string& path) {
     spdlog::trace("Reading shader file {0}", path);
     std::ifstream file(path, std::ios::binary);
-    if (!file)
+    if (!file) {
+        spdlog::error("Shader file {0} cannot be read.", path);
         return {};
+    }
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
@@ -43,7 +45,7 @@ std::string trimLog(std::string text) {
     return text;
 }
 
-GLuint compileShader(const std::string& source, GLenum type) {
+GLuint compileShader(const std::string& source, GLenum type, const std::string& path) {
     const GLuint shader = glCreateShader(type);
     const char* text = source.c_str();
     glShaderSource(shader, 1, &text, nullptr);
@@ -55,7 +57,7 @@ GLuint compileShader(const std::string& source, GLenum type) {
         glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
         std::string log(static_cast<std::size_t>(std::max(length, 1)), '\0');
         glGetShaderInfoLog(shader, static_cast<GLsizei>(log.size()), nullptr, log.data());
-        spdlog::critical("Failed to compile shader");
+        spdlog::critical("Failed to compile shader {0}", path);
         spdlog::error("Shader Log:\n{0}", trimLog(log));
     }
     return shader;
@@ -125,8 +127,9 @@ void ShaderLibrary::load() {
         const std::string vertexSource = readSource(vertexPath);
         const std::string fragmentSource = readSource(entry.path().string());
 
-        const GLuint vertexShader = compileShader(vertexSource, GL_VERTEX_SHADER);
-        const GLuint fragmentShader = compileShader(fragmentSource, GL_FRAGMENT_SHADER);
+        const GLuint vertexShader = compileShader(vertexSource, GL_VERTEX_SHADER, vertexPath);
+        const GLuint fragmentShader =
+            compileShader(fragmentSource, GL_FRAGMENT_SHADER, entry.path().string());
         const GLuint program = linkProgram(vertexShader, fragmentShader, name);
 
         const auto slot = static_cast<std::uint32_t>(programs_.size());
