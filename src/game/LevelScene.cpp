@@ -1,6 +1,7 @@
 #include "game/LevelScene.h"
 
 #include "animation/NodeAnimator.h"
+#include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/BuildingCards.h"
@@ -17,8 +18,6 @@
 #include "ui/ImageNode.h"
 #include "ui/Overlay.h"
 #include "ui/TextLineNode.h"
-
-#include <GLFW/glfw3.h>
 
 #include <stdexcept>
 
@@ -195,33 +194,33 @@ void LevelScene::playTrackShot(const std::string& animationName) {
 }
 
 void LevelScene::onKey(Window& window, int key, int, int action, int) {
-    if (action != GLFW_RELEASE)
+    if (action != InputAction::Release)
         return;
     switch (key) {
-    case GLFW_KEY_0:
+    case Key::Num0:
         setActiveCamera("camera_main");
         break;
-    case GLFW_KEY_1:
-    case GLFW_KEY_2:
-    case GLFW_KEY_3:
-    case GLFW_KEY_4:
-        playTrackShot("trackshot" + std::to_string(key - GLFW_KEY_0));
+    case Key::Num1:
+    case Key::Num2:
+    case Key::Num3:
+    case Key::Num4:
+        playTrackShot("trackshot" + std::to_string(key - Key::Num0));
         break;
-    case GLFW_KEY_ESCAPE:
+    case Key::Escape:
         window.exitGameLoop();
         break;
-    case GLFW_KEY_R:
+    case Key::R:
         coordinator_->restart();
         break;
-    case GLFW_KEY_KP_ADD:
+    case Key::KeypadAdd:
         trackShotSpeed_ += 0.1f;
         spdlog::info("new trackshotspeed: {0}", trackShotSpeed_);
         break;
-    case GLFW_KEY_KP_SUBTRACT:
+    case Key::KeypadSubtract:
         trackShotSpeed_ -= 0.1f;
         spdlog::info("new trackshotspeed: {0}", trackShotSpeed_);
         break;
-    case GLFW_KEY_I:
+    case Key::I:
         if (Node2D* hud = root2D())
             hud->setMode(hud->mode() == DisplayMode::Hidden ? DisplayMode::Active : DisplayMode::Hidden);
         break;

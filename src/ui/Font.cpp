@@ -1,6 +1,7 @@
 #include "ui/Font.h"
 
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 #include "render/ShaderLibrary.h"
 #include "render/ShaderLocations.h"
 #include "ui/GlyphRaster.h"
@@ -41,10 +42,20 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
         stopProcess();
     }
 
-    // Every bitmap is 8-bit coverage with tightly packed rows.
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    // Without a GPU the glyphs keep their metrics only: text is measured and laid out, not drawn.
+    // With one, every bitmap is 8-bit coverage with tightly packed rows.
+    const bool gpu = RenderDevice::gpu();
+    if (gpu)
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (const GlyphBitmap& bitmap : raster.glyphs) {
         Glyph glyph;
+        glyph.size = bitmap.size;
+        glyph.bearing = bitmap.bearing;
+        glyph.advance = bitmap.advance;
+        if (!gpu) {
+            glyphs_.emplace(bitmap.code, std::move(glyph));
+            continue;
+        }
         GLuint texture = 0;
         glGenTextures(1, &texture);
         glyph.texture.reset(texture);
@@ -55,15 +66,14 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glyph.size = bitmap.size;
-        glyph.bearing = bitmap.bearing;
-        glyph.advance = bitmap.advance;
         glyphs_.emplace(bitmap.code, std::move(glyph));
     }
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 
     program_ = ShaderLibrary::instance().getProgram("text");
+    if (!gpu)
+        return;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 
     GLuint vertexArray = 0;
     glGenVertexArrays(1, &vertexArray);
@@ -139,9 +149,7 @@ glm::vec2 Font::measure(std::string_view text, const glm::ivec2& windowSize) con
 }
 
 FontCache& FontCache::instance() {
-    // Never destroyed: the glyph textures must not outlive the GL context at process exit.
-    static auto* cache = new FontCache();
-    return *cache;
+    return RenderDevice::current().fonts();
 }
 
 Font& FontCache::getFont(const std::string& name, int pixelSize) {

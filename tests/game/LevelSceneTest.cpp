@@ -1,15 +1,15 @@
 #include "game/LevelScene.h"
 
+#include "app/InputCodes.h"
+#include "app/Window.h"
 #include "game/BuildingCards.h"
 #include "game/Enemy.h"
 #include "game/LevelCoordinator.h"
 #include "game/Tower.h"
 #include "render/CameraNode.h"
-#include "support/GLTestWindow.h"
 #include "support/LogCapture.h"
 #include "ui/Node2D.h"
 
-#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 namespace hm {
@@ -28,7 +28,9 @@ protected:
     }
     LevelCoordinator& rules() { return scene->coordinator(); }
 
-    Window& window = test::glWindow(200, 200);
+    // The whole level, loaded and played without a display or GL context.
+    std::unique_ptr<Window> headless = Window::headless(200, 200);
+    Window& window = *headless;
     std::unique_ptr<LevelScene> scene;
 };
 
@@ -45,17 +47,17 @@ TEST_F(LevelSceneTest, TheLevelIsBuiltFromItsModel) {
 TEST_F(LevelSceneTest, KeysPauseNothingButTrackShotsAndHudMode) {
     test::LogCapture log;
     for (int i = 0; i < 3; ++i)
-        scene->onKey(window, GLFW_KEY_KP_ADD, 0, GLFW_RELEASE, 0);
+        scene->onKey(window, Key::KeypadAdd, 0, InputAction::Release, 0);
     EXPECT_NEAR(scene->trackShotSpeed(), 0.5f, 1e-5f);
-    scene->onKey(window, GLFW_KEY_1, 0, GLFW_RELEASE, 0);
+    scene->onKey(window, Key::Num1, 0, InputAction::Release, 0);
     EXPECT_EQ(scene->activeCamera()->getName(), "camera_trackshot");
-    scene->onKey(window, GLFW_KEY_0, 0, GLFW_RELEASE, 0);
+    scene->onKey(window, Key::Num0, 0, InputAction::Release, 0);
     EXPECT_EQ(scene->activeCamera()->getName(), "camera_main");
-    scene->onKey(window, GLFW_KEY_I, 0, GLFW_RELEASE, 0);
+    scene->onKey(window, Key::I, 0, InputAction::Release, 0);
     EXPECT_EQ(scene->root2D()->mode(), DisplayMode::Hidden);
-    scene->onKey(window, GLFW_KEY_I, 0, GLFW_RELEASE, 0);
+    scene->onKey(window, Key::I, 0, InputAction::Release, 0);
     EXPECT_EQ(scene->root2D()->mode(), DisplayMode::Active);
-    scene->onKey(window, GLFW_KEY_I, 0, GLFW_PRESS, 0); // presses are ignored
+    scene->onKey(window, Key::I, 0, InputAction::Press, 0); // presses are ignored
     EXPECT_EQ(scene->root2D()->mode(), DisplayMode::Active);
 
     rules().togglePause();

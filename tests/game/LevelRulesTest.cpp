@@ -5,10 +5,10 @@
 #include "game/Tower.h"
 
 #include "animation/NodeAnimator.h"
+#include "app/Window.h"
 #include "import/ModelImporter.h"
 #include "scene/EmptyNode.h"
 #include "scene/Scene.h"
-#include "support/GLTestWindow.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -79,7 +79,9 @@ protected:
         return ref;
     }
 
-    Window& window = test::glWindow();
+    // No display: the rules run on a headless window.
+    std::unique_ptr<Window> headless = Window::headless(64, 64);
+    Window& window = *headless;
     RoadScene scene;
     RecordingHud hud;
     std::unique_ptr<LevelCoordinator> coordinator;
