@@ -63,6 +63,12 @@ Settings loadSettings(const std::string& path) {
         spdlog::warn(
             "Settings {0}: [window] brightness = {1} is not a finite factor of 0 or more; using {2}.", path,
             reader.Get("window", "brightness", ""), settings.brightness);
+    const std::string quality = reader.Get("graphics", "quality", qualityName(settings.quality));
+    if (const auto level = parseQuality(quality))
+        settings.quality = *level;
+    else
+        spdlog::warn("Unknown graphics quality '{0}' in {1}; using {2}.", quality, path,
+                     qualityName(settings.quality));
     return settings;
 }
 
