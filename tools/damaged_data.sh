@@ -3,8 +3,7 @@
 #
 #   tools/damaged_data.sh [GAME_BINARY] [FILTER]
 #
-# Each case copies GAME_DATA into a scratch folder (symbolic links to the files, real copies of
-# anything the game writes), damages one file - cut to half its size, overwritten with random
+# Each case copies GAME_DATA into a scratch folder, damages one file - cut to half its size, overwritten with random
 # bytes of the same size, or removed - and plays the game there under Xvfb: the menu, START,
 # a few seconds of the level, then SIGTERM. The physics cache files are made by one clean run
 # first. Frame sequences are represented by one frame each. FILTER (a regular expression)
@@ -12,7 +11,8 @@
 #
 # Outcome per case:
 #   ok        the game ran to the end (exit 0) and a log line names the damaged file
-#   fatal     exit status 1 after a critical line naming the file (the described fatal exits)
+#   fatal     exit status 1 after a critical (or, for fonts, error) line naming the file: the
+#             described fatal exits
 #   SILENT    the game ran or ended without any log line naming the file
 #   CRASH     killed by a signal or any other exit status
 #   HANG      did not end within 15 s of SIGTERM, or no window within 60 s
@@ -47,13 +47,13 @@ if [[ -z "${DISPLAY:-}" ]]; then
   [[ -n "$xvfb_pid" ]] || { echo "no Xvfb display could be started" >&2; exit 2; }
 fi
 
-# A fresh copy of the data: files the game only reads are links, folders are real (so that the
-# game's own writes stay in the scratch folder).
+# A fresh copy of the data (real copies: links would lead folder scans back to the undamaged
+# files, and the game's own writes must stay in the scratch folder).
 make_data() {
   local dir=$1
   rm -rf "$dir"
   mkdir -p "$dir"
-  cp -rs "$root/GAME_DATA" "$dir/GAME_DATA"
+  cp -r "$root/GAME_DATA" "$dir/GAME_DATA"
   if [[ -d "$scratch/cache" ]]; then
     rm -rf "$dir/GAME_DATA/physx_buffer"
     cp -r "$scratch/cache" "$dir/GAME_DATA/physx_buffer"
@@ -111,7 +111,7 @@ cp -r "$scratch/clean/GAME_DATA/physx_buffer" "$scratch/cache"
 # Every file the game reads; one frame of each frame sequence.
 mapfile -t files < <(
   cd "$scratch/clean" &&
-    find -L GAME_DATA -type f ! -name '*.md' ! -name '*.txt' ! -name '*.tmp*' |
+    find GAME_DATA -type f ! -name '*.md' ! -name '*.txt' ! -name '*.tmp*' |
     awk -F/ '{ folder = $0; sub(/\/[^\/]*$/, "", folder) }
              /\/(towercards\/[A-Z]+|tv)\/frame_[0-9]+\.png$/ { if (seen[folder]++) next; }
              { print }' | sort | grep -E -- "$filter"
@@ -140,14 +140,15 @@ for file in "${files[@]}"; do
     folder=${folder#textures/}
     line=$(grep -v "Reading shader file" "$dir/log" |
       grep -F -e "$base" -e "GAME_DATA/textures/$folder" -e "video $folder " -e "shader $stem" \
-        -e "name $stem" -e "name ${stem%%_*}" | head -n 1 |
+        -e "name $stem" -e "name ${stem%%_*}" -e "sound ${stem%%_*} " | head -n 1 |
       sed -E 's/\x1b\[[0-9;]*m//g; s/^\[[^]]*\] //; s/\|/\\|/g' | cut -c1-150)
     if [[ "$how" == hang || "$how" == nowindow ]]; then
       outcome=HANG
     elif [[ $status -eq 0 ]]; then
       [[ -n "$line" ]] && outcome=ok || outcome=SILENT
     elif [[ $status -eq 1 ]]; then
-      if grep -q "\[critical\]" "$dir/log" && [[ -n "$line" ]]; then outcome=fatal; else outcome=SILENT; fi
+      # Fatal: a critical line, or the error line of a font or sound library failure, naming the file.
+      if grep -qE "\[(critical|error)\]" "$dir/log" && [[ -n "$line" ]]; then outcome=fatal; else outcome=SILENT; fi
     else
       outcome=CRASH
     fi

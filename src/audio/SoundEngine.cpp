@@ -99,6 +99,10 @@ std::optional<DecodedSound> decodeSoundFile(const std::filesystem::path& path, c
         spdlog::error("Load sound: {0}: {1} ({2})", name, sf_strerror(file.get()), path.string());
         return std::nullopt;
     }
+    if (sound.samples.size() < maxFrames && static_cast<sf_count_t>(sound.samples.size()) < info.frames)
+        spdlog::warn(
+            "Load sound: {0}: the file ends after {1} of its {2} frames; the sound is cut short ({3})", name,
+            sound.samples.size(), info.frames, path.string());
     return sound;
 }
 

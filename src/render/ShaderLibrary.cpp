@@ -181,10 +181,11 @@ GLuint ShaderLibrary::getVariant(const std::string& name, const std::string& def
     const auto sources = sourcesByName_.find(name);
     if (sources == sourcesByName_.end())
         return getProgram(name); // logs and ends the program
+    const auto& [vertexPath, fragmentPath] = sources->second;
     const GLuint vertexShader =
-        compileShader(withDefines(readSource(sources->second.first), defines), GL_VERTEX_SHADER);
+        compileShader(withDefines(readSource(vertexPath), defines), GL_VERTEX_SHADER, vertexPath);
     const GLuint fragmentShader =
-        compileShader(withDefines(readSource(sources->second.second), defines), GL_FRAGMENT_SHADER);
+        compileShader(withDefines(readSource(fragmentPath), defines), GL_FRAGMENT_SHADER, fragmentPath);
     const GLuint program = linkProgram(vertexShader, fragmentShader, name);
     glDeleteShader(vertexShader);
     glDeleteShader(fragmentShader);
