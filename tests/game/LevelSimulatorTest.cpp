@@ -69,6 +69,24 @@ TEST_F(VezazPlays, TheGreedyPlayerWins) {
     EXPECT_EQ(result.kills + (10 - result.lives), 18) << "every monster is killed or reached the core";
 }
 
+// The designer's targets that single plans can show: one tower alone cannot hold the valley, and
+// arrows only or cannons only, built in a sensible order, can.
+TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
+    struct Case {
+        PlayerPolicy policy;
+        const char* plan;
+        bool won;
+    };
+    for (const Case& c :
+         {Case{PlayerPolicy::Plan, "C11", false}, Case{PlayerPolicy::Plan, "A7", false},
+          Case{PlayerPolicy::Plan, "A1,A2,A3,A4,A5,A6,A7,A8,A9,A10,A11,A12,A13,A14", true},
+          Case{PlayerPolicy::Arrows, "none", true}, Case{PlayerPolicy::Cannons, "none", true}}) {
+        const PlayResult result = play(c.policy, c.plan);
+        EXPECT_EQ(result.won, c.won) << policyName(c.policy) << " " << c.plan << ": lives " << result.lives
+                                     << ", built " << formatPlan(result.built);
+    }
+}
+
 // One plan gives the same play however the frames cut the time, and at double speed.
 TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
     const std::string plan = "C2,A5,A8,C9,A3,C6";
