@@ -7,8 +7,8 @@ namespace hm {
 const QualityProfile& qualityProfile(RenderQuality quality) {
     static const QualityProfile high{3, 2048, 1, true, 1.0f, ""};
     static const QualityProfile medium{3, 1024, 1, true, 0.8f, "#define SHADOW_ONE_TAP\n"};
-    static const QualityProfile low{1,     1024,   3,
-                                    false, 0.625f, "#define SHADOW_ONE_TAP\n#define VERTEX_LIGHTING\n"};
+    static const QualityProfile low{1,     1024, 3,
+                                    false, 0.5f, "#define SHADOW_ONE_TAP\n#define VERTEX_LIGHTING\n"};
     switch (quality) {
     case RenderQuality::Medium:
         return medium;

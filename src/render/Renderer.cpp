@@ -397,25 +397,23 @@ void Renderer::render(Window& window, Scene& scene, float value) {
             system->draw();
         glDepthMask(GL_TRUE);
     }
+    bindBlock(true);
+    if (!lensFlare_)
+        lensFlare_ = std::make_unique<LensFlare>();
+    // The flare tests the sun against the scene's depth: with a smaller picture it is drawn into
+    // that picture, before the scale-up, so only the colour has to be copied.
+    if (scene.sun()) {
+        PassScope timed(passTimer_, PassTimer::Flare);
+        lensFlare_->run(window, scene);
+    }
     if (scaled) {
         PassScope timed(passTimer_, PassTimer::Upscale);
         glBindFramebuffer(GL_READ_FRAMEBUFFER, sceneFramebuffer_.get());
         glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
         glBlitFramebuffer(0, 0, sceneSize.x, sceneSize.y, 0, 0, size.x, size.y, GL_COLOR_BUFFER_BIT,
                           GL_LINEAR);
-        // The flare's occlusion test needs the scene's depth in the window's framebuffer.
-        glBlitFramebuffer(0, 0, sceneSize.x, sceneSize.y, 0, 0, size.x, size.y, GL_DEPTH_BUFFER_BIT,
-                          GL_NEAREST);
         glBindFramebuffer(GL_FRAMEBUFFER, 0);
         glViewport(0, 0, size.x, size.y);
-    }
-
-    bindBlock(true);
-    if (!lensFlare_)
-        lensFlare_ = std::make_unique<LensFlare>();
-    if (scene.sun()) {
-        PassScope timed(passTimer_, PassTimer::Flare);
-        lensFlare_->run(window, scene);
     }
     {
         PassScope timed(passTimer_, PassTimer::Hud);

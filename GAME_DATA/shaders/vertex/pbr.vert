@@ -80,12 +80,19 @@ mat4 skinMatrix() {
 
 void main() {
     mat4 world = model * skinMatrix();
-    mat3 normalMatrix = transpose(inverse(mat3(world)));
     vec4 worldPosition = world * vec4(inPosition, 1.0);
     vs.worldPosition = worldPosition.xyz;
+#ifdef VERTEX_LIGHTING
+    // Cheaper: exact for the uniformly scaled meshes of the game; no normal map to serve.
+    vs.normal = normalize(mat3(world) * inNormal);
+    vs.tangent = vec3(0.0);
+    vs.bitangent = vec3(0.0);
+#else
+    mat3 normalMatrix = transpose(inverse(mat3(world)));
     vs.normal = normalize(normalMatrix * inNormal);
     vs.tangent = normalize(mat3(world) * inTangent);
     vs.bitangent = normalize(mat3(world) * inBitangent);
+#endif
     vs.texCoord = inTexCoord;
     vec4 viewPosition = view * worldPosition;
     vs.viewDepth = -viewPosition.z;
