@@ -28,8 +28,6 @@ TEST(SoundData, DamagedHeadersAreRefusedOrReadForWhatTheyHold) {
     test::TempFolder folder("decode");
     const std::vector<std::int16_t> tone(400, 1000);
     std::string longer = test::wavBytes(tone, 1, 8000);
-    std::string cut = test::wavBytes(std::vector<std::int16_t>(800, 1000), 1, 8000);
-    cut.resize(cut.size() - 800); // the header still promises 800 frames
     longer.replace(40, 4, "\xf0\xff\xff\x7f"); // the data chunk claims 2 GB
     const struct {
         const char* name;
@@ -41,7 +39,6 @@ TEST(SoundData, DamagedHeadersAreRefusedOrReadForWhatTheyHold) {
         {"sample rate far too high", test::wavBytes(tone, 1, 400000), 0, "a sample rate of 400000 Hz"},
         {"sample rate far too low", test::wavBytes(tone, 1, 10), 0, "a sample rate of 10 Hz"},
         {"data claimed beyond the end", longer, 400, ""},
-        {"cut short", cut, 400, "the file ends after 400 of its 800 frames"},
         {"stereo averaged to mono", test::wavBytes(std::vector<std::int16_t>(800, 1000), 2, 8000), 400, ""},
     };
     for (const auto& c : cases) {
