@@ -1,6 +1,7 @@
 #include "ui/Font.h"
 
 #include "app/Log.h"
+#include "render/GpuState.h"
 #include "render/RenderDevice.h"
 #include "render/ShaderLibrary.h"
 #include "render/ShaderLocations.h"
@@ -17,8 +18,8 @@ namespace hm {
 
 namespace {
 
-constexpr GLuint kPositionAttribute = 0;
-constexpr GLuint kTexCoordAttribute = 4;
+constexpr unsigned kPositionAttribute = 0;
+constexpr unsigned kTexCoordAttribute = 4;
 constexpr int kCharacterCount = 128;
 
 // Texture coordinates of the six corners of a glyph quad (two triangles), top row of the
@@ -50,9 +51,7 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
         spdlog::error("Font {0} cannot be set to {1} pixels.", name, pixelSize);
 
     // Without a GPU the glyphs keep their metrics only: text is measured and laid out, not drawn.
-    const bool gpu = RenderDevice::gpu();
-    if (gpu)
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    const bool withGpu = RenderDevice::gpu();
     for (int code = 0; code < kCharacterCount; ++code) {
         const auto c = static_cast<unsigned char>(code);
         if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) {
@@ -65,54 +64,29 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
         glyph.size = {static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows)};
         glyph.bearing = {slot->bitmap_left, slot->bitmap_top};
         glyph.advance = static_cast<unsigned int>(slot->advance.x);
-        if (!gpu) {
-            glyphs_.emplace(c, std::move(glyph));
-            continue;
+        if (withGpu) {
+            // Rows may be padded beyond the width.
+            const int pitch = bitmap.pitch > 0 ? bitmap.pitch : static_cast<int>(bitmap.width);
+            glyph.texture.reset(gpu::createCoverageTexture(
+                static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows), pitch, bitmap.buffer));
         }
-        GLuint texture = 0;
-        glGenTextures(1, &texture);
-        glyph.texture.reset(texture);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        // Rows may be padded beyond the width.
-        const int pitch = bitmap.pitch > 0 ? bitmap.pitch : static_cast<int>(bitmap.width);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RED, static_cast<GLsizei>(bitmap.width),
-                     static_cast<GLsizei>(bitmap.rows), 0, GL_RED, GL_UNSIGNED_BYTE, bitmap.buffer);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glyphs_.emplace(c, std::move(glyph));
     }
     FT_Done_Face(face);
     FT_Done_FreeType(library);
 
     program_ = ShaderLibrary::instance().getProgram("text");
-    if (!gpu)
-        return;
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 
-    GLuint vertexArray = 0;
-    glGenVertexArrays(1, &vertexArray);
-    vertexArray_.reset(vertexArray);
-    GLuint buffers[2] = {0, 0};
-    glGenBuffers(2, buffers);
-    positions_.reset(buffers[0]);
-    texCoords_.reset(buffers[1]);
-
-    glBindVertexArray(vertexArray);
-    glBindBuffer(GL_ARRAY_BUFFER, positions_.get());
-    glBufferData(GL_ARRAY_BUFFER, 6 * 3 * sizeof(float), nullptr, GL_DYNAMIC_DRAW);
-    glEnableVertexAttribArray(kPositionAttribute);
-    glVertexAttribPointer(kPositionAttribute, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
-    glBindBuffer(GL_ARRAY_BUFFER, texCoords_.get());
-    glBufferData(GL_ARRAY_BUFFER, sizeof(kQuadTexCoords), kQuadTexCoords.data(), GL_STATIC_DRAW);
-    glEnableVertexAttribArray(kTexCoordAttribute);
-    glVertexAttribPointer(kTexCoordAttribute, 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), nullptr);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindVertexArray(0);
+    StreamedGeometry::Buffer positions;
+    positions.stride = 3 * sizeof(float);
+    positions.capacity = 6 * 3 * sizeof(float);
+    positions.attributes = {{kPositionAttribute, 3, 0}};
+    StreamedGeometry::Buffer texCoords;
+    texCoords.stride = 2 * sizeof(float);
+    texCoords.attributes = {{kTexCoordAttribute, 2, 0}};
+    const auto* first = reinterpret_cast<const unsigned char*>(kQuadTexCoords.data());
+    texCoords.initial.assign(first, first + sizeof(kQuadTexCoords));
+    quads_ = std::make_unique<StreamedGeometry>(std::vector<StreamedGeometry::Buffer>{positions, texCoords});
 }
 
 const Glyph& Font::glyph(unsigned char c) const {
@@ -128,11 +102,8 @@ void Font::renderText(std::string_view text, float x, float y, float z, const gl
     const float width = static_cast<float>(windowSize.x);
     const float height = static_cast<float>(windowSize.y);
 
-    glUseProgram(program_);
-    glUniform3fv(shader::kTextColour, 1, glm::value_ptr(colour));
-    glActiveTexture(GL_TEXTURE0);
-    glBindVertexArray(vertexArray_.get());
-    glBindBuffer(GL_ARRAY_BUFFER, positions_.get());
+    gpu::useProgram(program_);
+    gpu::setUniform(shader::kTextColour, colour);
     for (const char byte : text) {
         const Glyph& g = glyph(static_cast<unsigned char>(byte));
         const float xpos = x + static_cast<float>(g.bearing.x) * scale / width;
@@ -142,15 +113,13 @@ void Font::renderText(std::string_view text, float x, float y, float z, const gl
         if (g.texture && g.size.x > 0 && g.size.y > 0) {
             const float corners[6][3] = {{xpos, ypos + h, z}, {xpos, ypos, z},     {xpos + w, ypos, z},
                                          {xpos, ypos + h, z}, {xpos + w, ypos, z}, {xpos + w, ypos + h, z}};
-            glBindTexture(GL_TEXTURE_2D, g.texture.get());
-            glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof(corners), corners);
-            glDrawArrays(GL_TRIANGLES, 0, 6);
+            gpu::bindTexture2D(0, g.texture.get());
+            quads_->write(0, corners, sizeof(corners));
+            quads_->drawTriangles(6);
         }
         x += static_cast<float>(g.advance / 64) * scale / width;
     }
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindVertexArray(0);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    gpu::bindTexture2D(0, 0);
 }
 
 glm::vec2 Font::measure(std::string_view text, const glm::ivec2& windowSize) const {
