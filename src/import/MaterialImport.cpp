@@ -294,7 +294,8 @@ void lookUpTextures(Material& material, std::vector<int> missing) {
                 auto it = std::find(missing.begin(), missing.end(), slot);
                 if (name.compare(0, 2, prefix) != 0 || it == missing.end())
                     continue;
-                const unsigned format = slot == Albedo || slot == Normal ? 0 : TextureFormat::R8;
+                const unsigned format =
+                    slot == Albedo || slot == Normal ? TextureFormat::Auto : TextureFormat::R8;
                 const std::string location =
                     file.lexically_relative(fs::path(kTexturesFolder).lexically_normal()).generic_string();
                 if (auto texture = loadTexture(location, format, TextureFilter::Linear,
