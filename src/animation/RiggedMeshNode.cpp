@@ -46,13 +46,17 @@ void RiggedMeshNode::render(float elapsed, int pass) {
             return;
         material()->use();
     }
+    applyDrawUniforms();
+    riggedMesh_->draw(pass, true);
+}
+
+void RiggedMeshNode::applyDrawUniforms() const {
     const glm::mat4 world = getWorldMatrix();
     gpu::setUniform(shader::kModelMatrix, world);
     if (!boneMatrices_.empty()) {
         const auto count = std::min<std::size_t>(boneMatrices_.size(), RiggedMesh::kMaxBones);
         gpu::setUniforms(shader::kBoneMatrices, boneMatrices_.data(), count);
     }
-    riggedMesh_->draw(pass, true);
 }
 
 } // namespace hm

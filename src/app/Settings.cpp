@@ -1,5 +1,7 @@
 #include "app/Settings.h"
 
+#include "app/Log.h"
+
 #include <INIReader.h>
 
 #include <cstdio>
@@ -34,6 +36,12 @@ Settings loadSettings(const std::string& path) {
     settings.borderless = reader.GetBoolean("window", "borderless", settings.borderless);
     settings.title = reader.Get("window", "title", settings.title);
     settings.brightness = reader.GetReal("window", "brightness", settings.brightness);
+    const std::string quality = reader.Get("graphics", "quality", qualityName(settings.quality));
+    if (const auto level = parseQuality(quality))
+        settings.quality = *level;
+    else
+        spdlog::warn("Unknown graphics quality '{0}' in {1}; using {2}.", quality, path,
+                     qualityName(settings.quality));
     return settings;
 }
 

@@ -1,9 +1,11 @@
 // The settings record and its loader.
 //
-// The settings file is an INI file with one section, "window". The loader never fails: a
-// missing file is reported with one line on standard output and every key that is missing or
-// does not parse keeps its default.
+// The settings file is an INI file with the sections "window" and "graphics". The loader never
+// fails: a missing file is reported with one line on standard output and every key that is
+// missing or does not parse keeps its default (an unknown quality level with a warning).
 #pragma once
+
+#include "render/RenderQuality.h"
 
 #include <cstdint>
 #include <string>
@@ -18,6 +20,7 @@ struct Settings {
     bool borderless = false;
     std::string title = "Wardens of Hollowmere";
     double brightness = 1.0;
+    RenderQuality quality = RenderQuality::High; // [graphics] quality = high | medium | low
 };
 
 inline constexpr const char* kSettingsFile = "GAME_DATA/settings.ini";

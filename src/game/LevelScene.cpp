@@ -73,8 +73,23 @@ void LevelScene::start(Window& window) {
 void LevelScene::update(Window& window, float elapsed) {
     const float scaled =
         coordinator_->state() == GameState::Paused ? 0.0f : elapsed * coordinator_->gameSpeed();
-    Scene::update(window, scaled);
-    coordinator_->update(scaled);
+    // The world and the rules advance in equal steps, whatever the frame rate: the same plan
+    // then has the same outcome at 4 frames per second as at 120, and double speed is simply two
+    // steps per frame. What is left over waits for the next frame.
+    stepBacklog_ += static_cast<double>(scaled);
+    bool stepped = false;
+    while (stepBacklog_ >= kSimulationStep * (1.0 - 1e-4)) {
+        stepBacklog_ -= kSimulationStep;
+        Scene::update(window, static_cast<float>(kSimulationStep));
+        coordinator_->update(static_cast<float>(kSimulationStep));
+        stepped = true;
+        if (afterStep_)
+            afterStep_();
+    }
+    // A frame without a step (paused, or a very fast machine) still tracks the pointer and the
+    // HUD's input, with no time passing.
+    if (!stepped)
+        Scene::update(window, 0.0f);
 }
 
 void LevelScene::buildHud() {
@@ -146,7 +161,7 @@ void LevelScene::buildWorld() {
     auto root = std::make_unique<EmptyNode>("3D Root");
     Node3D& rootRef = *root;
     setRoot3D(std::move(root));
-    if (auto level = importModel(this, 0, "Vezaz.fbx", "root"))
+    if (auto level = importModel(this, 0, name() + ".fbx", "root"))
         rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
@@ -182,6 +197,10 @@ void LevelScene::playTrackShot(const std::string& animationName) {
     if (CameraNode* camera = activeCamera())
         shot->setTarget(*camera);
     shot->setSpeed(trackShotSpeed_);
+    // Both shots drive the same camera and the animator applies the older one last: a shot that
+    // kept running would hide the new one until it ended.
+    if (trackShot_ && trackShot_->state() != NodeAnimationState::Finished)
+        trackShot_->stop();
     trackShot_ = shot;
     nodeAnimator().play(shot);
 }

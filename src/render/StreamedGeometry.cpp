@@ -18,6 +18,7 @@ void StreamedGeometry::create() {
         GLuint name = 0;
         glGenBuffers(1, &name);
         buffers_.emplace_back(name);
+        sizes_.push_back(layout.initial.empty() ? layout.capacity : layout.initial.size());
         glBindBuffer(GL_ARRAY_BUFFER, name);
         if (layout.initial.empty())
             glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(layout.capacity), nullptr, GL_DYNAMIC_DRAW);
@@ -42,23 +43,32 @@ void StreamedGeometry::write(std::size_t index, const void* data, std::size_t by
         return;
     if (!vertexArray_)
         create();
-    const Buffer& layout = layout_[index];
-    const std::size_t size = layout.initial.empty() ? layout.capacity : layout.initial.size();
     glBindBuffer(GL_ARRAY_BUFFER, buffers_[index].get());
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(std::min(bytes, size)), data);
+    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(std::min(bytes, sizes_[index])), data);
     glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
-void StreamedGeometry::drawTriangles(int vertexCount, int instanceCount) {
-    if (vertexCount <= 0 || instanceCount <= 0)
+void StreamedGeometry::replace(std::size_t index, const void* data, std::size_t bytes) {
+    if (index >= layout_.size())
+        return;
+    if (!vertexArray_)
+        create();
+    glBindBuffer(GL_ARRAY_BUFFER, buffers_[index].get());
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(bytes), data, GL_STREAM_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    sizes_[index] = bytes;
+}
+
+void StreamedGeometry::drawTriangles(int vertexCount, int instanceCount, int firstVertex) {
+    if (vertexCount <= 0 || instanceCount <= 0 || firstVertex < 0)
         return;
     if (!vertexArray_)
         create();
     glBindVertexArray(vertexArray_.get());
     if (instanced_ || instanceCount > 1)
-        glDrawArraysInstanced(GL_TRIANGLES, 0, vertexCount, instanceCount);
+        glDrawArraysInstanced(GL_TRIANGLES, firstVertex, vertexCount, instanceCount);
     else
-        glDrawArrays(GL_TRIANGLES, 0, vertexCount);
+        glDrawArrays(GL_TRIANGLES, firstVertex, vertexCount);
     glBindVertexArray(0);
 }
 

@@ -31,9 +31,11 @@ public:
 
     // Rewrites the first `bytes` of buffer `index`; more than its size is cut to the size.
     void write(std::size_t index, const void* data, std::size_t bytes);
-    // Draws vertexCount vertices as triangles, instanceCount times (instanced when above 1 or
-    // when a buffer advances per instance).
-    void drawTriangles(int vertexCount, int instanceCount = 1);
+    // Gives buffer `index` new storage of exactly `bytes` holding data (a whole line of text).
+    void replace(std::size_t index, const void* data, std::size_t bytes);
+    // Draws vertexCount vertices from firstVertex on as triangles, instanceCount times
+    // (instanced when above 1 or when a buffer advances per instance).
+    void drawTriangles(int vertexCount, int instanceCount = 1, int firstVertex = 0);
 
     bool created() const { return static_cast<bool>(vertexArray_); }
 
@@ -43,6 +45,7 @@ private:
     std::vector<Buffer> layout_;
     VertexArrayHandle vertexArray_;
     std::vector<BufferHandle> buffers_;
+    std::vector<std::size_t> sizes_;
     bool instanced_ = false;
 };
 

@@ -13,6 +13,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <vector>
 
 namespace hm {
 
@@ -77,16 +78,11 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
 
     program_ = ShaderLibrary::instance().getProgram("text");
 
-    StreamedGeometry::Buffer positions;
-    positions.stride = 3 * sizeof(float);
-    positions.capacity = 6 * 3 * sizeof(float);
-    positions.attributes = {{kPositionAttribute, 3, 0}};
-    StreamedGeometry::Buffer texCoords;
-    texCoords.stride = 2 * sizeof(float);
-    texCoords.attributes = {{kTexCoordAttribute, 2, 0}};
-    const auto* first = reinterpret_cast<const unsigned char*>(kQuadTexCoords.data());
-    texCoords.initial.assign(first, first + sizeof(kQuadTexCoords));
-    quads_ = std::make_unique<StreamedGeometry>(std::vector<StreamedGeometry::Buffer>{positions, texCoords});
+    // Interleaved position (3 floats) and texture coordinate (2 floats), six vertices a glyph.
+    StreamedGeometry::Buffer vertices;
+    vertices.stride = 5 * sizeof(float);
+    vertices.attributes = {{kPositionAttribute, 3, 0}, {kTexCoordAttribute, 2, 3 * sizeof(float)}};
+    quads_ = std::make_unique<StreamedGeometry>(std::vector<StreamedGeometry::Buffer>{vertices});
 }
 
 const Glyph& Font::glyph(unsigned char c) const {
@@ -102,8 +98,11 @@ void Font::renderText(std::string_view text, float x, float y, float z, const gl
     const float width = static_cast<float>(windowSize.x);
     const float height = static_cast<float>(windowSize.y);
 
-    gpu::useProgram(program_);
-    gpu::setUniform(shader::kTextColour, colour);
+    // The whole line goes up in one upload; then one draw per run of glyphs on the same texture.
+    static std::vector<float> vertices;
+    static std::vector<unsigned> textures;
+    vertices.clear();
+    textures.clear();
     for (const char byte : text) {
         const Glyph& g = glyph(static_cast<unsigned char>(byte));
         const float xpos = x + static_cast<float>(g.bearing.x) * scale / width;
@@ -111,13 +110,29 @@ void Font::renderText(std::string_view text, float x, float y, float z, const gl
         const float w = static_cast<float>(g.size.x) * scale / width;
         const float h = static_cast<float>(g.size.y) * scale / height;
         if (g.texture && g.size.x > 0 && g.size.y > 0) {
-            const float corners[6][3] = {{xpos, ypos + h, z}, {xpos, ypos, z},     {xpos + w, ypos, z},
-                                         {xpos, ypos + h, z}, {xpos + w, ypos, z}, {xpos + w, ypos + h, z}};
-            gpu::bindTexture2D(0, g.texture.get());
-            quads_->write(0, corners, sizeof(corners));
-            quads_->drawTriangles(6);
+            const float corners[6][2] = {{xpos, ypos + h}, {xpos, ypos},     {xpos + w, ypos},
+                                         {xpos, ypos + h}, {xpos + w, ypos}, {xpos + w, ypos + h}};
+            for (int v = 0; v < 6; ++v)
+                vertices.insert(vertices.end(), {corners[v][0], corners[v][1], z, kQuadTexCoords[2 * v],
+                                                 kQuadTexCoords[2 * v + 1]});
+            textures.push_back(g.texture.get());
         }
         x += static_cast<float>(g.advance / 64) * scale / width;
+    }
+    if (textures.empty())
+        return;
+
+    gpu::useProgram(program_);
+    gpu::setUniform(shader::kTextColour, colour);
+    quads_->replace(0, vertices.data(), vertices.size() * sizeof(float));
+    std::size_t first = 0;
+    while (first < textures.size()) {
+        std::size_t last = first + 1;
+        while (last < textures.size() && textures[last] == textures[first])
+            ++last;
+        gpu::bindTexture2D(0, textures[first]);
+        quads_->drawTriangles(static_cast<int>(6 * (last - first)), 1, static_cast<int>(6 * first));
+        first = last;
     }
     gpu::bindTexture2D(0, 0);
 }

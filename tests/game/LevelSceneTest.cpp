@@ -67,20 +67,19 @@ TEST_F(LevelSceneTest, KeysPauseNothingButTrackShotsAndHudMode) {
     EXPECT_EQ(rules().spawnedCount(), -1);
 }
 
-// A whole level at double speed with a cannon tower on every base: monsters are shot and killed,
-// the rewards arrive, and the level ends in victory.
-TEST_F(LevelSceneTest, ADefendedValleyIsWon) {
-    rules().setResources(100000);
-    for (TowerBase* base : rules().towerBases())
-        base->build(TowerType::CANNON);
-    rules().toggleSpeed();
-    for (int i = 0; i < 200 * 15 && rules().state() == GameState::Playing; ++i)
-        play(1.0f / 15.0f, 1.0f / 15.0f);
-    EXPECT_EQ(rules().state(), GameState::Won);
-    EXPECT_EQ(rules().spawnedCount(), 17);
-    EXPECT_EQ(rules().defeatedCount(), 18);
-    EXPECT_GT(rules().lives(), 0);
-    EXPECT_FLOAT_EQ(rules().gameSpeed(), 1.0f); // back to normal speed at the end
+// Pressing 2 while shot 1 runs shows shot 2 at once: the camera is where shot 2 alone puts it.
+TEST_F(LevelSceneTest, ALaterTrackShotReplacesTheRunningOne) {
+    scene->onKey(window, Key::Num1, 0, InputAction::Release, 0);
+    play(0.5f);
+    scene->onKey(window, Key::Num2, 0, InputAction::Release, 0);
+    play(0.5f);
+    const glm::vec3 afterSwitch = scene->activeCamera()->getWorldPosition();
+
+    scene->onKey(window, Key::Num0, 0, InputAction::Release, 0);
+    scene->onKey(window, Key::Num2, 0, InputAction::Release, 0);
+    play(0.5f);
+    const glm::vec3 shotTwoAlone = scene->activeCamera()->getWorldPosition();
+    EXPECT_LT(glm::length(afterSwitch - shotTwoAlone), 1e-3f);
 }
 
 TEST_F(LevelSceneTest, AnUndefendedValleyIsLost) {
