@@ -9,6 +9,7 @@ packages=(
   libfreetype-dev libstb-dev libspdlog-dev libfmt-dev libinih-dev libopenal-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick sox clang-format
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 missing=()

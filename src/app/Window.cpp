@@ -175,8 +175,11 @@ Window::Window(const std::string& title, bool fullscreen, bool borderless, int w
 
     if (fullscreen) {
         monitor_ = glfwGetPrimaryMonitor();
-        if (borderless && monitor_) {
-            const GLFWvidmode* mode = glfwGetVideoMode(monitor_);
+        const GLFWvidmode* mode = borderless && monitor_ ? glfwGetVideoMode(monitor_) : nullptr;
+        if (borderless && monitor_ && !mode)
+            spdlog::warn("The monitor's video mode cannot be read; the borderless window opens at {0}x{1}.",
+                         width, height);
+        if (mode) {
             glfwWindowHint(GLFW_RED_BITS, mode->redBits);
             glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
             glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);

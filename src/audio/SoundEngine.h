@@ -31,6 +31,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,23 @@ struct SoundChannel {
 
 // The short name a sound file is filed under (see above); fileName is the last path component.
 std::string soundNameOf(const std::string& fileName);
+
+// A sound effect decoded to 16-bit mono; several channels are averaged, since only mono sounds
+// can be placed in 3D.
+struct DecodedSound {
+    std::vector<std::int16_t> samples;
+    int sampleRate = 0;
+};
+
+// Sound files are short effects: longer ones are cut here, with a line.
+inline constexpr std::size_t kMaxSoundSeconds = 600;
+inline constexpr int kMinSampleRate = 1000;
+inline constexpr int kMaxSampleRate = 384000;
+
+// Decodes a whole WAV or Ogg Vorbis file (name is the stash name, for the log). Logs and gives
+// nothing for a file that cannot be decoded, holds no audio or has an unusable sample rate; a
+// truncated file gives what it holds.
+std::optional<DecodedSound> decodeSoundFile(const std::filesystem::path& path, const std::string& name);
 
 class SoundEngine {
 public:

@@ -307,6 +307,12 @@ void lookUpTextures(Material& material, std::vector<int> missing) {
             }
         }
     }
+    // A map that is not there (never made, or lost) leaves the slot's default texture; say so,
+    // or a deleted file changes the picture without a trace.
+    for (const auto& [prefix, slot] : kPrefixes)
+        if (!folders.empty() && std::find(missing.begin(), missing.end(), slot) != missing.end())
+            spdlog::info("Material {0}: no {1}_* map in {2}; the slot keeps its default texture.",
+                         material.name(), prefix, folders.front().generic_string());
 }
 
 int materialTypeIndex(const std::string& shader) {

@@ -5,9 +5,7 @@
 #include "render/RenderDevice.h"
 #include "render/ShaderLibrary.h"
 #include "render/ShaderLocations.h"
-
-#include <ft2build.h>
-#include FT_FREETYPE_H
+#include "ui/GlyphRaster.h"
 
 #include <glm/gtc/type_ptr.hpp>
 
@@ -21,7 +19,6 @@ namespace {
 
 constexpr unsigned kPositionAttribute = 0;
 constexpr unsigned kTexCoordAttribute = 4;
-constexpr int kCharacterCount = 128;
 
 // Texture coordinates of the six corners of a glyph quad (two triangles), top row of the
 // bitmap at v = 0.
@@ -37,44 +34,30 @@ constexpr std::array<float, 12> kQuadTexCoords{0, 0, 0, 1, 1, 1, 0, 0, 1, 1, 1, 
 Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pixelSize) {
     const std::string path = pathOf(name);
 
-    FT_Library library = nullptr;
-    if (FT_Init_FreeType(&library)) {
+    const GlyphRaster raster = rasteriseGlyphs(path, name, pixelSize);
+    if (raster.status == GlyphRaster::Status::LibraryFailed) {
         spdlog::error("Failed to init FreeType Library. Check your dependencies");
         stopProcess();
     }
-    FT_Face face = nullptr;
-    if (FT_New_Face(library, path.c_str(), 0, &face)) {
+    if (raster.status == GlyphRaster::Status::FileFailed) {
         spdlog::error("Failed to load font: \"{0}\"", path);
-        FT_Done_FreeType(library);
         stopProcess();
     }
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)))
-        spdlog::error("Font {0} cannot be set to {1} pixels.", name, pixelSize);
 
     // Without a GPU the glyphs keep their metrics only: text is measured and laid out, not drawn.
+    // With one, every bitmap is 8-bit coverage with tightly packed rows.
     const bool withGpu = RenderDevice::gpu();
-    for (int code = 0; code < kCharacterCount; ++code) {
-        const auto c = static_cast<unsigned char>(code);
-        if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) {
-            spdlog::warn("Failed to load Glyph \"{0}\" for font \"{1}\"", static_cast<char>(c), name);
-            continue;
-        }
-        const FT_GlyphSlot slot = face->glyph;
-        const FT_Bitmap& bitmap = slot->bitmap;
+    for (const GlyphBitmap& bitmap : raster.glyphs) {
         Glyph glyph;
-        glyph.size = {static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows)};
-        glyph.bearing = {slot->bitmap_left, slot->bitmap_top};
-        glyph.advance = static_cast<unsigned int>(slot->advance.x);
-        if (withGpu) {
-            // Rows may be padded beyond the width.
-            const int pitch = bitmap.pitch > 0 ? bitmap.pitch : static_cast<int>(bitmap.width);
-            glyph.texture.reset(gpu::createCoverageTexture(
-                static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows), pitch, bitmap.buffer));
-        }
-        glyphs_.emplace(c, std::move(glyph));
+        glyph.size = bitmap.size;
+        glyph.bearing = bitmap.bearing;
+        glyph.advance = bitmap.advance;
+        if (withGpu)
+            glyph.texture.reset(
+                gpu::createCoverageTexture(bitmap.size.x, bitmap.size.y, bitmap.size.x,
+                                           bitmap.pixels.empty() ? nullptr : bitmap.pixels.data()));
+        glyphs_.emplace(bitmap.code, std::move(glyph));
     }
-    FT_Done_Face(face);
-    FT_Done_FreeType(library);
 
     program_ = ShaderLibrary::instance().getProgram("text");
 
@@ -159,6 +142,10 @@ Font& FontCache::getFont(const std::string& name, int pixelSize) {
     if (pixelSize < 1) {
         spdlog::warn("Font {0} was asked for at {1} pixels; using 1.", name, pixelSize);
         pixelSize = 1;
+    }
+    if (pixelSize > kMaxPixelSize) {
+        spdlog::warn("Font {0} was asked for at {1} pixels; using {2}.", name, pixelSize, kMaxPixelSize);
+        pixelSize = kMaxPixelSize;
     }
     auto& entry = fonts_[keyOf(name, pixelSize)];
     if (!entry)

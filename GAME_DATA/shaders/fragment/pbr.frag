@@ -100,24 +100,22 @@ float sampleCascade(int cascade, vec3 coord, float texel) {
     return texture(shadowMaps, vec4(coord.xy, float(cascade), coord.z));
 }
 #else
-// The same result as nine bilinear compare taps one texel apart (a 4x4-texel footprint), from
-// four gathers: along each axis the four texels weigh (1 - f, 1, 1, f) out of 3.
+// The same result as nine bilinear compare taps one texel apart (a 4x4-texel footprint) from
+// four: along each axis the four texels weigh (1 - f, 1, 1, f) out of 3, which two filtered taps
+// give when placed 1/(2 - f) and f/(1 + f) of a texel into their texel pairs.
 float sampleCascade(int cascade, vec3 coord, float texel) {
-    vec2 size = vec2(1.0 / texel);
-    vec2 u = coord.xy * size - 0.5;
+    vec2 u = coord.xy / texel - 0.5;
     vec2 base = floor(u);
     vec2 f = u - base;
+    vec2 w0 = 2.0 - f;
+    vec2 w1 = 1.0 + f;
+    vec2 p0 = (base - 1.0 + 1.0 / w0 + 0.5) * texel;
+    vec2 p1 = (base + 1.0 + f / w1 + 0.5) * texel;
     float layer = float(cascade);
-    // Each gather reads the 2x2 texels around its point: (x0,y1) (x1,y1) (x1,y0) (x0,y0).
-    vec4 lowLow = textureGather(shadowMaps, vec3(base / size, layer), coord.z);
-    vec4 highLow = textureGather(shadowMaps, vec3((base + vec2(2.0, 0.0)) / size, layer), coord.z);
-    vec4 lowHigh = textureGather(shadowMaps, vec3((base + vec2(0.0, 2.0)) / size, layer), coord.z);
-    vec4 highHigh = textureGather(shadowMaps, vec3((base + 2.0) / size, layer), coord.z);
-    vec2 w0 = 1.0 - f; // weight of the first texel along each axis; the last one weighs f
-    float sum = dot(lowLow, vec4(w0.x, 1.0, 1.0, w0.x * w0.y) * vec4(1.0, 1.0, w0.y, 1.0));
-    sum += dot(highLow, vec4(1.0, f.x, f.x * w0.y, w0.y));
-    sum += dot(lowHigh, vec4(w0.x * f.y, f.y, 1.0, w0.x));
-    sum += dot(highHigh, vec4(f.y, f.x * f.y, f.x, 1.0));
+    float sum = w0.x * w0.y * texture(shadowMaps, vec4(p0.x, p0.y, layer, coord.z));
+    sum += w1.x * w0.y * texture(shadowMaps, vec4(p1.x, p0.y, layer, coord.z));
+    sum += w0.x * w1.y * texture(shadowMaps, vec4(p0.x, p1.y, layer, coord.z));
+    sum += w1.x * w1.y * texture(shadowMaps, vec4(p1.x, p1.y, layer, coord.z));
     return sum / 9.0;
 }
 #endif
