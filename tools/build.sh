@@ -16,8 +16,13 @@ case "$config" in
   *) echo "unknown configuration: $config" >&2; exit 2 ;;
 esac
 
+# HOLLOWMERE_WERROR=1 (the CI run) makes warnings errors; the configuration follows the setting.
+werror=OFF
+if [[ ${HOLLOWMERE_WERROR:-0} == 1 ]]; then werror=ON; fi
+args+=(-DHOLLOWMERE_WERROR=$werror)
+
 dir=build/$config
-if [[ ! -f $dir/build.ninja ]]; then
+if [[ ! -f $dir/build.ninja ]] || ! grep -qx "HOLLOWMERE_WERROR:BOOL=$werror" "$dir/CMakeCache.txt"; then
   cmake -S . -B "$dir" -G Ninja "${args[@]}" >/dev/null
 fi
 cmake --build "$dir" "$@"

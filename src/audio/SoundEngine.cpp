@@ -1,7 +1,6 @@
 #include "audio/SoundEngine.h"
 
 #include "app/Log.h"
-#include "render/CameraNode.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
@@ -357,18 +356,15 @@ void SoundEngine::play(const std::string& name, glm::vec3 position, SoundChannel
         *channelOut = {static_cast<std::uint32_t>(index + 1), voice.generation};
 }
 
-void SoundEngine::updateListener(const CameraNode& camera) {
-    const glm::vec3 position = camera.getWorldPosition();
-    const glm::mat4& view = camera.getView();
-    // The rows of the view matrix are the camera's axes in world space; the camera looks along
-    // its negative z axis, which is OpenAL's "at" vector (both right-handed).
-    const glm::vec3 backward(view[0][2], view[1][2], view[2][2]);
-    const glm::vec3 up(view[0][1], view[1][1], view[2][1]);
-    if (!finite(position) || !finite(backward) || !finite(up)) {
+void SoundEngine::updateListener(const ListenerPose& pose) {
+    const glm::vec3& position = pose.position;
+    const glm::vec3& forward = pose.forward;
+    const glm::vec3& up = pose.up;
+    if (!finite(position) || !finite(forward) || !finite(up)) {
         // Once per spell, not once per frame.
         if (!impl_->listenerLost)
             spdlog::error("The listener cannot follow camera {0}: its position or view is not finite",
-                          camera.getName());
+                          pose.name);
         impl_->listenerLost = true;
         return;
     }
@@ -379,7 +375,8 @@ void SoundEngine::updateListener(const CameraNode& camera) {
         return;
     impl_->makeCurrent();
 
-    const ALfloat orientation[6] = {-backward.x, -backward.y, -backward.z, up.x, up.y, up.z};
+    // OpenAL's "at" vector is the viewing direction (both right-handed).
+    const ALfloat orientation[6] = {forward.x, forward.y, forward.z, up.x, up.y, up.z};
     const glm::vec3& velocity = impl_->listenerVelocity;
     alListener3f(AL_POSITION, position.x, position.y, position.z);
     alListener3f(AL_VELOCITY, velocity.x, velocity.y, velocity.z);

@@ -37,7 +37,14 @@
 
 namespace hm {
 
-class CameraNode;
+// Where the listener stands and looks: a world position, the viewing direction and the up
+// vector. `name` (the camera's) only labels log lines.
+struct ListenerPose {
+    glm::vec3 position{0.0f};
+    glm::vec3 forward{0.0f, 0.0f, -1.0f};
+    glm::vec3 up{0.0f, 1.0f, 0.0f};
+    std::string name;
+};
 
 // One playback started by SoundEngine::play. Voices are reused, so a handle goes stale when its
 // sound ends or is cut; a stale or default handle refers to nothing.
@@ -82,9 +89,9 @@ public:
     // Starts the named sound at a world position. An unknown name is logged and nothing plays.
     // channelOut, when given, receives the playback (an invalid handle when nothing started).
     void play(const std::string& name, glm::vec3 position, SoundChannel* channelOut = nullptr);
-    // Moves the listener to the camera: its world position, the movement since the previous
-    // call as velocity, and its viewing direction and up vector as orientation.
-    void updateListener(const CameraNode& camera);
+    // Moves the listener to the pose: its position, the movement since the previous call as
+    // velocity, and its viewing direction and up vector as orientation.
+    void updateListener(const ListenerPose& pose);
 
     bool isPlaying(const SoundChannel& channel) const;
     // Cuts the playback short; a stale handle is ignored.

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "render/GLHandle.h"
+#include "render/StreamedGeometry.h"
 
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
@@ -62,9 +63,9 @@ private:
     std::string name_;
     int pixelSize_;
     std::map<unsigned char, Glyph> glyphs_;
-    GLuint program_ = 0;
-    VertexArrayHandle vertexArray_;
-    BufferHandle vertices_;
+    unsigned program_ = 0;
+    // One glyph quad at a time, rewritten per glyph.
+    std::unique_ptr<StreamedGeometry> quads_;
 };
 
 // The render device's font cache, keyed by name + "_" + pixel size. Fonts are never removed.

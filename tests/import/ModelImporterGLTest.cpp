@@ -226,10 +226,10 @@ TEST_F(ModelImport, TheLevelBringsCamerasLightsSkyAndNodeAnimations) {
     EXPECT_EQ(stone->getTexture(Normal)->name(), "stone/no_stone.png");
     EXPECT_EQ(stone->getTexture(AmbientOcclusion)->name(), "stone/ao_stone.png");
     // The meadow has no metallic map: the slot keeps its default, and the log says so.
-    EXPECT_TRUE(log.contains(
-        "Material ValleyGround: no me_* map in GAME_DATA/textures/terrain; the slot keeps its default texture."));
-    EXPECT_FALSE(log.contains(
-        "Material DressedStone: no me_* map in GAME_DATA/textures/stone; the slot keeps its default texture."));
+    EXPECT_TRUE(log.contains("Material ValleyGround: no me_* map in GAME_DATA/textures/terrain; the slot "
+                             "keeps its default texture."));
+    EXPECT_FALSE(log.contains("Material DressedStone: no me_* map in GAME_DATA/textures/stone; the slot "
+                              "keeps its default texture."));
 
     EXPECT_NE(scene.skyboxMaterial(), nullptr);
     EXPECT_NE(scene.getProperty("UnitScaleFactor"), nullptr); // global metadata
