@@ -1,8 +1,12 @@
 #include "app/Settings.h"
 
+#include "app/Log.h"
+
 #include <INIReader.h>
 
+#include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace hm {
@@ -16,6 +20,22 @@ std::int32_t readInt32(const INIReader& reader, const char* key, std::int32_t fa
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
         return fallback;
     return static_cast<std::int32_t>(value);
+}
+
+// The master volume, a real number from 0 to 1. A value that is not a number, or lies outside
+// that range, keeps the default and says so: a typo must not leave the game silent or clipping.
+float readVolume(const INIReader& reader, float fallback) {
+    if (!reader.HasValue("sound", "volume"))
+        return fallback;
+    const std::string text = reader.Get("sound", "volume", "");
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || !std::isfinite(value) || value < 0.0 || value > 1.0) {
+        spdlog::warn("Settings: [sound] volume '{0}' is not a number from 0 to 1; using {1}.", text,
+                     fallback);
+        return fallback;
+    }
+    return static_cast<float>(value);
 }
 
 } // namespace
@@ -34,6 +54,7 @@ Settings loadSettings(const std::string& path) {
     settings.borderless = reader.GetBoolean("window", "borderless", settings.borderless);
     settings.title = reader.Get("window", "title", settings.title);
     settings.brightness = reader.GetReal("window", "brightness", settings.brightness);
+    settings.volume = readVolume(reader, settings.volume);
     return settings;
 }
 

@@ -1,8 +1,8 @@
 // The settings record and its loader.
 //
-// The settings file is an INI file with one section, "window". The loader never fails: a
-// missing file is reported with one line on standard output and every key that is missing or
-// does not parse keeps its default.
+// The settings file is an INI file with the sections "window" and "sound". The loader never
+// fails: a missing file is reported with one line on standard output and every key that is
+// missing or does not parse keeps its default.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,7 @@ struct Settings {
     bool borderless = false;
     std::string title = "Wardens of Hollowmere";
     double brightness = 1.0;
+    float volume = 1.0f; // master volume of the sound effects, 0 (silent) to 1 (full)
 };
 
 inline constexpr const char* kSettingsFile = "GAME_DATA/settings.ini";

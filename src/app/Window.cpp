@@ -190,6 +190,7 @@ void Window::registerCursor(const std::string& name, const std::string& file) {
 void Window::setCursor(const std::string& name) {
     if (name.empty()) {
         glfwSetCursor(handle_, nullptr);
+        cursorName_.clear();
         return;
     }
     GLFWcursor* cursor = getCursor(name);
@@ -198,6 +199,7 @@ void Window::setCursor(const std::string& name) {
         return;
     }
     glfwSetCursor(handle_, cursor);
+    cursorName_ = name;
 }
 
 GLFWcursor* Window::getCursor(const std::string& name) const {

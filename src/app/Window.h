@@ -41,6 +41,8 @@ public:
     void registerCursor(const std::string& name, const std::string& file);
     void setCursor(const std::string& name);
     GLFWcursor* getCursor(const std::string& name) const;
+    // The name of the cursor shown now; empty for the system's own.
+    const std::string& cursorName() const { return cursorName_; }
 
     // Runs the scene's game loop, or schedules it as the successor of the running scene.
     void startGameLoop(std::unique_ptr<Scene> scene);
@@ -85,6 +87,7 @@ private:
     bool exitRequested_ = false;
     bool terminated_ = false;
     std::map<std::string, GLFWcursor*> cursors_;
+    std::string cursorName_;
     double brightness_ = 1.0;
     InputDispatcher input_;
 };

@@ -1,7 +1,7 @@
 // The scene in which the game is played: the level model, the rules (LevelCoordinator) and the
 // heads-up display. Every frame the time is scaled by the game speed (0 while paused) before
 // the world and the rules see it. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot
-// speed, I hides the HUD, R restarts, Escape quits.
+// speed, P or Space pauses, M mutes, I hides the HUD, R restarts, Escape quits.
 #pragma once
 
 #include "game/LevelHud.h"
@@ -16,6 +16,7 @@ class ButtonNode;
 class ImageNode;
 class LevelCoordinator;
 class NodeAnimation;
+class RangeRing;
 class Node2D;
 class TextLineNode;
 class Video2DTexture;
@@ -34,6 +35,7 @@ public:
 
     LevelCoordinator& coordinator() const { return *coordinator_; }
     float trackShotSpeed() const { return trackShotSpeed_; }
+    RangeRing& rangeRing() const { return *rangeRing_; }
 
 private:
     void buildHud();
@@ -47,6 +49,7 @@ private:
     void showDoubleSpeed(bool doubled) override;
     void showEnd(bool won) override;
     void showCards(bool shown) override;
+    void showNextMonster(std::optional<EnemyType> type, float seconds) override;
 
     std::unique_ptr<LevelCoordinator> coordinator_;
     float trackShotSpeed_ = 0.2f;
@@ -58,11 +61,13 @@ private:
     TextLineNode* resourcesText_ = nullptr;
     TextLineNode* livesText_ = nullptr;
     TextLineNode* waveText_ = nullptr;
+    TextLineNode* nextMonsterText_ = nullptr;
     ButtonNode* speedButton_ = nullptr;
     BuildingCardPanel* cardPanel_ = nullptr;
     ImageNode* pauseVeil_ = nullptr;
     ButtonNode* pauseButton_ = nullptr;
     ImageNode* endVeil_ = nullptr;
+    RangeRing* rangeRing_ = nullptr; // owned by the 3D tree
 };
 
 } // namespace hm

@@ -1,5 +1,6 @@
 #include "game/LevelScene.h"
 
+#include "audio/SoundEngine.h"
 #include "game/BuildingCards.h"
 #include "game/Enemy.h"
 #include "game/LevelCoordinator.h"
@@ -63,6 +64,32 @@ TEST_F(LevelSceneTest, KeysPauseNothingButTrackShotsAndHudMode) {
     play(3.0f);
     EXPECT_EQ(rules().resources(), resources);
     EXPECT_EQ(rules().spawnedCount(), -1);
+}
+
+TEST_F(LevelSceneTest, PAndSpacePauseLikeTheButtonAndMMutes) {
+    Node2D* veil = scene->root2D()->findChild("pOverlay");
+    ASSERT_NE(veil, nullptr);
+    for (int key : {GLFW_KEY_P, GLFW_KEY_SPACE}) {
+        SCOPED_TRACE(key);
+        scene->onKey(window, key, 0, GLFW_PRESS, 0);
+        EXPECT_EQ(rules().state(), GameState::Playing);
+        scene->onKey(window, key, 0, GLFW_RELEASE, 0);
+        EXPECT_EQ(rules().state(), GameState::Paused);
+        EXPECT_EQ(veil->mode(), DisplayMode::Frozen);
+        scene->onKey(window, key, 0, GLFW_RELEASE, 0);
+        EXPECT_EQ(rules().state(), GameState::Playing);
+        EXPECT_EQ(veil->mode(), DisplayMode::Disabled);
+    }
+
+    SoundEngine& sound = window.soundEngine();
+    sound.setVolume(0.4f);
+    ASSERT_FALSE(sound.muted());
+    scene->onKey(window, GLFW_KEY_M, 0, GLFW_RELEASE, 0);
+    EXPECT_TRUE(sound.muted());
+    scene->onKey(window, GLFW_KEY_M, 0, GLFW_RELEASE, 0);
+    EXPECT_FALSE(sound.muted());
+    EXPECT_FLOAT_EQ(sound.volume(), 0.4f); // unmuting gives back the chosen volume
+    sound.setVolume(1.0f);
 }
 
 // A whole level at double speed with a cannon tower on every base: monsters are shot and killed,
