@@ -28,21 +28,13 @@ RiggedMesh::RiggedMesh(std::vector<Vertex> vertices, std::vector<std::uint32_t> 
             "in their bind pose.",
             matrixCount_, kMaxBones);
 
-    GLuint buffer = 0;
-    glGenBuffers(1, &buffer);
-    boneBuffer_.reset(buffer);
-    glBindVertexArray(vertexArray());
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(boneData_.size() * sizeof(VertexBoneData)),
-                 boneData_.data(), GL_STATIC_DRAW);
-    glEnableVertexAttribArray(5);
-    glVertexAttribIPointer(5, 4, GL_INT, sizeof(VertexBoneData),
-                           reinterpret_cast<const void*>(offsetof(VertexBoneData, ids)));
-    glEnableVertexAttribArray(6);
-    glVertexAttribPointer(6, 4, GL_FLOAT, GL_FALSE, sizeof(VertexBoneData),
-                          reinterpret_cast<const void*>(offsetof(VertexBoneData, weights)));
-    glBindVertexArray(0);
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    VertexStream stream;
+    const auto* first = reinterpret_cast<const unsigned char*>(boneData_.data());
+    stream.bytes.assign(first, first + boneData_.size() * sizeof(VertexBoneData));
+    stream.stride = sizeof(VertexBoneData);
+    stream.attributes = {{5, 4, VertexStream::Component::Int, offsetof(VertexBoneData, ids)},
+                         {6, 4, VertexStream::Component::Float, offsetof(VertexBoneData, weights)}};
+    setExtraStream(std::move(stream));
 }
 
 RiggedMesh::~RiggedMesh() {

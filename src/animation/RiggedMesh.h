@@ -36,7 +36,8 @@ public:
     const std::vector<VertexBoneData>& boneData() const { return boneData_; }
     // Highest bone index + 1: the length of a node's bone matrix list.
     std::size_t boneMatrixCount() const { return matrixCount_; }
-    GLuint boneBuffer() const { return boneBuffer_.get(); }
+    // The bone ids and weights on the GPU; 0 until the mesh is uploaded.
+    GLuint boneBuffer() const { return extraBuffer(); }
 
 private:
     std::vector<VertexBoneData> boneData_;
@@ -45,7 +46,6 @@ private:
     std::vector<const BoneInfo*> roots_;
     std::vector<std::shared_ptr<Animation>> animations_;
     std::size_t matrixCount_ = 0;
-    BufferHandle boneBuffer_;
 };
 
 } // namespace hm

@@ -3,19 +3,29 @@
 #include "app/Log.h"
 #include "app/StopSignal.h"
 #include "audio/SoundEngine.h"
+#include "render/RenderDevice.h"
 #include "scene/Scene.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <stb/stb_image.h>
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <thread>
+#include <vector>
 
 namespace hm {
 
 namespace {
+
+// Windows with a GLFW window, oldest first: the newest one left gets the context back when one
+// closes, and GLFW ends with the last.
+std::vector<Window*>& nativeWindows() {
+    static std::vector<Window*> windows;
+    return windows;
+}
 
 Window* windowOf(GLFWwindow* handle) {
     return static_cast<Window*>(glfwGetWindowUserPointer(handle));
@@ -107,6 +117,20 @@ Window::Window(const std::string& title, bool fullscreen, bool borderless, int w
     // glewInit may leave a harmless GL_INVALID_ENUM behind on core profiles.
     while (glGetError() != GL_NO_ERROR) {
     }
+    nativeWindows().push_back(this);
+    device_ = std::make_unique<RenderDevice>(RenderDevice::Kind::OpenGL);
+}
+
+Window::Window(Headless, int width, int height, double brightness)
+    : timer_([] { return 0.0; }, [](std::chrono::microseconds) {}), brightness_(brightness), input_(*this) {
+    soundEngine_ = std::make_unique<SoundEngine>();
+    headless_ = true;
+    headlessSize_ = {std::max(width, 0), std::max(height, 0)};
+    device_ = std::make_unique<RenderDevice>(RenderDevice::Kind::Null);
+}
+
+std::unique_ptr<Window> Window::headless(int width, int height, double brightness) {
+    return std::unique_ptr<Window>(new Window(Headless{}, width, height, brightness));
 }
 
 Window::~Window() {
@@ -114,30 +138,42 @@ Window::~Window() {
     pending_.reset();
     current_.reset();
     input_.destroyGeneral();
-    if (!terminated_) {
-        for (auto& [name, cursor] : cursors_)
-            glfwDestroyCursor(cursor);
-        glfwDestroyWindow(handle_);
-        glfwTerminate();
-    }
+    closeNativeWindow();
+    device_.reset();
     if (current_window_ == this)
         current_window_ = nullptr;
 }
 
-void Window::shutdown() {
-    const std::size_t destroyed = input_.destroyGeneral();
+void Window::closeNativeWindow() {
+    if (!handle_)
+        return;
+    // GPU objects are deleted in their own context.
+    glfwMakeContextCurrent(handle_);
+    device_.reset();
     for (auto& [name, cursor] : cursors_)
         glfwDestroyCursor(cursor);
     cursors_.clear();
     glfwDestroyWindow(handle_);
     handle_ = nullptr;
-    glfwTerminate();
+    auto& windows = nativeWindows();
+    windows.erase(std::remove(windows.begin(), windows.end(), this), windows.end());
+    if (windows.empty())
+        glfwTerminate();
+    else
+        glfwMakeContextCurrent(windows.back()->handle_);
+}
+
+void Window::shutdown() {
+    const std::size_t destroyed = input_.destroyGeneral();
+    closeNativeWindow();
     terminated_ = true;
     spdlog::info("Window deconstruction: glfw terminated, and {0} general input handlers destroyed",
                  destroyed);
 }
 
 glm::ivec2 Window::framebufferSize() const {
+    if (headless_)
+        return headlessSize_;
     glm::ivec2 size{0, 0};
     if (handle_)
         glfwGetFramebufferSize(handle_, &size.x, &size.y);
@@ -168,6 +204,8 @@ void Window::addGeneralInputHandler(std::unique_ptr<InputHandler> handler) {
 }
 
 void Window::registerCursor(const std::string& name, const std::string& file) {
+    if (!handle_)
+        return;
     const std::string path = "GAME_DATA/textures/" + file;
     int width = 0, height = 0, channels = 0;
     stbi_uc* pixels = stbi_load(path.c_str(), &width, &height, &channels, 4);
@@ -188,6 +226,8 @@ void Window::registerCursor(const std::string& name, const std::string& file) {
 }
 
 void Window::setCursor(const std::string& name) {
+    if (!handle_)
+        return;
     if (name.empty()) {
         glfwSetCursor(handle_, nullptr);
         cursorName_.clear();
@@ -232,20 +272,16 @@ void Window::startGameLoop(std::unique_ptr<Scene> scene) {
         exitRequested_ = true;
         return;
     }
+    if (headless_) {
+        beginScene(std::move(scene));
+        return;
+    }
 
     // Nested loops of successive scenes would grow the call stack with every switch; a flat loop
     // runs them one after another with the same observable order.
     std::unique_ptr<Scene> next = std::move(scene);
     while (next) {
-        pending_.reset();
-        current_ = std::move(next);
-        current_window_ = this;
-        current_->start(*this);
-        const glm::ivec2 size = framebufferSize();
-        if (size.y > 0)
-            current_->setAspectRatio(static_cast<float>(size.x) / static_cast<float>(size.y));
-        exitRequested_ = false;
-        spdlog::info("Starting gameloop of scene {0}", current_->name());
+        beginScene(std::move(next));
         runLoop();
         spdlog::debug("End of gameloop for scene {0}", current_->name());
         current_.reset();
@@ -253,6 +289,60 @@ void Window::startGameLoop(std::unique_ptr<Scene> scene) {
         input_.resetToGeneral();
         next = std::move(pending_);
     }
+}
+
+void Window::beginScene(std::unique_ptr<Scene> scene) {
+    pending_.reset();
+    current_ = std::move(scene);
+    current_window_ = this;
+    current_->start(*this);
+    const glm::ivec2 size = framebufferSize();
+    if (size.y > 0)
+        current_->setAspectRatio(static_cast<float>(size.x) / static_cast<float>(size.y));
+    exitRequested_ = false;
+    spdlog::info("Starting gameloop of scene {0}", current_->name());
+}
+
+void Window::openScene(std::unique_ptr<Scene> scene) {
+    if (!scene) {
+        spdlog::error("No scene specified to render in this opengl window.");
+        return;
+    }
+    if (current_) {
+        current_.reset();
+        input_.resetToGeneral();
+    }
+    beginScene(std::move(scene));
+}
+
+bool Window::advance(float elapsed) {
+    // After an exit request the current scene goes and the pending one, if any, starts. Input
+    // fed between frames may have asked for that too.
+    const auto endRequestedLoop = [this] {
+        if (!exitRequested_ || !current_)
+            return;
+        spdlog::debug("End of gameloop for scene {0}", current_->name());
+        current_.reset();
+        input_.resetToGeneral();
+        if (pending_)
+            beginScene(std::move(pending_));
+    };
+    endRequestedLoop();
+    if (!current_)
+        return false;
+    current_->update(*this, elapsed);
+    current_->render(*this, elapsed);
+    current_->updateListener(*soundEngine_);
+    if (handle_) {
+        glfwSwapBuffers(handle_);
+        glfwPollEvents();
+    }
+    if (stopSignalReceived()) {
+        pending_.reset();
+        exitRequested_ = true;
+    }
+    endRequestedLoop();
+    return current_ != nullptr;
 }
 
 void Window::runLoop() {
@@ -295,7 +385,7 @@ void Window::dispatchMouseButton(int button, int action, int mods) {
 
 void Window::dispatchJoystick(int joystickId, int event) {
     if (event == GLFW_CONNECTED) {
-        const char* name = glfwGetJoystickName(joystickId);
+        const char* name = handle_ ? glfwGetJoystickName(joystickId) : nullptr;
         spdlog::debug("Joystick with ID {0} connected ('{1}')", joystickId, name ? name : "");
     } else {
         spdlog::debug("Joystick with ID {0} disconnected", joystickId);

@@ -4,6 +4,20 @@
 // The window owns the scene it runs. A scene asks for its successor with startGameLoop; the
 // window finishes the current frame, destroys the old scene, empties the event lists (only
 // general handlers survive) and starts the new scene.
+//
+// Right after its context exists the window makes the render device that owns every shared GPU
+// object, and destroys it before the context goes. Several windows may live at once; closing
+// one hands the GL context back to the newest one left, and GLFW ends with the last.
+//
+// A headless window (Window::headless) has no display, no GLFW and no GL context: a null
+// render device stands in, so a scene loads and simulates as in play (physics, animation, rules,
+// silent sound, the node tree) and draws nothing. Its owner drives the frames:
+//
+//     auto window = Window::headless(800, 800);
+//     window->openScene(std::make_unique<LevelScene>());   // loads and starts the scene
+//     while (window->advance(1.0f / 60.0f)) { ... }         // one frame per call
+//
+// Input can be fed through the dispatch* entry points as the GLFW callbacks would.
 #pragma once
 
 #include "app/FrameTimer.h"
@@ -21,6 +35,7 @@ struct GLFWcursor;
 
 namespace hm {
 
+class RenderDevice;
 class Scene;
 class SoundEngine;
 
@@ -29,6 +44,8 @@ public:
     // Opens the window; throws std::runtime_error when GLFW, the window or GLEW fail.
     Window(const std::string& title, bool fullscreen, bool borderless, int width, int height,
            double brightness);
+    // A window without display or GL context (see above); its framebuffer size is the one given.
+    static std::unique_ptr<Window> headless(int width = 800, int height = 800, double brightness = 1.0);
     ~Window();
     Window(const Window&) = delete;
     Window& operator=(const Window&) = delete;
@@ -44,15 +61,26 @@ public:
     // The name of the cursor shown now; empty for the system's own.
     const std::string& cursorName() const { return cursorName_; }
 
-    // Runs the scene's game loop, or schedules it as the successor of the running scene.
+    // Runs the scene's game loop, or schedules it as the successor of the running scene. A
+    // headless window only opens the scene: its owner calls advance.
     void startGameLoop(std::unique_ptr<Scene> scene);
     void exitGameLoop();
+
+    // Starts the scene as the current one without running the loop (the caller drives it with
+    // advance). A running scene is replaced at once.
+    void openScene(std::unique_ptr<Scene> scene);
+    // One frame of the loop with the given elapsed seconds: update, render, sound listener, then
+    // the switch to a successor scene if one was asked for. False when the loop has ended (exit
+    // asked for, or no scene).
+    bool advance(float elapsed);
 
     // Destroys the general handlers, terminates GLFW and logs the shutdown line. Called by the
     // program entry after the outermost loop has returned; the destructor does the rest.
     void shutdown();
 
     GLFWwindow* handle() const { return handle_; }
+    bool isHeadless() const { return headless_; }
+    RenderDevice& renderDevice() const { return *device_; }
     glm::ivec2 framebufferSize() const;
     double brightness() const { return brightness_; }
     // Created before GLFW and destroyed with the window, after GLFW has been terminated.
@@ -73,7 +101,14 @@ public:
     void dispatchFramebufferSize(int width, int height);
 
 private:
+    struct Headless {};
+    Window(Headless, int width, int height, double brightness);
     void runLoop();
+    // Makes scene current and starts it.
+    void beginScene(std::unique_ptr<Scene> scene);
+    // Destroys the render device with the context current, then the GLFW window; GLFW ends
+    // with the last window.
+    void closeNativeWindow();
 
     static inline Window* current_window_ = nullptr;
 
@@ -89,6 +124,10 @@ private:
     std::map<std::string, GLFWcursor*> cursors_;
     std::string cursorName_;
     double brightness_ = 1.0;
+    bool headless_ = false;
+    glm::ivec2 headlessSize_{0, 0};
+    // Made right after the context, destroyed before it.
+    std::unique_ptr<RenderDevice> device_;
     InputDispatcher input_;
 };
 

@@ -26,17 +26,13 @@ float ParticleSystem::random01() {
 }
 
 ParticleSystem::ParticleSystem(std::string name)
-    : Node3D(std::move(name)), material(MaterialRegistry::instance().defaultParticleMaterial()) {
-    createBuffers();
-}
+    : Node3D(std::move(name)), material(MaterialRegistry::instance().defaultParticleMaterial()) {}
 
 ParticleSystem::ParticleSystem(const ParticleSystem& source)
     : Node3D(source), additive(source.additive), batchSize(source.batchSize),
       lifetimeBase(source.lifetimeBase), lifetimeRange(source.lifetimeRange), spawnExtent(source.spawnExtent),
       velocityMin(source.velocityMin), velocityMax(source.velocityMax), material(source.material),
-      texture(source.texture), updateFunction(source.updateFunction) {
-    createBuffers();
-}
+      texture(source.texture), updateFunction(source.updateFunction) {}
 
 ParticleSystem::~ParticleSystem() {
     if (registeredScene_)
@@ -138,6 +134,8 @@ void ParticleSystem::draw() {
         return;
     if (texture)
         material->setTexture(0, texture);
+    if (!vertexArray_)
+        createBuffers();
     material->use();
     if (additive)
         glBlendFunc(GL_SRC_ALPHA, GL_ONE);

@@ -37,6 +37,9 @@ Node3D& Enemy::targetPoint() {
 }
 
 float Enemy::pathProgress() const {
+    // A monster at the core is as far as any monster gets: it is the one that costs lives.
+    if (state_ == EnemyState::Attacking)
+        return 1.0f;
     if (!path_ || path_->length() <= 0.0f)
         return 0.0f;
     return path_->time() / path_->length();

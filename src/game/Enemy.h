@@ -48,7 +48,7 @@ public:
     const EnemyPrototype& prototype() const { return *prototype_; }
     // Where towers aim and projectiles strike: the "EnemyTarget" node, or the enemy itself.
     Node3D& targetPoint();
-    // Path progress from 0 at the spawn point to 1 at the core.
+    // Path progress from 0 at the spawn point to 1 at the core; 1 while attacking the core.
     float pathProgress() const;
     const std::shared_ptr<NodeAnimation>& pathAnimation() const { return path_; }
     bool alive() const { return state_ == EnemyState::Walking || state_ == EnemyState::Attacking; }

@@ -183,8 +183,10 @@ void LevelCoordinator::onEnemyRemoved(Enemy& enemy, bool killed) {
     std::erase(enemies_, &enemy);
     ++defeatedCount_;
     refreshWaveText();
-    if (killed)
+    if (killed) {
+        ++killedCount_;
         setResources(resources_ + enemy.prototype().reward);
+    }
     const int last = static_cast<int>(spawnSchedule().size()) - 1;
     if (enemies_.empty() && spawnedCount_ >= last && state_ == GameState::Playing)
         end(GameState::Won, 4.0f, "You have won the game!");

@@ -75,6 +75,7 @@ public:
     int resources() const { return resources_; }
     int spawnedCount() const { return spawnedCount_; }
     int defeatedCount() const { return defeatedCount_; }
+    int killedCount() const { return killedCount_; }
     float gameSpeed() const { return gameSpeed_; }
     float elapsed() const { return elapsed_; }
     float spawnCountdown() const { return spawnCountdown_; }
@@ -109,6 +110,7 @@ private:
     TowerBase* selectedBase_ = nullptr;
     float spawnCountdown_ = kNoSpawn;
     int defeatedCount_ = 0;
+    int killedCount_ = 0; // the defeated that towers killed (the others were consumed at the core)
     Scene& scene_;
     LevelHud& hud_;
     Node3D* pathTemplate_ = nullptr;

@@ -1,6 +1,7 @@
 #include "game/LevelScene.h"
 
 #include "animation/NodeAnimator.h"
+#include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "audio/SoundEngine.h"
@@ -18,8 +19,6 @@
 #include "ui/ImageNode.h"
 #include "ui/Overlay.h"
 #include "ui/TextLineNode.h"
-
-#include <GLFW/glfw3.h>
 
 #include <cctype>
 #include <cmath>
@@ -87,8 +86,23 @@ void LevelScene::start(Window& window) {
 void LevelScene::update(Window& window, float elapsed) {
     const float scaled =
         coordinator_->state() == GameState::Paused ? 0.0f : elapsed * coordinator_->gameSpeed();
-    Scene::update(window, scaled);
-    coordinator_->update(scaled);
+    // The world and the rules advance in equal steps, whatever the frame rate: the same plan
+    // then has the same outcome at 4 frames per second as at 120, and double speed is simply two
+    // steps per frame. What is left over waits for the next frame.
+    stepBacklog_ += static_cast<double>(scaled);
+    bool stepped = false;
+    while (stepBacklog_ >= kSimulationStep * (1.0 - 1e-4)) {
+        stepBacklog_ -= kSimulationStep;
+        Scene::update(window, static_cast<float>(kSimulationStep));
+        coordinator_->update(static_cast<float>(kSimulationStep));
+        stepped = true;
+        if (afterStep_)
+            afterStep_();
+    }
+    // A frame without a step (paused, or a very fast machine) still tracks the pointer and the
+    // HUD's input, with no time passing.
+    if (!stepped)
+        Scene::update(window, 0.0f);
 }
 
 void LevelScene::buildHud() {
@@ -169,7 +183,7 @@ void LevelScene::buildWorld() {
     auto root = std::make_unique<EmptyNode>("3D Root");
     Node3D& rootRef = *root;
     setRoot3D(std::move(root));
-    if (auto level = importModel(this, 0, "Vezaz.fbx", "root"))
+    if (auto level = importModel(this, 0, name() + ".fbx", "root"))
         rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
@@ -207,48 +221,52 @@ void LevelScene::playTrackShot(const std::string& animationName) {
     if (CameraNode* camera = activeCamera())
         shot->setTarget(*camera);
     shot->setSpeed(trackShotSpeed_);
+    // Both shots drive the same camera and the animator applies the older one last: a shot that
+    // kept running would hide the new one until it ended.
+    if (trackShot_ && trackShot_->state() != NodeAnimationState::Finished)
+        trackShot_->stop();
     trackShot_ = shot;
     nodeAnimator().play(shot);
 }
 
 void LevelScene::onKey(Window& window, int key, int, int action, int) {
-    if (action != GLFW_RELEASE)
+    if (action != InputAction::Release)
         return;
     switch (key) {
-    case GLFW_KEY_0:
+    case Key::Num0:
         setActiveCamera("camera_main");
         break;
-    case GLFW_KEY_1:
-    case GLFW_KEY_2:
-    case GLFW_KEY_3:
-    case GLFW_KEY_4:
-        playTrackShot("trackshot" + std::to_string(key - GLFW_KEY_0));
+    case Key::Num1:
+    case Key::Num2:
+    case Key::Num3:
+    case Key::Num4:
+        playTrackShot("trackshot" + std::to_string(key - Key::Num0));
         break;
-    case GLFW_KEY_ESCAPE:
+    case Key::Escape:
         window.exitGameLoop();
         break;
-    case GLFW_KEY_R:
+    case Key::R:
         coordinator_->restart();
         break;
-    case GLFW_KEY_KP_ADD:
+    case Key::KeypadAdd:
         trackShotSpeed_ += 0.1f;
         spdlog::info("new trackshotspeed: {0}", trackShotSpeed_);
         break;
-    case GLFW_KEY_KP_SUBTRACT:
+    case Key::KeypadSubtract:
         trackShotSpeed_ -= 0.1f;
         spdlog::info("new trackshotspeed: {0}", trackShotSpeed_);
         break;
-    case GLFW_KEY_P:
-    case GLFW_KEY_SPACE:
+    case Key::P:
+    case Key::Space:
         coordinator_->togglePause();
         break;
-    case GLFW_KEY_M: {
+    case Key::M: {
         SoundEngine& sound = window.soundEngine();
         sound.setMuted(!sound.muted());
         spdlog::info(sound.muted() ? "Sound muted" : "Sound on");
         break;
     }
-    case GLFW_KEY_I:
+    case Key::I:
         if (Node2D* hud = root2D())
             hud->setMode(hud->mode() == DisplayMode::Hidden ? DisplayMode::Active : DisplayMode::Hidden);
         break;

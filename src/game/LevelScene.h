@@ -1,12 +1,14 @@
 // The scene in which the game is played: the level model, the rules (LevelCoordinator) and the
-// heads-up display. Every frame the time is scaled by the game speed (0 while paused) before
-// the world and the rules see it. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot
-// speed, P or Space pauses, M mutes, I hides the HUD, R restarts, Escape quits.
+// heads-up display. Every frame the time is scaled by the game speed (0 while paused); the world
+// and the rules then advance in fixed steps of kSimulationStep, so outcomes do not depend on the
+// frame rate. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot speed, P or Space
+// pauses, M mutes, I hides the HUD, R restarts, Escape quits.
 #pragma once
 
 #include "game/LevelHud.h"
 #include "scene/Scene.h"
 
+#include <functional>
 #include <memory>
 
 namespace hm {
@@ -23,6 +25,9 @@ class Video2DTexture;
 
 class LevelScene : public Scene, private LevelHud {
 public:
+    // Seconds of scaled time per simulation step.
+    static constexpr double kSimulationStep = 1.0 / 60.0;
+
     explicit LevelScene(std::string name = "Vezaz");
     ~LevelScene() override;
 
@@ -36,6 +41,8 @@ public:
     LevelCoordinator& coordinator() const { return *coordinator_; }
     float trackShotSpeed() const { return trackShotSpeed_; }
     RangeRing& rangeRing() const { return *rangeRing_; }
+    // Called after every simulation step; a scripted player acts here, between two steps.
+    void setAfterStep(std::function<void()> callback) { afterStep_ = std::move(callback); }
 
 private:
     void buildHud();
@@ -56,6 +63,8 @@ private:
     std::shared_ptr<NodeAnimation> trackShot_;
     std::shared_ptr<Video2DTexture> tvTexture_;
     bool keyHandlerRegistered_ = false;
+    double stepBacklog_ = 0.0; // scaled seconds not yet simulated
+    std::function<void()> afterStep_;
 
     // HUD widgets (owned by the 2D tree).
     TextLineNode* resourcesText_ = nullptr;

@@ -1,6 +1,7 @@
 #include "game/MainMenuScene.h"
 
 #include "animation/NodeAnimator.h"
+#include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/HudMaterials.h"
@@ -12,8 +13,6 @@
 #include "render/TextureRegistry.h"
 #include "scene/EmptyNode.h"
 #include "ui/ImageNode.h"
-
-#include <GLFW/glfw3.h>
 
 namespace hm {
 
@@ -40,7 +39,7 @@ void MainMenuScene::start(Window& window) {
 
 void MainMenuScene::onKey(Window& window, int key, int, int action, int) {
     // Players expect Escape to leave the menu, as it leaves the level.
-    if (key == GLFW_KEY_ESCAPE && action == GLFW_RELEASE)
+    if (key == Key::Escape && action == InputAction::Release)
         window.exitGameLoop();
 }
 

@@ -1,7 +1,9 @@
 #include "import/ImportMath.h"
 
+#include <glm/ext/vector_int3_sized.hpp>
 #include <glm/geometric.hpp>
 
+#include <algorithm>
 #include <cmath>
 #include <unordered_map>
 
@@ -47,33 +49,46 @@ std::vector<std::uint32_t> weldPositions(const std::vector<glm::vec3>& positions
     // A grid of cells one tolerance wide: a match can only sit in the 27 cells around a point,
     // which keeps welding linear for terrain-sized meshes. Among several matches the earliest
     // position wins, exactly as a linear search in output order would decide.
+    // Cell coordinates are 64-bit and clamped far inside their range, so coordinates of any size
+    // have a cell and its neighbours (beyond the clamp many points share a cell, which costs
+    // time, never a wrong weld). Points that are not finite are never welded.
+    using Cell = glm::i64vec3;
     struct CellHash {
-        std::size_t operator()(const glm::ivec3& c) const {
+        std::size_t operator()(const Cell& c) const {
             return static_cast<std::size_t>(c.x) * 73856093u ^ static_cast<std::size_t>(c.y) * 19349663u ^
                    static_cast<std::size_t>(c.z) * 83492791u;
         }
     };
-    std::unordered_map<glm::ivec3, std::vector<std::uint32_t>, CellHash> grid;
-    const float cellSize = tolerance > 0.0f ? tolerance : 1e-6f;
-    auto cellOf = [&](const glm::vec3& p) { return glm::ivec3(glm::floor(p / cellSize)); };
+    std::unordered_map<Cell, std::vector<std::uint32_t>, CellHash> grid;
+    const double cellSize = tolerance > 0.0f ? tolerance : 1e-6;
+    auto cellOf = [&](const glm::vec3& p) {
+        constexpr double kLimit = 4.0e18;
+        Cell cell;
+        for (int i = 0; i < 3; ++i)
+            cell[i] = static_cast<std::int64_t>(std::clamp(std::floor(p[i] / cellSize), -kLimit, kLimit));
+        return cell;
+    };
 
     std::vector<std::uint32_t> mapping;
     mapping.reserve(positions.size());
     for (const glm::vec3& p : positions) {
-        const glm::ivec3 cell = cellOf(p);
-        std::uint32_t best = UINT32_MAX;
-        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z)) {
-            for (int dx = -1; dx <= 1; ++dx)
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dz = -1; dz <= 1; ++dz) {
-                        auto it = grid.find(cell + glm::ivec3(dx, dy, dz));
-                        if (it == grid.end())
-                            continue;
-                        for (std::uint32_t index : it->second)
-                            if (index < best && glm::distance(welded[index], p) < tolerance)
-                                best = index;
-                    }
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            mapping.push_back(static_cast<std::uint32_t>(welded.size()));
+            welded.push_back(p);
+            continue;
         }
+        const Cell cell = cellOf(p);
+        std::uint32_t best = UINT32_MAX;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dz = -1; dz <= 1; ++dz) {
+                    auto it = grid.find(cell + Cell(dx, dy, dz));
+                    if (it == grid.end())
+                        continue;
+                    for (std::uint32_t index : it->second)
+                        if (index < best && glm::distance(welded[index], p) < tolerance)
+                            best = index;
+                }
         if (best == UINT32_MAX) {
             best = static_cast<std::uint32_t>(welded.size());
             welded.push_back(p);

@@ -474,9 +474,8 @@ void ModelImporter::applySceneData(Scene& scene) {
     if (flags_ & LoadAmbient) {
         const aiMetadata* source = metadata::has(sceneNodeData, "Ambient") ? sceneNodeData : file_->mMetaData;
         if (auto colour = metadata::getVec3(source, "Ambient")) {
+            // The renderer clears with the scene's colour every frame.
             scene.setClearColour(*colour);
-            if (scene.started())
-                glClearColor(colour->r, colour->g, colour->b, 1.0f);
         } else if (auto sky = metadata::getString(source, "Ambient")) {
             scene.setSkybox(*sky);
         }

@@ -7,7 +7,9 @@
 #include <LinearMath/btConvexHull.h>
 #include <btBulletCollisionCommon.h>
 
+#include <glm/ext/vector_double3.hpp>
 #include <glm/geometric.hpp>
+#include <glm/vec3.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -64,21 +66,134 @@ struct MeshHeader {
     std::uint32_t reserved;
 };
 
+// Reads the fields of a saved hierarchy from its bytes before anything is constructed on them.
+// The saved form is Bullet's own object followed by its nodes and subtree headers; the member
+// offsets come from Bullet's class itself, so they always match the library in use.
+class SavedBvh : public btOptimizedBvh {
+public:
+    static bool valid(const std::uint8_t* data, std::size_t size, std::size_t triangleCount,
+                      const btVector3& meshMin, const btVector3& meshMax);
+
+private:
+    template <typename T> static std::size_t offsetOf(T btQuantizedBvh::*member) {
+        static const btOptimizedBvh probe;
+        const auto* base = reinterpret_cast<const std::uint8_t*>(static_cast<const btQuantizedBvh*>(&probe));
+        return static_cast<std::size_t>(reinterpret_cast<const std::uint8_t*>(&(probe.*member)) - base);
+    }
+    // Copies the raw bytes into U, which may differ from the member's type (bool and enum
+    // members are read as bytes and ints: not every bit pattern is a valid bool or enum).
+    template <typename U, typename T> static U field(const std::uint8_t* data, T btQuantizedBvh::*member) {
+        static_assert(sizeof(U) <= sizeof(T));
+        U value;
+        std::memcpy(&value, data + offsetOf(member), sizeof(U));
+        return value;
+    }
+};
+
+bool finite(const btVector3& v) {
+    return std::isfinite(v.x()) && std::isfinite(v.y()) && std::isfinite(v.z());
+}
+
+// Checks everything a walk of the tree relies on, so that loading it in place and walking it
+// can neither read outside the buffer, loop, nor hand out a triangle the mesh does not have.
+bool SavedBvh::valid(const std::uint8_t* data, std::size_t size, std::size_t triangleCount,
+                     const btVector3& meshMin, const btVector3& meshMax) {
+    if (size < sizeof(btQuantizedBvh))
+        return false;
+    if (field<int>(data, &SavedBvh::m_bulletVersion) != BT_BULLET_VERSION)
+        return false;
+    // Cooking always quantizes.
+    if (field<std::uint8_t>(data, &SavedBvh::m_useQuantization) != 1)
+        return false;
+    static_assert(sizeof(btTraversalMode) == sizeof(int));
+    const int mode = field<int>(data, &SavedBvh::m_traversalMode);
+    if (mode < TRAVERSAL_STACKLESS || mode > TRAVERSAL_RECURSIVE)
+        return false;
+
+    const int nodeCount = field<int>(data, &SavedBvh::m_curNodeIndex);
+    const int subtreeCount = field<int>(data, &SavedBvh::m_subtreeHeaderCount);
+    if (nodeCount < 1 || subtreeCount < 0)
+        return false;
+    const std::uint64_t expected = sizeof(btQuantizedBvh) +
+                                   std::uint64_t(nodeCount) * sizeof(btQuantizedBvhNode) +
+                                   std::uint64_t(subtreeCount) * sizeof(btBvhSubtreeInfo);
+    if (expected != size)
+        return false;
+
+    // Queries are clamped to the box and scaled by the quantization into 16 bits: both must be
+    // what Bullet itself would have chosen, and the mesh must lie inside the box.
+    const auto low = field<btVector3>(data, &SavedBvh::m_bvhAabbMin);
+    const auto high = field<btVector3>(data, &SavedBvh::m_bvhAabbMax);
+    const auto quantization = field<btVector3>(data, &SavedBvh::m_bvhQuantization);
+    if (!finite(low) || !finite(high) || !finite(quantization))
+        return false;
+    for (int axis = 0; axis < 3; ++axis) {
+        const float extent = high[axis] - low[axis];
+        const float range = quantization[axis] * extent;
+        if (!(extent > 0.0f) || !(quantization[axis] > 0.0f) || !(range > 65000.0f && range <= 65533.5f))
+            return false;
+        if (meshMin[axis] < low[axis] || meshMax[axis] > high[axis])
+            return false;
+    }
+
+    // Every node's subtree must be exactly its two children's subtrees, every leaf a triangle
+    // of the mesh, and every triangle in the tree once.
+    std::vector<btQuantizedBvhNode> nodes(static_cast<std::size_t>(nodeCount));
+    std::memcpy(nodes.data(), data + sizeof(btQuantizedBvh), nodes.size() * sizeof(btQuantizedBvhNode));
+    auto span = [&](int index) -> std::int64_t {
+        const int value = nodes[static_cast<std::size_t>(index)].m_escapeIndexOrTriangleIndex;
+        return value >= 0 ? 1 : -std::int64_t(value);
+    };
+    if (span(0) != nodeCount)
+        return false;
+    std::vector<char> seen(triangleCount, 0);
+    std::size_t leaves = 0;
+    for (int i = 0; i < nodeCount; ++i) {
+        const int value = nodes[static_cast<std::size_t>(i)].m_escapeIndexOrTriangleIndex;
+        if (value >= 0) {
+            const unsigned part = static_cast<unsigned>(value) >> (31 - MAX_NUM_PARTS_IN_BITS);
+            const unsigned triangle =
+                static_cast<unsigned>(value) & ((1u << (31 - MAX_NUM_PARTS_IN_BITS)) - 1);
+            if (part != 0 || triangle >= triangleCount || seen[triangle])
+                return false;
+            seen[triangle] = 1;
+            ++leaves;
+            continue;
+        }
+        const std::int64_t own = span(i);
+        if (own < 3 || i + own > nodeCount)
+            return false;
+        const std::int64_t left = span(i + 1);
+        const std::int64_t right = i + 1 + left < nodeCount ? span(static_cast<int>(i + 1 + left)) : 0;
+        if (right == 0 || 1 + left + right != own)
+            return false;
+    }
+    if (leaves != triangleCount)
+        return false;
+
+    const std::uint8_t* headers = data + sizeof(btQuantizedBvh) + nodes.size() * sizeof(btQuantizedBvhNode);
+    for (int h = 0; h < subtreeCount; ++h) {
+        btBvhSubtreeInfo info;
+        std::memcpy(static_cast<void*>(&info), headers + std::size_t(h) * sizeof(btBvhSubtreeInfo),
+                    sizeof(btBvhSubtreeInfo));
+        if (info.m_rootNodeIndex < 0 || info.m_rootNodeIndex >= nodeCount || info.m_subtreeSize < 1 ||
+            info.m_subtreeSize > nodeCount - info.m_rootNodeIndex ||
+            span(info.m_rootNodeIndex) != info.m_subtreeSize)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices,
-                                      float margin) {
-    std::vector<glm::vec3> finite;
-    for (const auto& p : points)
-        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
-            finite.push_back(p);
-    const std::vector<glm::vec3> candidates = extremePoints(finite);
-    if (candidates.size() < 4)
-        return {};
+namespace {
 
+// The hull library's triangles of the convex hull of the points, at most maxVertices corners.
+bool buildHull(const std::vector<glm::vec3>& points, unsigned maxVertices, std::vector<glm::vec3>& corners,
+               std::vector<unsigned>* triangles) {
     std::vector<btVector3> input;
-    input.reserve(candidates.size());
-    for (const auto& p : candidates)
+    input.reserve(points.size());
+    for (const auto& p : points)
         input.emplace_back(p.x, p.y, p.z);
     HullDesc description(QF_TRIANGLES, static_cast<unsigned>(input.size()), input.data());
     description.mMaxVertices = std::max(4u, maxVertices);
@@ -87,16 +202,41 @@ std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsi
     HullLibrary library;
     if (library.CreateConvexHull(description, result) != QE_OK || result.mNumOutputVertices < 4) {
         library.ReleaseResult(result);
-        return {};
+        return false;
     }
-    std::vector<glm::vec3> hull;
-    glm::vec3 centre(0.0f);
+    corners.clear();
     for (unsigned i = 0; i < result.mNumOutputVertices; ++i) {
         const btVector3& v = result.m_OutputVertices[i];
-        hull.emplace_back(v.x(), v.y(), v.z());
-        centre += hull.back();
+        corners.emplace_back(v.x(), v.y(), v.z());
     }
+    if (triangles)
+        triangles->assign(&result.m_Indices[0], &result.m_Indices[0] + result.mNumIndices);
     library.ReleaseResult(result);
+    return true;
+}
+
+} // namespace
+
+std::vector<glm::vec3> reduceConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices) {
+    std::vector<glm::vec3> finite;
+    for (const auto& p : points)
+        if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
+            finite.push_back(p);
+    const std::vector<glm::vec3> candidates = extremePoints(finite);
+    if (candidates.size() < 4)
+        return {};
+    std::vector<glm::vec3> hull;
+    if (!buildHull(candidates, maxVertices, hull, nullptr))
+        return {};
+    return hull;
+}
+
+std::vector<glm::vec3> shrinkHull(std::vector<glm::vec3> hull, float margin) {
+    if (hull.empty())
+        return hull;
+    glm::vec3 centre(0.0f);
+    for (const auto& p : hull)
+        centre += p;
     centre /= static_cast<float>(hull.size());
     for (auto& p : hull) {
         const glm::vec3 offset = p - centre;
@@ -105,6 +245,31 @@ std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsi
             p = centre + offset * std::max(0.0f, 1.0f - margin / length);
     }
     return hull;
+}
+
+std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices,
+                                      float margin) {
+    return shrinkHull(reduceConvexHull(points, maxVertices), margin);
+}
+
+float hullVolume(const std::vector<glm::vec3>& hull) {
+    std::vector<glm::vec3> corners;
+    std::vector<unsigned> triangles;
+    if (hull.size() < 4 || !buildHull(hull, static_cast<unsigned>(hull.size()), corners, &triangles))
+        return 0.0f;
+    // Tetrahedra from the first corner to every face.
+    double volume = 0.0;
+    const glm::dvec3 apex(corners.front());
+    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
+        if (triangles[t] >= corners.size() || triangles[t + 1] >= corners.size() ||
+            triangles[t + 2] >= corners.size())
+            return 0.0f;
+        const glm::dvec3 a = glm::dvec3(corners[triangles[t]]) - apex;
+        const glm::dvec3 b = glm::dvec3(corners[triangles[t + 1]]) - apex;
+        const glm::dvec3 c = glm::dvec3(corners[triangles[t + 2]]) - apex;
+        volume += glm::dot(a, glm::cross(b, c));
+    }
+    return static_cast<float>(std::abs(volume) / 6.0);
 }
 
 std::vector<std::uint8_t> encodeHull(const std::vector<glm::vec3>& hull) {
@@ -194,7 +359,8 @@ CookedTriangleMesh::fromPayload(const std::vector<std::uint8_t>& payload) {
     const std::size_t expected = sizeof(header) + std::size_t(header.vertexFloats) * 4 +
                                  std::size_t(header.indexCount) * 4 + header.bvhSize;
     if (header.vertexFloats == 0 || header.vertexFloats % 3 != 0 || header.indexCount == 0 ||
-        header.indexCount % 3 != 0 || header.bvhSize == 0 || payload.size() != expected)
+        header.indexCount % 3 != 0 || header.bvhSize == 0 || header.reserved != 0 ||
+        payload.size() != expected)
         return nullptr;
 
     std::shared_ptr<CookedTriangleMesh> mesh(new CookedTriangleMesh());
@@ -213,19 +379,21 @@ CookedTriangleMesh::fromPayload(const std::vector<std::uint8_t>& payload) {
         if (!std::isfinite(f))
             return nullptr;
 
-    mesh->bvhBuffer_ = btAlignedAlloc(header.bvhSize, 16);
-    mesh->bvhSize_ = header.bvhSize;
-    std::memcpy(mesh->bvhBuffer_, cursor, header.bvhSize);
-    btOptimizedBvh* bvh = btOptimizedBvh::deSerializeInPlace(mesh->bvhBuffer_, header.bvhSize, false);
-    if (!bvh)
-        return nullptr;
-
     mesh->createInterface();
     btVector3 aabbMin, aabbMax;
     mesh->interface_->calculateAabbBruteForce(aabbMin, aabbMax);
+    if (!SavedBvh::valid(cursor, header.bvhSize, mesh->triangleCount(), aabbMin, aabbMax))
+        return nullptr;
+
+    mesh->bvhBuffer_ = btAlignedAlloc(header.bvhSize, 16);
+    std::memcpy(mesh->bvhBuffer_, cursor, header.bvhSize);
+    mesh->bvh_ = btOptimizedBvh::deSerializeInPlace(mesh->bvhBuffer_, header.bvhSize, false);
+    if (!mesh->bvh_)
+        return nullptr;
+
     mesh->shape_ =
         std::make_unique<btBvhTriangleMeshShape>(mesh->interface_.get(), true, aabbMin, aabbMax, false);
-    mesh->shape_->setOptimizedBvh(bvh);
+    mesh->shape_->setOptimizedBvh(mesh->bvh_);
     mesh->triangleInfo_ = std::make_unique<btTriangleInfoMap>();
     btGenerateInternalEdgeInfo(mesh->shape_.get(), mesh->triangleInfo_.get());
     return mesh;
@@ -233,11 +401,13 @@ CookedTriangleMesh::fromPayload(const std::vector<std::uint8_t>& payload) {
 
 CookedTriangleMesh::~CookedTriangleMesh() {
     shape_.reset();
-    if (bvhBuffer_) {
-        // The hierarchy lives inside the buffer; it only needs its destructor run.
-        static_cast<btQuantizedBvh*>(bvhBuffer_)->~btQuantizedBvh();
+    // The hierarchy lives inside the buffer and only needs its destructor run, and only once it
+    // was constructed there: before that the buffer holds nothing but bytes from the file.
+    if (bvh_)
+        static_cast<btQuantizedBvh*>(bvh_)->~btQuantizedBvh(); // what Bullet constructed there
+
+    if (bvhBuffer_)
         btAlignedFree(bvhBuffer_);
-    }
 }
 
 } // namespace hm

@@ -13,14 +13,21 @@
 class btTriangleIndexVertexArray;
 class btBvhTriangleMeshShape;
 class btTriangleInfoMap;
+class btOptimizedBvh;
 
 namespace hm {
 
-// The convex hull of the points with at most maxVertices corners, pulled inwards by `margin`
-// (Bullet keeps a collision margin around hulls; without the pull bodies hover above the
-// surfaces they rest on). Empty when the points span no volume.
+// The corners of the convex hull of the points, at most maxVertices of them. Empty when the
+// points span no volume.
+std::vector<glm::vec3> reduceConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices);
+// The corners pulled inwards by `margin` (Bullet keeps a collision margin around hulls; without
+// the pull bodies hover above the surfaces they rest on).
+std::vector<glm::vec3> shrinkHull(std::vector<glm::vec3> hull, float margin);
+// Both of the above.
 std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsigned maxVertices,
                                       float margin);
+// Volume enclosed by the convex hull of the corners; 0 when they span no volume.
+float hullVolume(const std::vector<glm::vec3>& hull);
 
 std::vector<std::uint8_t> encodeHull(const std::vector<glm::vec3>& hull);
 std::optional<std::vector<glm::vec3>> decodeHull(const std::vector<std::uint8_t>& payload);
@@ -33,7 +40,8 @@ public:
     // Null when no triangle is left or an index is out of range.
     static std::shared_ptr<CookedTriangleMesh> cook(const std::vector<glm::vec3>& vertices,
                                                     const std::vector<std::uint32_t>& indices);
-    // Null when the payload is inconsistent.
+    // Null when the payload is inconsistent: every size, index and node of the saved hierarchy
+    // is checked before the hierarchy is used.
     static std::shared_ptr<CookedTriangleMesh> fromPayload(const std::vector<std::uint8_t>& payload);
 
     ~CookedTriangleMesh();
@@ -55,8 +63,8 @@ private:
     std::unique_ptr<btTriangleIndexVertexArray> interface_;
     std::unique_ptr<btBvhTriangleMeshShape> shape_;
     std::unique_ptr<btTriangleInfoMap> triangleInfo_;
-    void* bvhBuffer_ = nullptr; // 16-byte aligned; holds the hierarchy when loaded from a payload
-    unsigned bvhSize_ = 0;
+    void* bvhBuffer_ = nullptr;     // 16-byte aligned; holds the hierarchy loaded from a payload
+    btOptimizedBvh* bvh_ = nullptr; // set once the hierarchy has been constructed in that buffer
 };
 
 } // namespace hm

@@ -2,37 +2,81 @@
 
 #include "app/Log.h"
 
+#include <LinearMath/btScalar.h>
+
+#include <signal.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <array>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <string_view>
 
 namespace hm {
 
 namespace {
 
 constexpr std::array<char, 4> kMagic = {'H', 'M', 'C', 'K'};
-constexpr std::uint32_t kVersion = 2;
+constexpr std::uint32_t kVersion = 3;
+// Cooked shapes hold the physics library's own structures: a file from another release or
+// precision of the library is cooked again rather than trusted.
+constexpr std::uint32_t kPhysicsVersion = BT_BULLET_VERSION;
+constexpr std::uint32_t kScalarSize = sizeof(btScalar);
 
 #pragma pack(push, 1)
 struct Header {
     char magic[4];
     std::uint32_t version;
     std::uint32_t kind;
+    std::uint32_t physicsVersion;
+    std::uint32_t scalarSize;
     std::uint32_t reserved;
     std::uint64_t source;
     std::uint64_t payloadSize;
     std::uint64_t checksum;
 };
 #pragma pack(pop)
-static_assert(sizeof(Header) == 40);
+static_assert(sizeof(Header) == 48);
 
 // Anything larger than this is not a collision shape of this game; refuse before allocating.
 constexpr std::uint64_t kMaxPayload = 512ull * 1024 * 1024;
 
+constexpr std::string_view kTemporaryMark = ".tmp";
+
+// A write interrupted by a crash leaves "NAME.dat.tmp<pid>" behind. Those of processes that are
+// gone are removed whenever the folder is written to; a live writer's file is left alone.
+void removeAbandonedTemporaries(const std::filesystem::path& folder) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    for (fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        const std::size_t mark = name.rfind(kTemporaryMark);
+        if (mark == std::string::npos)
+            continue;
+        const std::string digits = name.substr(mark + kTemporaryMark.size());
+        if (digits.empty() || digits.size() > 9 ||
+            digits.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        const pid_t writer = static_cast<pid_t>(std::stol(digits));
+        if (writer != ::getpid() && writer > 0 && (::kill(writer, 0) == 0 || errno == EPERM))
+            continue;
+        std::error_code ignored;
+        if (fs::remove(it->path(), ignored))
+            spdlog::info("Removed {0}, left by an interrupted write of the physics cache.",
+                         it->path().string());
+    }
+}
+
 } // namespace
+
+void refuseCookedPayload(const std::string& path) {
+    spdlog::error("Physics cache file {0} is unusable (damaged shape data); the shape will be cooked again.",
+                  path);
+}
 
 std::uint64_t cookedChecksum(const std::uint8_t* data, std::size_t size) {
     std::uint64_t hash = 1469598103934665603ull; // FNV-1a
@@ -70,6 +114,8 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
         return damaged("not a cache file");
     if (header.version != kVersion)
         return outdated("written by another version");
+    if (header.physicsVersion != kPhysicsVersion || header.scalarSize != kScalarSize)
+        return outdated("cooked by another build of the physics library");
     if (header.kind != static_cast<std::uint32_t>(kind))
         return damaged("holds another kind of shape");
     if (header.source != source)
@@ -88,10 +134,13 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
 bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload,
                      std::uint64_t source) {
     namespace fs = std::filesystem;
-    const std::string temporary = path + ".tmp" + std::to_string(::getpid());
+    removeAbandonedTemporaries(fs::path(path).parent_path());
+    const std::string temporary = path + std::string(kTemporaryMark) + std::to_string(::getpid());
     Header header{};
     std::memcpy(header.magic, kMagic.data(), kMagic.size());
     header.version = kVersion;
+    header.physicsVersion = kPhysicsVersion;
+    header.scalarSize = kScalarSize;
     header.kind = static_cast<std::uint32_t>(kind);
     header.source = source;
     header.payloadSize = payload.size();

@@ -1,10 +1,12 @@
 // Files of cooked collision shapes below GAME_DATA/physx_buffer/.
 //
-// Each file starts with a header (magic, format version, kind, a fingerprint of the geometry it
-// was cooked from, payload size and a checksum of the payload), so a truncated or damaged file,
-// or one cooked from a model that has changed since, is recognised, logged and cooked again
-// instead of being trusted. Files are written to a temporary name and renamed into place, so an
-// interrupted write never leaves a half file under the real name.
+// Each file starts with a header (magic, format version, kind, the physics library's version and
+// precision, a fingerprint of the geometry it was cooked from, payload size and a checksum of the
+// payload), so a truncated or damaged file, one from another build of the physics library, or
+// one cooked from a model that has changed since, is recognised, logged and cooked again instead
+// of being trusted. Files are written to a temporary name and renamed into place, so an
+// interrupted write never leaves a half file under the real name; temporaries left behind by a
+// crash are removed at the next write to their folder.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +28,9 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
 // Writes the payload; false (with an error line) when the file cannot be written.
 bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload,
                      std::uint64_t source = 0);
+
+// Logs that the payload of a file that passed readCookedFile was refused by its decoder.
+void refuseCookedPayload(const std::string& path);
 
 std::uint64_t cookedChecksum(const std::uint8_t* data, std::size_t size);
 

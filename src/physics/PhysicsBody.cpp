@@ -110,6 +110,7 @@ void PhysicsBody::removeFromScene() {
     }
     rigidBody_.reset();
     motionState_.reset();
+    offsetShape_.reset();
     shape_.reset();
     scene_ = nullptr;
 }
@@ -120,7 +121,29 @@ btTransform PhysicsBody::actorPose() const {
     btTransform pose;
     pose.setOrigin(toBullet(d.position));
     pose.setRotation(btQuaternion(q.x, q.y, q.z, q.w));
+    // The simulated body sits at the centre of mass.
+    pose.setOrigin(pose * toBullet(massOffset_));
     return pose;
+}
+
+glm::mat4 PhysicsBody::nodePose(const btTransform& actor) const {
+    const btQuaternion r = actor.getRotation();
+    const glm::quat turned(r.w(), r.x(), r.y(), r.z());
+    const glm::vec3 origin = toGlm(actor.getOrigin()) - turned * massOffset_;
+    const glm::quat rotation = turned * glm::inverse(orientationTurn(orientation_));
+    return glm::translate(glm::mat4(1.0f), origin) * glm::mat4_cast(rotation);
+}
+
+void PhysicsBody::dynamicMass(float& mass, btVector3& inertia) const {
+    mass = mass_ >= 0.0f ? mass_ : density_ * shapeVolume(scale_);
+    if (!(mass > 0.0f) || !std::isfinite(mass))
+        mass = 1.0f;
+    // About the shape's own centre: a moved centre of mass changes where the body balances,
+    // not how it spins.
+    inertia = btVector3(0, 0, 0);
+    shape_->calculateLocalInertia(mass, inertia);
+    if (inertia_.x >= 0.0f)
+        inertia = toBullet(inertia_);
 }
 
 void PhysicsBody::addToScene(Scene& scene) {
@@ -135,20 +158,28 @@ void PhysicsBody::addToScene(Scene& scene) {
         return;
     }
     shape_->setMargin(std::min(shape_->getMargin(), 0.04f));
+    // A centre of mass away from the node's origin: the simulated body sits there and carries
+    // the shape shifted back, so the shape stays where the node is. Static bodies never move and
+    // have no use for it.
+    massOffset_ = glm::vec3(0.0f);
+    if (centreOfMass_ && actorType_ != ActorType::Static && *centreOfMass_ != glm::vec3(0.0f) &&
+        shape_->getShapeType() != SCALED_TRIANGLE_MESH_SHAPE_PROXYTYPE) {
+        massOffset_ = glm::inverse(orientationTurn(orientation_)) * *centreOfMass_;
+        offsetShape_ = std::make_unique<btCompoundShape>(false, 1);
+        btTransform local;
+        local.setIdentity();
+        local.setOrigin(-toBullet(massOffset_));
+        offsetShape_->addChildShape(local, shape_.get());
+    }
+    btCollisionShape& simulated = offsetShape_ ? *offsetShape_ : *shape_;
 
     const btTransform pose = actorPose();
     motionState_ = std::make_unique<BodyMotionState>(this, pose);
     float mass = 0.0f;
     btVector3 inertia(0, 0, 0);
-    if (actorType_ == ActorType::Dynamic) {
-        mass = mass_ >= 0.0f ? mass_ : density_ * shapeVolume(scale_);
-        if (!(mass > 0.0f))
-            mass = 1.0f;
-        shape_->calculateLocalInertia(mass, inertia);
-        if (inertia_.x >= 0.0f)
-            inertia = toBullet(inertia_);
-    }
-    btRigidBody::btRigidBodyConstructionInfo info(mass, motionState_.get(), shape_.get(), inertia);
+    if (actorType_ == ActorType::Dynamic)
+        dynamicMass(mass, inertia);
+    btRigidBody::btRigidBodyConstructionInfo info(mass, motionState_.get(), &simulated, inertia);
     info.m_friction = material_->dynamicFriction;
     info.m_restitution = material_->restitution;
     rigidBody_ = std::make_unique<btRigidBody>(info);
@@ -190,7 +221,10 @@ void PhysicsBody::onOwnerPoseChanged() {
         // transform is set too so that ray casts before that step already see the new pose.
         motionState_->setTransform(pose);
         rigidBody_->setWorldTransform(pose);
-        rigidBody_->setInterpolationWorldTransform(pose);
+        // A kinematic body keeps where it was at the last step, so that the step moves it
+        // with a velocity and it carries what rests on it; other bodies are simply placed.
+        if (actorType_ != ActorType::Kinematic)
+            rigidBody_->setInterpolationWorldTransform(pose);
         scene_->world().updateSingleAabb(rigidBody_.get());
         rigidBody_->activate(true);
     }
@@ -200,13 +234,8 @@ void PhysicsBody::onOwnerPoseChanged() {
 void PhysicsBody::onPhysicsPose() {
     if (!rigidBody_ || !owner())
         return;
-    const btTransform& pose = motionState_->transform();
-    const btQuaternion r = pose.getRotation();
-    const glm::quat rotation =
-        glm::quat(r.w(), r.x(), r.y(), r.z()) * glm::inverse(orientationTurn(orientation_));
     const Decomposed current = decompose(owner()->getWorldMatrix());
-    glm::mat4 world = glm::translate(glm::mat4(1.0f), toGlm(pose.getOrigin())) * glm::mat4_cast(rotation);
-    world = glm::scale(world, current.scale);
+    const glm::mat4 world = glm::scale(nodePose(motionState_->transform()), current.scale);
     poseFromPhysics_ = true;
     owner()->setWorldMatrix(world);
     poseFromPhysics_ = false;
@@ -219,13 +248,35 @@ void PhysicsBody::setActorType(ActorType type) {
             "or vice versa");
         return;
     }
+    const bool changed = type != actorType_;
     actorType_ = type;
-    if (rigidBody_ && type != ActorType::Static) {
-        int flags = rigidBody_->getCollisionFlags() & ~btCollisionObject::CF_KINEMATIC_OBJECT;
-        if (type == ActorType::Kinematic)
-            flags |= btCollisionObject::CF_KINEMATIC_OBJECT;
+    if (!rigidBody_ || !changed || type == ActorType::Static)
+        return;
+    // The world files kinematic and dynamic bodies in different collision groups and mass 0
+    // marks a body as immovable: take it out, change it and add it again.
+    btDiscreteDynamicsWorld& world = scene_->world();
+    world.removeRigidBody(rigidBody_.get());
+    int flags = rigidBody_->getCollisionFlags() & ~btCollisionObject::CF_KINEMATIC_OBJECT;
+    rigidBody_->setLinearVelocity(btVector3(0, 0, 0));
+    rigidBody_->setAngularVelocity(btVector3(0, 0, 0));
+    if (type == ActorType::Kinematic) {
+        rigidBody_->setMassProps(0.0f, btVector3(0, 0, 0));
+        rigidBody_->setCollisionFlags(flags | btCollisionObject::CF_KINEMATIC_OBJECT);
+        rigidBody_->forceActivationState(DISABLE_DEACTIVATION);
+    } else {
+        float mass = 0.0f;
+        btVector3 inertia;
+        dynamicMass(mass, inertia);
         rigidBody_->setCollisionFlags(flags);
+        rigidBody_->setMassProps(mass, inertia);
+        rigidBody_->updateInertiaTensor();
+        rigidBody_->forceActivationState(ACTIVE_TAG);
     }
+    rigidBody_->setInterpolationWorldTransform(rigidBody_->getWorldTransform());
+    world.addRigidBody(rigidBody_.get());
+    if (!gravity_)
+        rigidBody_->setGravity(btVector3(0, 0, 0));
+    applyLocks();
 }
 
 void PhysicsBody::setDensity(float density) {
@@ -311,11 +362,7 @@ glm::vec3 PhysicsBody::linearVelocity() const {
 glm::mat4 PhysicsBody::simulatedPose() const {
     if (!motionState_)
         return glm::mat4(1.0f);
-    const btTransform& pose = motionState_->transform();
-    const btQuaternion r = pose.getRotation();
-    const glm::quat rotation =
-        glm::quat(r.w(), r.x(), r.y(), r.z()) * glm::inverse(orientationTurn(orientation_));
-    return glm::translate(glm::mat4(1.0f), toGlm(pose.getOrigin())) * glm::mat4_cast(rotation);
+    return nodePose(motionState_->transform());
 }
 
 // --- Box ----------------------------------------------------------------------------------
@@ -441,21 +488,28 @@ std::unique_ptr<Node3DBody> ConvexHullBody::copy(Node3D&) const {
 std::unique_ptr<btCollisionShape> ConvexHullBody::createShape(const glm::vec3& scale) {
     constexpr float kMargin = 0.04f;
     hull_.clear();
+    // The cache keeps the reduced hull as the model gave it; the margin is taken off here.
+    std::vector<glm::vec3> corners;
     const std::uint64_t source = fingerprint(points_, maxVertices_);
     if (!bufferFile().empty())
-        if (auto payload = readCookedFile(bufferFile(), CookedKind::ConvexHull, source))
+        if (auto payload = readCookedFile(bufferFile(), CookedKind::ConvexHull, source)) {
             if (auto hull = decodeHull(*payload))
-                hull_ = std::move(*hull);
-    if (hull_.empty()) {
-        hull_ = cookConvexHull(points_, maxVertices_, kMargin);
-        if (hull_.empty()) {
+                corners = std::move(*hull);
+            else
+                refuseCookedPayload(bufferFile());
+        }
+    if (corners.empty()) {
+        corners = reduceConvexHull(points_, maxVertices_);
+        if (corners.empty()) {
             spdlog::error("Error while attempting to cook physx hull body for node {0}.", ownerName());
             return nullptr;
         }
         if (!bufferFile().empty() &&
-            writeCookedFile(bufferFile(), CookedKind::ConvexHull, encodeHull(hull_), source))
+            writeCookedFile(bufferFile(), CookedKind::ConvexHull, encodeHull(corners), source))
             spdlog::info("PhysX-Buffer file for node {0} @'{1}' updated!", ownerName(), bufferFile());
     }
+    volume_ = hullVolume(corners);
+    hull_ = shrinkHull(std::move(corners), kMargin);
     auto shape = std::make_unique<btConvexHullShape>();
     for (const auto& p : hull_)
         shape->addPoint(toBullet(p), false);
@@ -466,16 +520,7 @@ std::unique_ptr<btCollisionShape> ConvexHullBody::createShape(const glm::vec3& s
 }
 
 float ConvexHullBody::shapeVolume(const glm::vec3& scale) const {
-    // Half the box around the hull: close enough for the mass of a rock.
-    if (hull_.empty())
-        return 0.0f;
-    glm::vec3 low = hull_.front(), high = low;
-    for (const auto& p : hull_) {
-        low = glm::min(low, p);
-        high = glm::max(high, p);
-    }
-    const glm::vec3 size = (high - low) * scale;
-    return 0.5f * size.x * size.y * size.z;
+    return volume_ * std::abs(scale.x * scale.y * scale.z);
 }
 
 // --- Triangle mesh ------------------------------------------------------------------------
@@ -504,7 +549,8 @@ std::unique_ptr<btCollisionShape> MeshBody::createShape(const glm::vec3& scale) 
         cooked_ = shared.lock();
         if (!cooked_)
             if (auto payload = readCookedFile(bufferFile(), CookedKind::TriangleMesh, source))
-                cooked_ = CookedTriangleMesh::fromPayload(*payload);
+                if (!(cooked_ = CookedTriangleMesh::fromPayload(*payload)))
+                    refuseCookedPayload(bufferFile());
         if (!cooked_) {
             cooked_ = CookedTriangleMesh::cook(vertices_, indices_);
             if (cooked_ &&

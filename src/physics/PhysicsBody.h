@@ -22,8 +22,10 @@
 #include <vector>
 
 class btCollisionShape;
+class btCompoundShape;
 class btRigidBody;
 class btTransform;
+class btVector3;
 
 namespace hm {
 
@@ -39,6 +41,7 @@ public:
 
     void onOwnerPoseChanged() override;
     void addToScene(Scene& scene) override;
+    void leaveScene() override { removeFromScene(); }
     std::string getTypeName() const override { return "Node3DBody"; }
 
     // The simulation moved the body: the node follows (without pushing the pose back).
@@ -49,7 +52,9 @@ public:
     const std::string& bufferFile() const { return bufferFile_; }
     virtual std::string getBufferFolder() const { return {}; }
 
-    // A static body in a scene cannot become dynamic or kinematic, nor the other way round.
+    // A static body in a scene cannot become dynamic or kinematic, nor the other way round; a
+    // kinematic body that becomes dynamic gets its mass and falls, a dynamic one that becomes
+    // kinematic stops and follows its node.
     void setActorType(ActorType type);
     ActorType actorType() const { return actorType_; }
     void setOrientationMode(int axis) { orientation_ = axis >= 0 && axis <= 2 ? axis : 0; }
@@ -57,6 +62,8 @@ public:
 
     // Scales an existing dynamic body's mass with the change of density.
     void setDensity(float density);
+    // Centre of mass in the node's own axes, in units (not scaled with the node); it takes
+    // effect when the body joins a scene. Ignored by static bodies and triangle meshes.
     void setCentreOfMass(const glm::vec3& centre) { centreOfMass_ = centre; }
     void setMass(float mass);
     void setInertia(const glm::vec3& inertia);
@@ -90,6 +97,9 @@ protected:
 private:
     void removeFromScene();
     btTransform actorPose() const;
+    // The node's pose (without scale) for a pose of the simulated body.
+    glm::mat4 nodePose(const btTransform& actor) const;
+    void dynamicMass(float& mass, btVector3& inertia) const;
     void applyLocks();
 
     std::string bufferFile_;
@@ -109,6 +119,8 @@ private:
 
     PhysicsScene* scene_ = nullptr;
     std::unique_ptr<btCollisionShape> shape_;
+    std::unique_ptr<btCompoundShape> offsetShape_; // shape_ moved off the centre of mass
+    glm::vec3 massOffset_{0.0f};                   // centre of mass in the body's frame
     std::unique_ptr<BodyMotionState> motionState_;
     std::unique_ptr<btRigidBody> rigidBody_;
     glm::vec3 scale_{1.0f};
@@ -194,6 +206,7 @@ private:
     std::vector<glm::vec3> points_;
     unsigned maxVertices_;
     std::vector<glm::vec3> hull_;
+    float volume_ = 0.0f; // of the hull before the margin is taken off, at scale 1
 };
 
 class MeshBody : public PhysicsBody {

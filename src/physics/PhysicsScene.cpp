@@ -1,5 +1,6 @@
 #include "physics/PhysicsScene.h"
 
+#include "physics/BodyMotionState.h"
 #include "physics/PhysicsWorld.h"
 
 #include <BulletCollision/NarrowPhaseCollision/btRaycastCallback.h>
@@ -60,7 +61,51 @@ void PhysicsScene::step(float elapsed) {
     moved_.clear();
     const int steps = std::max(1, static_cast<int>(std::ceil(elapsed / kMaxStep - 1e-4f)));
     const float dt = elapsed / static_cast<float>(steps);
+
+    // Bullet clears forces after every step, but a force acts for the whole frame: what was
+    // applied before the frame is applied again before each later sub-step.
+    struct Pushed {
+        btRigidBody* body;
+        btVector3 force, torque;
+    };
+    std::vector<Pushed> pushed;
+    // A kinematic body moves to its target evenly over the sub-steps, so that its velocity is
+    // the frame's displacement over the frame's time and it carries what rests on it.
+    struct Glide {
+        BodyMotionState* motion;
+        btTransform from, to;
+    };
+    std::vector<Glide> glides;
+    for (int i = 0; i < world_->getNumCollisionObjects(); ++i) {
+        btRigidBody* body = btRigidBody::upcast(world_->getCollisionObjectArray()[i]);
+        if (!body)
+            continue;
+        if (body->isKinematicObject()) {
+            auto* motion = dynamic_cast<BodyMotionState*>(body->getMotionState());
+            const btTransform& from = body->getInterpolationWorldTransform();
+            if (steps > 1 && motion && !(motion->transform() == from))
+                glides.push_back({motion, from, motion->transform()});
+        } else if (!body->isStaticObject() &&
+                   (!body->getTotalForce().isZero() || !body->getTotalTorque().isZero())) {
+            pushed.push_back({body, body->getTotalForce(), body->getTotalTorque()});
+        }
+    }
+
     for (int i = 0; i < steps; ++i) {
+        if (i > 0)
+            for (const Pushed& p : pushed) {
+                p.body->applyCentralForce(p.force);
+                p.body->applyTorque(p.torque);
+            }
+        const btScalar t = static_cast<btScalar>(i + 1) / static_cast<btScalar>(steps);
+        for (const Glide& g : glides) {
+            btTransform pose = g.to;
+            if (i + 1 < steps) {
+                pose.setOrigin(g.from.getOrigin().lerp(g.to.getOrigin(), t));
+                pose.setRotation(g.from.getRotation().slerp(g.to.getRotation(), t));
+            }
+            g.motion->setTransform(pose);
+        }
         world_->stepSimulation(dt, 0, dt);
         ++stepCount_;
         collectContacts();

@@ -34,6 +34,8 @@ public:
     PhysicsScene& operator=(const PhysicsScene&) = delete;
 
     // Advances the simulation by exactly `elapsed` seconds; nothing happens for 0 or less.
+    // Forces given before the call act through all of it; kinematic bodies reach their
+    // targets evenly over it.
     void step(float elapsed);
 
     // Dynamic bodies that moved during the last step, each once, in the order they first moved.

@@ -3,6 +3,7 @@
 #include "app/Log.h"
 
 #include <BulletCollision/CollisionDispatch/btInternalEdgeUtility.h>
+#include <BulletCollision/CollisionDispatch/btManifoldResult.h>
 #include <btBulletCollisionCommon.h>
 
 #include <cmath>
@@ -90,10 +91,21 @@ bool adjustMeshEdgeContacts(btManifoldPoint& point, const btCollisionObjectWrapp
     return false;
 }
 
+// Two touching materials meet halfway in friction and bounciness (Bullet would multiply them,
+// which makes a bouncy ball on ordinary ground nearly dead).
+btScalar averageFriction(const btCollisionObject* a, const btCollisionObject* b) {
+    return btScalar(0.5) * (a->getFriction() + b->getFriction());
+}
+btScalar averageRestitution(const btCollisionObject* a, const btCollisionObject* b) {
+    return btScalar(0.5) * (a->getRestitution() + b->getRestitution());
+}
+
 } // namespace
 
 PhysicsWorld::PhysicsWorld() : collisionConfiguration_(std::make_unique<btDefaultCollisionConfiguration>()) {
     gContactAddedCallback = adjustMeshEdgeContacts;
+    gCalculateCombinedFrictionCallback = averageFriction;
+    gCalculateCombinedRestitutionCallback = averageRestitution;
 }
 
 PhysicsWorld::~PhysicsWorld() = default;

@@ -1,6 +1,7 @@
 #include "render/File2DTexture.h"
 
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 
 namespace hm {
 namespace {
@@ -28,7 +29,7 @@ bool File2DTexture::load() {
         return false;
     }
     setUploadedFormat(format);
-    if (usesMipmaps(parameters().minFilter))
+    if (usesMipmaps(parameters().minFilter) && RenderDevice::gpu())
         glGenerateMipmap(GL_TEXTURE_2D);
     setSize(file_->width(), file_->height());
     return true;

@@ -1,31 +1,14 @@
 #include "render/Material.h"
 
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 #include "render/ShaderLibrary.h"
 #include "render/ShaderLocations.h"
 #include "render/Solid2DTexture.h"
 
 #include <glm/gtc/type_ptr.hpp>
 
-#include <fmt/format.h>
-
 namespace hm {
-
-namespace {
-
-std::shared_ptr<Texture> solidTexture(const glm::vec4& colour, GLenum internalFormat) {
-    const std::string name = fmt::format("?solid({:.3f},{:.3f},{:.3f},{:.3f})#{:x}", colour.r, colour.g,
-                                         colour.b, colour.a, internalFormat);
-    auto texture =
-        std::make_shared<Solid2DTexture>(name, colour, Solid2DTexture::defaultParameters(internalFormat));
-    if (!texture->load()) {
-        spdlog::error("Couldn't create the solid default texture {0}.", name);
-        return nullptr;
-    }
-    return texture;
-}
-
-} // namespace
 
 std::string textureSlotName(int slot) {
     static const char* const names[] = {"Albedo", "Normal", "Metallic", "Roughness", "AmbientOcclusion"};
@@ -76,12 +59,7 @@ std::shared_ptr<Texture> Material::getTexture(int slot) const {
 }
 
 const std::vector<std::shared_ptr<Texture>>& PBRMaterial::defaultTextures() {
-    // Never destroyed: the textures would outlive the GL context at process exit.
-    static auto* textures = new std::vector<std::shared_ptr<Texture>>{
-        solidTexture({1.0f, 1.0f, 1.0f, 1.0f}, GL_RGB8), solidTexture({0.5f, 0.5f, 1.0f, 1.0f}, GL_RGB8),
-        solidTexture({0.0f, 0.0f, 0.0f, 1.0f}, GL_R8), solidTexture({0.5f, 0.5f, 0.5f, 1.0f}, GL_R8),
-        solidTexture({1.0f, 1.0f, 1.0f, 1.0f}, GL_R8)};
-    return *textures;
+    return RenderDevice::current().pbrDefaults();
 }
 
 PBRMaterial::PBRMaterial(std::string name) : Material(std::move(name)) {
@@ -100,13 +78,11 @@ void CanvasMaterial::applyUniforms() const {
 }
 
 void CanvasMaterial::setColour(const glm::vec4& rgba) {
-    setTexture(0, solidTexture(rgba, GL_RGBA8));
+    setTexture(0, solidColourTexture(rgba, GL_RGBA8));
 }
 
 MaterialRegistry& MaterialRegistry::instance() {
-    // Never destroyed: materials hold GL textures that must not outlive the context at exit.
-    static auto* registry = new MaterialRegistry();
-    return *registry;
+    return RenderDevice::current().materials();
 }
 
 std::shared_ptr<Material> MaterialRegistry::insert(std::shared_ptr<Material> material) {

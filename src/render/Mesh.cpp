@@ -10,7 +10,9 @@
 namespace hm {
 
 Mesh::Mesh(std::vector<Vertex> vertices, std::vector<std::uint32_t> indices)
-    : vertices_(std::move(vertices)), indices_(std::move(indices)) {
+    : vertices_(std::move(vertices)), indices_(std::move(indices)) {}
+
+void Mesh::upload() const {
     GLuint names[2] = {0, 0};
     GLuint vao = 0;
     glGenVertexArrays(1, &vao);
@@ -42,13 +44,42 @@ Mesh::Mesh(std::vector<Vertex> vertices, std::vector<std::uint32_t> indices)
         glVertexAttribPointer(a.location, a.components, GL_FLOAT, GL_FALSE, sizeof(Vertex),
                               reinterpret_cast<const void*>(a.offset));
     }
+
+    if (!extra_.attributes.empty() && extra_.stride > 0) {
+        GLuint buffer = 0;
+        glGenBuffers(1, &buffer);
+        extraBuffer_.reset(buffer);
+        glBindBuffer(GL_ARRAY_BUFFER, buffer);
+        glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(extra_.bytes.size()), extra_.bytes.data(),
+                     GL_STATIC_DRAW);
+        const auto stride = static_cast<GLsizei>(extra_.stride);
+        for (const auto& a : extra_.attributes) {
+            glEnableVertexAttribArray(a.location);
+            const auto* offset = reinterpret_cast<const void*>(a.offset);
+            if (a.component == VertexStream::Component::Int)
+                glVertexAttribIPointer(a.location, a.count, GL_INT, stride, offset);
+            else
+                glVertexAttribPointer(a.location, a.count, GL_FLOAT, GL_FALSE, stride, offset);
+        }
+    }
     glBindVertexArray(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+}
+
+void Mesh::ensureUploaded() const {
+    if (!vertexArray_)
+        upload();
+}
+
+void Mesh::bindVertexArray() const {
+    ensureUploaded();
+    glBindVertexArray(vertexArray_.get());
 }
 
 void Mesh::draw(int pass, bool setFlag) const {
     if (setFlag)
         glUniform1i(shader::kMeshFlag, flag);
-    glBindVertexArray(vertexArray_.get());
+    bindVertexArray();
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices_.size()), GL_UNSIGNED_INT, nullptr);
     glBindVertexArray(0);
 }
@@ -98,14 +129,8 @@ std::vector<std::uint32_t> cubeIndices() {
 
 Skybox::Skybox() : Mesh(cubeCorners(), cubeIndices()) {}
 
-std::shared_ptr<Skybox> Skybox::shared() {
-    // Never destroyed: its GL objects would outlive the context at process exit.
-    static auto* skybox = new std::shared_ptr<Skybox>(new Skybox());
-    return *skybox;
-}
-
 void Skybox::draw(int pass, bool setFlag) const {
-    glBindVertexArray(vertexArray());
+    bindVertexArray();
     glDrawElements(GL_TRIANGLES, static_cast<GLsizei>(indices().size()), GL_UNSIGNED_INT, nullptr);
     glBindVertexArray(0);
 }

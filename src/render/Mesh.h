@@ -1,8 +1,10 @@
 // Indexed triangle meshes on the GPU, and the sky cube.
 //
 // A mesh keeps CPU copies of its vertices and indices (the physics layer and picking read
-// them) and uploads both once. Vertex layout: position, normal, tangent, bitangent (three
-// floats each) and a texture coordinate, 56 bytes, at attribute locations 0 to 4.
+// them) and uploads both on its first draw, so meshes can be built where there is no GPU (the
+// headless level). Vertex layout: position, normal, tangent, bitangent (three floats each) and a
+// texture coordinate, 56 bytes, at attribute locations 0 to 4. A second stream of per-vertex
+// data (the bone ids and weights of skinned meshes) can be added before the first draw.
 #pragma once
 
 #include "render/GLHandle.h"
@@ -26,6 +28,21 @@ struct Vertex {
 };
 static_assert(sizeof(Vertex) == 56);
 
+// Raw per-vertex data beside the vertices: one record of `stride` bytes per vertex, read by the
+// listed attributes.
+struct VertexStream {
+    enum class Component { Float, Int };
+    struct Attribute {
+        unsigned location = 0;
+        int count = 0; // 1 to 4 components
+        Component component = Component::Float;
+        std::size_t offset = 0;
+    };
+    std::vector<unsigned char> bytes;
+    std::size_t stride = 0;
+    std::vector<Attribute> attributes;
+};
+
 class Mesh {
 public:
     Mesh(std::vector<Vertex> vertices, std::vector<std::uint32_t> indices);
@@ -43,27 +60,43 @@ public:
 
     const std::vector<Vertex>& vertices() const { return vertices_; }
     const std::vector<std::uint32_t>& indices() const { return indices_; }
+    // 0 until the first draw.
     GLuint vertexArray() const { return vertexArray_.get(); }
+    GLuint extraBuffer() const { return extraBuffer_.get(); }
+    bool uploaded() const { return static_cast<bool>(vertexArray_); }
+    // Uploads now rather than on the first draw (needs the GL context).
+    void ensureUploaded() const;
 
     // 1 for skinned meshes: tells the shaders to read bone ids and weights.
     std::uint8_t flag = 0;
     glm::mat4 localTransform{1.0f};
 
+protected:
+    // Adds a second stream of per-vertex data; it is uploaded with the vertices.
+    void setExtraStream(VertexStream stream) { extra_ = std::move(stream); }
+    // Uploads on the first call (needs the GL context); binds the vertex array.
+    void bindVertexArray() const;
+
 private:
+    void upload() const;
+
     std::vector<Vertex> vertices_;
     std::vector<std::uint32_t> indices_;
-    VertexArrayHandle vertexArray_;
-    BufferHandle vertexBuffer_;
-    BufferHandle indexBuffer_;
+    VertexStream extra_;
+    // Filled by the first draw.
+    mutable VertexArrayHandle vertexArray_;
+    mutable BufferHandle vertexBuffer_;
+    mutable BufferHandle indexBuffer_;
+    mutable BufferHandle extraBuffer_;
 };
 
-// The cube with corners at +-1 drawn around the camera; one for the whole process.
+// The cube with corners at +-1 drawn around the camera; the render device holds the one in use.
 class Skybox : public Mesh {
 public:
-    static std::shared_ptr<Skybox> shared();
     void draw(int pass, bool setFlag) const override;
 
 private:
+    friend class RenderDevice;
     Skybox();
 };
 

@@ -7,6 +7,7 @@
 #include "render/CameraNode.h"
 #include "render/LightNode.h"
 #include "render/Material.h"
+#include "render/RenderDevice.h"
 #include "render/ShaderLibrary.h"
 #include "render/ShaderLocations.h"
 #include "scene/Node3D.h"
@@ -15,6 +16,8 @@
 
 #include <glm/gtc/matrix_transform.hpp>
 #include <glm/gtc/type_ptr.hpp>
+
+#include <cstdlib>
 
 namespace hm {
 
@@ -34,8 +37,12 @@ std::unique_ptr<Mesh> makeScreenQuad() {
 } // namespace
 
 Renderer& Renderer::instance() {
-    // Never destroyed: its GL objects must not outlive the context at process exit.
-    static auto* renderer = new Renderer();
+    Renderer* renderer = RenderDevice::current().renderer();
+    if (!renderer) {
+        spdlog::critical("The renderer was asked for where there is no OpenGL context.");
+        spdlog::default_logger()->flush();
+        std::abort();
+    }
     return *renderer;
 }
 
@@ -79,6 +86,13 @@ Renderer::Renderer() {
 }
 
 Renderer::~Renderer() = default;
+
+void Renderer::prepareContext(const glm::vec3& clearColour) {
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_CULL_FACE);
+    glCullFace(GL_BACK);
+    glClearColor(clearColour.r, clearColour.g, clearColour.b, 1.0f);
+}
 
 void Renderer::upload() {
     glBindBuffer(GL_UNIFORM_BUFFER, uniformBuffer_.get());
@@ -209,7 +223,7 @@ void Renderer::drawSkybox(Scene& scene) {
     material->use();
     const glm::mat4 sky = camera->getProjection() * glm::mat4(glm::mat3(camera->getView()));
     glUniformMatrix4fv(shader::kSkyboxMatrix, 1, GL_FALSE, glm::value_ptr(sky));
-    Skybox::shared()->draw(1, false);
+    RenderDevice::current().skybox()->draw(1, false);
     glDepthFunc(GL_LESS);
 }
 

@@ -2,8 +2,8 @@
 // cascades, lights), renders the sun's three shadow cascades, then the sky, the 3D tree, the
 // particle systems and the 2D layer, and finally scales the picture by the brightness setting.
 //
-// One renderer serves every scene of the process; it is created on first use, which needs the
-// OpenGL context.
+// The window's render device owns the renderer; it is created on first use. Only an OpenGL
+// device has one: asking for it where there is none ends the program.
 #pragma once
 
 #include "render/GLHandle.h"
@@ -43,10 +43,13 @@ public:
 
     // Fills the block from the scene's active camera, sun and lights and uploads it.
     void updateUniforms(Scene& scene);
+    // The state every scene starts with: depth test, back faces culled, the clear colour.
+    void prepareContext(const glm::vec3& clearColour);
     // Multiplies the framebuffer by the brightness; nothing at exactly 1.
     void brightnessPass();
 
 private:
+    friend class RenderDevice;
     Renderer();
     void shadowPass(Scene& scene, float value);
     void mainPass(Scene& scene, float value, int width, int height);

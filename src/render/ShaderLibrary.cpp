@@ -1,6 +1,7 @@
 #include "render/ShaderLibrary.h"
 
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -85,16 +86,24 @@ GLuint linkProgram(GLuint vertexShader, GLuint fragmentShader, const std::string
 } // namespace
 
 ShaderLibrary& ShaderLibrary::instance() {
-    // Never destroyed: programs outlive every user, and nothing may call GL after the window
-    // has gone at process exit.
-    static ShaderLibrary* library = new ShaderLibrary();
-    return *library;
+    return RenderDevice::current().shaders();
 }
 
-ShaderLibrary::ShaderLibrary(const std::string& shaderFolder)
-    : fragmentFolder_(withTrailingSlash(shaderFolder) + "fragment/"),
+ShaderLibrary::ShaderLibrary(const std::string& shaderFolder, bool compile)
+    : compile_(compile), fragmentFolder_(withTrailingSlash(shaderFolder) + "fragment/"),
       vertexFolder_(withTrailingSlash(shaderFolder) + "vertex/") {
     load();
+}
+
+ShaderLibrary::~ShaderLibrary() {
+    if (!compile_)
+        return;
+    for (GLuint program : programs_)
+        glDeleteProgram(program);
+    for (GLuint shader : vertexShaders_)
+        glDeleteShader(shader);
+    for (GLuint shader : fragmentShaders_)
+        glDeleteShader(shader);
 }
 
 void ShaderLibrary::load() {
@@ -122,12 +131,12 @@ void ShaderLibrary::load() {
                 continue;
             }
         }
-        const std::string vertexSource = readSource(vertexPath);
-        const std::string fragmentSource = readSource(entry.path().string());
-
-        const GLuint vertexShader = compileShader(vertexSource, GL_VERTEX_SHADER);
-        const GLuint fragmentShader = compileShader(fragmentSource, GL_FRAGMENT_SHADER);
-        const GLuint program = linkProgram(vertexShader, fragmentShader, name);
+        GLuint vertexShader = 0, fragmentShader = 0, program = 0;
+        if (compile_) {
+            vertexShader = compileShader(readSource(vertexPath), GL_VERTEX_SHADER);
+            fragmentShader = compileShader(readSource(entry.path().string()), GL_FRAGMENT_SHADER);
+            program = linkProgram(vertexShader, fragmentShader, name);
+        }
 
         const auto slot = static_cast<std::uint32_t>(programs_.size());
         vertexShaders_.push_back(vertexShader);

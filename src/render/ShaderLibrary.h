@@ -7,8 +7,9 @@
 // registered, so a broken shader shows up in the log instead of ending the game; asking for a
 // name that was never registered does end it (exit status 1).
 //
-// Programs are never deleted: they live until the process ends, and users keep the program name
-// they looked up. All shaders receive their inputs through fixed locations (see
+// Programs live as long as the library, which the render device owns; users keep the program
+// name they looked up. Without a GPU (a null device) the library only registers the names, and
+// every program is 0. All shaders receive their inputs through fixed locations (see
 // ShaderLocations.h) so nothing asks GL for a uniform by name.
 #pragma once
 
@@ -23,13 +24,14 @@ namespace hm {
 
 class ShaderLibrary {
 public:
-    // The game's library over "./GAME_DATA/shaders/", loaded on the first call (needs a current
-    // OpenGL context).
+    // The current render device's library over "./GAME_DATA/shaders/", loaded on the first call.
     static ShaderLibrary& instance();
 
-    // Loads every program below shaderFolder, which holds "fragment/" and "vertex/". A missing
-    // fragment folder throws std::filesystem::filesystem_error.
-    explicit ShaderLibrary(const std::string& shaderFolder = "./GAME_DATA/shaders/");
+    // Loads every program below shaderFolder, which holds "fragment/" and "vertex/"; compile
+    // false only registers the names (no GL call). A missing fragment folder throws
+    // std::filesystem::filesystem_error.
+    explicit ShaderLibrary(const std::string& shaderFolder = "./GAME_DATA/shaders/", bool compile = true);
+    ~ShaderLibrary();
     ShaderLibrary(const ShaderLibrary&) = delete;
     ShaderLibrary& operator=(const ShaderLibrary&) = delete;
 
@@ -45,6 +47,7 @@ public:
 private:
     void load();
 
+    bool compile_ = true;
     std::string fragmentFolder_;
     std::string vertexFolder_;
     // Slot i of each vector belongs to the same program.

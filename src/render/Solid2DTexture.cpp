@@ -1,11 +1,14 @@
 #include "render/Solid2DTexture.h"
 
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 
 #include <glm/common.hpp>
 
 #include <array>
 #include <cstdint>
+
+#include <fmt/format.h>
 
 namespace hm {
 
@@ -34,11 +37,24 @@ bool Solid2DTexture::load() {
         return false;
     }
     const GLenum format = parameters().internalFormat != 0 ? parameters().internalFormat : GL_RGB8;
-    glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                 pixel.data());
+    if (RenderDevice::gpu())
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE,
+                     pixel.data());
     setUploadedFormat(format);
     setSize(1, 1);
     return true;
+}
+
+std::shared_ptr<Texture> solidColourTexture(const glm::vec4& colour, GLenum internalFormat) {
+    const std::string name = fmt::format("?solid({:.3f},{:.3f},{:.3f},{:.3f})#{:x}", colour.r, colour.g,
+                                         colour.b, colour.a, internalFormat);
+    auto texture =
+        std::make_shared<Solid2DTexture>(name, colour, Solid2DTexture::defaultParameters(internalFormat));
+    if (!texture->load()) {
+        spdlog::error("Couldn't create the solid default texture {0}.", name);
+        return nullptr;
+    }
+    return texture;
 }
 
 } // namespace hm

@@ -3,6 +3,8 @@
 
 #include "render/Texture.h"
 
+#include <memory>
+
 namespace hm {
 
 class Solid2DTexture : public Texture {
@@ -23,5 +25,9 @@ public:
 private:
     glm::vec4 colour_;
 };
+
+// A loaded solid texture named after its colour and format; null (after an error line) when it
+// cannot be made.
+std::shared_ptr<Texture> solidColourTexture(const glm::vec4& colour, GLenum internalFormat);
 
 } // namespace hm

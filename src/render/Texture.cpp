@@ -1,6 +1,7 @@
 #include "render/Texture.h"
 
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 
 #include <glm/gtc/type_ptr.hpp>
 
@@ -62,6 +63,9 @@ bool Texture::equals(const Texture& other) const {
 }
 
 bool Texture::createGLObject() {
+    // A null device keeps the texture's CPU side only.
+    if (!RenderDevice::gpu())
+        return true;
     GLuint name = 0;
     glGenTextures(1, &name);
     if (name == 0) {

@@ -3,6 +3,7 @@
 #include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "render/DdsReader.h"
+#include "render/RenderDevice.h"
 
 #include <stb/stb_image.h>
 
@@ -121,13 +122,18 @@ bool TextureFile::load() {
 bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
     if (!loaded() && !load())
         return false;
+    // Without a GPU the decoded file is all there is: the texture knows its size and format.
+    const bool gpu = RenderDevice::gpu();
     if (compressed()) {
         internalFormat = format_;
-        glCompressedTexImage2D(target, 0, format_, width_, height_, 0, size_, data_.data());
+        if (gpu)
+            glCompressedTexImage2D(target, 0, format_, width_, height_, 0, size_, data_.data());
         return true;
     }
     if (internalFormat == 0)
         internalFormat = sizedFormat(format_);
+    if (!gpu)
+        return true;
     TightUnpack unpack;
     glTexImage2D(target, 0, static_cast<GLint>(internalFormat), width_, height_, 0, format_, type_,
                  data_.data());
@@ -137,6 +143,8 @@ bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
 bool TextureFile::uploadRegion(GLenum target, std::int32_t width, std::int32_t height) {
     if (!loaded() || compressed())
         return false;
+    if (!RenderDevice::gpu())
+        return true;
     TightUnpack unpack(width_);
     glTexSubImage2D(target, 0, 0, 0, std::min(width, width_), std::min(height, height_), format_, type_,
                     data_.data());

@@ -2,6 +2,7 @@
 
 #include "app/AssetLocations.h"
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 
 #include <stdexcept>
 
@@ -24,8 +25,7 @@ template <typename T> std::shared_ptr<T> findOrLoad(std::shared_ptr<T> texture, 
 } // namespace
 
 TextureRegistry& TextureRegistry::instance() {
-    static TextureRegistry registry;
-    return registry;
+    return RenderDevice::current().textures();
 }
 
 TextureRegistry::Found TextureRegistry::find(const Texture& texture) {

@@ -268,6 +268,8 @@ void Node3D::setScene(Scene* scene) {
             setWindow(scene->window());
         if (body_)
             body_->addToScene(*scene);
+    } else if (body_) {
+        body_->leaveScene();
     }
     onSceneChanged(scene);
     scene_ = scene;

@@ -1,7 +1,8 @@
 // The seam between a node and its physics body.
 //
 // A node owns at most one body and keeps it informed: when the node's world matrix changes,
-// when the node joins a scene (or the scene starts) and when the node is copied. The physics
+// when the node joins a scene (or the scene starts), when it leaves it and when the node is
+// copied. The physics
 // layer supplies the concrete bodies (box, sphere, capsule, plane, convex hull, triangle mesh)
 // and everything they do with those calls; nothing here knows about a physics engine.
 #pragma once
@@ -30,6 +31,9 @@ public:
     // The owner joined the scene, or the scene is starting: create the actor in its physics
     // scene (leaving any scene the body was in before).
     virtual void addToScene(Scene& scene) = 0;
+    // The owner left its scene (detached from the tree): drop the actor, so that it is neither
+    // touched nor hit by rays any more and the body never reaches back into that scene.
+    virtual void leaveScene() {}
     // The body of a copy of the owner; the caller makes newOwner its owner.
     virtual std::unique_ptr<Node3DBody> copy(Node3D& newOwner) const = 0;
     virtual std::string getTypeName() const { return "Node3DBody"; }

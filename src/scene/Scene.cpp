@@ -10,13 +10,12 @@
 #include "physics/PhysicsScene.h"
 #include "render/CameraNode.h"
 #include "render/Material.h"
+#include "render/RenderDevice.h"
 #include "render/Renderer.h"
 #include "render/TextureRegistry.h"
 #include "scene/EmptyNode.h"
 #include "scene/Node3DBody.h"
 #include "ui/Node2D.h"
-
-#include <GL/glew.h>
 
 #include <algorithm>
 #include <cmath>
@@ -57,11 +56,9 @@ Scene::~Scene() {
 void Scene::start(Window& window) {
     window_ = &window;
     load();
-
-    glEnable(GL_DEPTH_TEST);
-    glEnable(GL_CULL_FACE);
-    glCullFace(GL_BACK);
-    glClearColor(clearColour_.r, clearColour_.g, clearColour_.b, 1.0f);
+    Renderer* renderer = RenderDevice::current().renderer();
+    if (renderer)
+        renderer->prepareContext(clearColour_);
 
     if (!root3D_) {
         spdlog::info("No 3d root node was set for scene {0}. I created an empty one.", name_);
@@ -97,7 +94,8 @@ void Scene::start(Window& window) {
         node->getBody()->addToScene(*this);
 
     window.registerInputHandler(*cursorObserver_);
-    Renderer::instance().brightness = window.brightness();
+    if (renderer)
+        renderer->brightness = window.brightness();
     started_ = true;
 }
 
@@ -180,7 +178,9 @@ void Scene::update(Window& window, float elapsed) {
 void Scene::render(Window& window, float elapsed) {
     if (!root3D_)
         return;
-    Renderer::instance().render(window, *this, elapsed);
+    // A headless scene (null render device) simulates without drawing.
+    if (Renderer* renderer = RenderDevice::current().renderer())
+        renderer->render(window, *this, elapsed);
 }
 
 void Scene::setSkybox(const std::string& cubeMapName) {

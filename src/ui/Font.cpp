@@ -1,6 +1,7 @@
 #include "ui/Font.h"
 
 #include "app/Log.h"
+#include "render/RenderDevice.h"
 #include "render/ShaderLibrary.h"
 #include "render/ShaderLocations.h"
 
@@ -48,7 +49,10 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
     if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)))
         spdlog::error("Font {0} cannot be set to {1} pixels.", name, pixelSize);
 
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    // Without a GPU the glyphs keep their metrics only: text is measured and laid out, not drawn.
+    const bool gpu = RenderDevice::gpu();
+    if (gpu)
+        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     for (int code = 0; code < kCharacterCount; ++code) {
         const auto c = static_cast<unsigned char>(code);
         if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) {
@@ -58,6 +62,13 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
         const FT_GlyphSlot slot = face->glyph;
         const FT_Bitmap& bitmap = slot->bitmap;
         Glyph glyph;
+        glyph.size = {static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows)};
+        glyph.bearing = {slot->bitmap_left, slot->bitmap_top};
+        glyph.advance = static_cast<unsigned int>(slot->advance.x);
+        if (!gpu) {
+            glyphs_.emplace(c, std::move(glyph));
+            continue;
+        }
         GLuint texture = 0;
         glGenTextures(1, &texture);
         glyph.texture.reset(texture);
@@ -72,17 +83,16 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
         glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glyph.size = {static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows)};
-        glyph.bearing = {slot->bitmap_left, slot->bitmap_top};
-        glyph.advance = static_cast<unsigned int>(slot->advance.x);
         glyphs_.emplace(c, std::move(glyph));
     }
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     FT_Done_Face(face);
     FT_Done_FreeType(library);
 
     program_ = ShaderLibrary::instance().getProgram("text");
+    if (!gpu)
+        return;
+    glBindTexture(GL_TEXTURE_2D, 0);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
 
     GLuint vertexArray = 0;
     glGenVertexArrays(1, &vertexArray);
@@ -158,9 +168,7 @@ glm::vec2 Font::measure(std::string_view text, const glm::ivec2& windowSize) con
 }
 
 FontCache& FontCache::instance() {
-    // Never destroyed: the glyph textures must not outlive the GL context at process exit.
-    static auto* cache = new FontCache();
-    return *cache;
+    return RenderDevice::current().fonts();
 }
 
 Font& FontCache::getFont(const std::string& name, int pixelSize) {

@@ -1,5 +1,6 @@
 // TrueType fonts for the 2D layer: one OpenGL texture per glyph, rasterised once per font name
-// and pixel size and shared through a process-wide cache.
+// and pixel size and shared through the render device's font cache (a null device keeps the
+// glyph metrics only).
 //
 // A font holds the glyphs of the character codes 0 to 127 that FreeType could render, from
 // "./GAME_DATA/fonts/<name>.ttf". A byte without a glyph (a failed glyph, any byte above 127)
@@ -64,7 +65,7 @@ private:
     BufferHandle texCoords_;
 };
 
-// The process-wide font cache, keyed by name + "_" + pixel size. Fonts are never removed.
+// The render device's font cache, keyed by name + "_" + pixel size. Fonts are never removed.
 class FontCache {
 public:
     static FontCache& instance();

@@ -4,6 +4,7 @@
 #include "app/Window.h"
 #include "render/Material.h"
 #include "render/Mesh.h"
+#include "render/RenderDevice.h"
 #include "render/ShaderLocations.h"
 #include "render/Texture.h"
 
@@ -21,23 +22,7 @@ ImageNode::ImageNode(bool keepAspect, std::string name)
 }
 
 const Mesh& ImageNode::quad() {
-    // Never destroyed: its GL objects must not outlive the context at process exit. Texture v
-    // is 0 at the top edge because pictures are uploaded top row first.
-    static const Mesh* unitSquare = [] {
-        std::vector<Vertex> corners(4);
-        corners[0].position = {0.0f, 0.0f, 0.0f};
-        corners[0].texCoord = {0.0f, 1.0f};
-        corners[1].position = {1.0f, 0.0f, 0.0f};
-        corners[1].texCoord = {1.0f, 1.0f};
-        corners[2].position = {1.0f, 1.0f, 0.0f};
-        corners[2].texCoord = {1.0f, 0.0f};
-        corners[3].position = {0.0f, 1.0f, 0.0f};
-        corners[3].texCoord = {0.0f, 0.0f};
-        for (auto& corner : corners)
-            corner.normal = {0.0f, 0.0f, 1.0f};
-        return new Mesh(std::move(corners), std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3});
-    }();
-    return *unitSquare;
+    return RenderDevice::current().unitSquare();
 }
 
 void ImageNode::onInputDispatcherChanged(Window* window) {

@@ -20,6 +20,7 @@ TEST(RiggedMesh, BoneBufferFeedsIntegerIdsAndFloatWeights) {
     auto* node = dynamic_cast<RiggedMeshNode*>(root->findByName("EnemyWalkingStoneMonster"));
     ASSERT_NE(node, nullptr);
     const RiggedMesh& mesh = *node->riggedMesh();
+    mesh.ensureUploaded();
     glBindVertexArray(mesh.vertexArray());
     GLint enabled = 0, integer = 0, size = 0, stride = 0, type = 0, buffer = 0;
     void* offset = nullptr;

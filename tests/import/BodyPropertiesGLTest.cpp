@@ -6,6 +6,7 @@
 #include "render/MeshNode.h"
 #include "render/Primitives.h"
 #include "scene/EmptyNode.h"
+#include "scene/Scene.h"
 #include "support/GLTestWindow.h"
 #include "support/LogCapture.h"
 
@@ -37,6 +38,12 @@ std::unique_ptr<aiNode> fileNode(const std::vector<std::pair<std::string, Value>
     }
     return node;
 }
+
+class BareScene : public Scene {
+public:
+    BareScene() : Scene("bodies") {}
+    void load() override {}
+};
 
 class BodyPropertiesTest : public testing::Test {
 protected:
@@ -72,11 +79,16 @@ TEST_F(BodyPropertiesTest, ShapesWithoutSizesComeFromTheMesh) {
         EXPECT_EQ(log.messages(spdlog::level::info).size(), 1u);
     }
     {
+        // A 2 x 6 x 2 mesh: radius 1 around y, a straight part of 4 between the caps, as the
+        // shape the body builds when its node joins a scene.
+        BareScene bare;
         auto tall = meshNode({2, 6, 2});
         auto* capsule = dynamic_cast<CapsuleBody*>(read(*tall, {{"Body", std::string("BoundingCapsule")}}));
         ASSERT_NE(capsule, nullptr);
         EXPECT_EQ(capsule->orientationMode(), 1);
-        const glm::vec2 d = CapsuleBody::scaledDimensions(4.0f, 1.0f, glm::vec3(1.0f));
+        capsule->addToScene(bare);
+        ASSERT_TRUE(capsule->inScene());
+        const glm::vec3 d = capsule->shapeDimensions();
         EXPECT_FLOAT_EQ(d.x, 1.0f);
         EXPECT_FLOAT_EQ(d.y, 2.0f);
     }

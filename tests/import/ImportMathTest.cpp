@@ -3,6 +3,7 @@
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <random>
 
 namespace hm {
@@ -59,6 +60,32 @@ TEST(ImportMath, WeldingMatchesALinearSearch) {
     std::vector<glm::vec3> welded;
     EXPECT_EQ(weldPositions(positions, welded), expected);
     EXPECT_EQ(welded.size(), linear.size());
+}
+
+// Coordinates far from the origin (beyond 2.1e6 the cell index of a 0.001 grid leaves the int
+// range) and ones that are not numbers: equal far positions still weld, non-finite ones never do.
+TEST(ImportMath, WeldingFarAndNonFinitePositions) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<glm::vec3> positions = {
+        {3.0e6f, 0, 0},
+        {-3.0e6f, 5, 0},
+        {3.0e6f, 0, 0},
+        {1e30f, -1e30f, 3e38f},
+        {1e30f, -1e30f, 3e38f},
+        {nan, 0, 0},
+        {nan, 0, 0},
+        {0, inf, 0},
+        {0, inf, 0},
+        {-3.0e6f, 5, 0},
+        {2.2e6f, 1, 1},
+        {2.2e6f, 1, 1.25f},
+        {0, 0, 0},
+    };
+    std::vector<glm::vec3> welded;
+    const auto mapping = weldPositions(positions, welded);
+    EXPECT_EQ(mapping, (std::vector<std::uint32_t>{0, 1, 0, 2, 2, 3, 4, 5, 6, 1, 7, 8, 9}));
+    EXPECT_EQ(welded.size(), 10u);
 }
 
 TEST(ImportMath, FiveBoneWeightsKeepTheFourLargest) {

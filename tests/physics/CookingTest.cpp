@@ -3,13 +3,20 @@
 
 #include "support/LogCapture.h"
 
+#include <BulletCollision/CollisionShapes/btOptimizedBvh.h>
 #include <btBulletCollisionCommon.h>
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <cstddef>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <random>
+
+#include <unistd.h>
 
 namespace hm {
 namespace {
@@ -71,9 +78,11 @@ TEST_F(CacheFolder, DamagedFilesAreRefusedWithALogLine) {
          }()},
         {"wrong magic", flip(0)},
         {"wrong version", flip(4)},
+        {"another release of the physics library", flip(12)},
+        {"another precision of the physics library", flip(16)},
         {"flipped payload byte", flip(good.size() - 1)},
-        {"huge size field", flip(31)},
-        {"cooked from other geometry", flip(16)},
+        {"huge size field", flip(39)},
+        {"cooked from other geometry", flip(24)},
         {"other kind", good, CookedKind::ConvexHull},
     };
     for (const auto& c : cases) {
@@ -92,6 +101,23 @@ TEST_F(CacheFolder, AFileCookedFromOtherGeometryIsStale) {
     EXPECT_TRUE(readCookedFile(path("rock.dat"), CookedKind::ConvexHull, 41));
     EXPECT_FALSE(readCookedFile(path("rock.dat"), CookedKind::ConvexHull, 42));
     EXPECT_EQ(log.messages(spdlog::level::warn).size(), 1u);
+}
+
+TEST_F(CacheFolder, TemporariesOfInterruptedWritesAreRemovedByTheNextWrite) {
+    // 999999999 is above any process id; the parent process is alive and may still be writing.
+    const std::string abandoned = path("rock.dat.tmp999999999");
+    const std::string live = path("hill.dat.tmp" + std::to_string(::getppid()));
+    const std::string unrelated = path("notes.tmpfile");
+    for (const auto& name : {abandoned, live, unrelated})
+        std::ofstream(name) << "half";
+    test::LogCapture log;
+    ASSERT_TRUE(writeCookedFile(path("tree.dat"), CookedKind::ConvexHull, bytes({1, 2})));
+    EXPECT_FALSE(fs::exists(abandoned));
+    EXPECT_TRUE(fs::exists(live));
+    EXPECT_TRUE(fs::exists(unrelated));
+    EXPECT_EQ(log.messages(spdlog::level::info),
+              (std::vector<std::string>{"Removed " + abandoned +
+                                        ", left by an interrupted write of the physics cache."}));
 }
 
 TEST_F(CacheFolder, UnwritableFolderFailsCleanly) {
@@ -119,6 +145,20 @@ TEST(Cooking, HullHonoursTheVertexLimitAndStaysInsideTheInput) {
     const auto decoded = decodeHull(encodeHull(hull));
     ASSERT_TRUE(decoded);
     EXPECT_EQ(*decoded, hull);
+}
+
+TEST(Cooking, HullVolumeIsTheVolumeItEncloses) {
+    std::vector<glm::vec3> cube;
+    for (int i = 0; i < 8; ++i)
+        cube.emplace_back(i & 1 ? 0.5f : -0.5f, i & 2 ? 0.5f : -0.5f, i & 4 ? 0.5f : -0.5f);
+    cube.emplace_back(0.1f, 0.2f, -0.3f); // inside, not a corner
+    const auto corners = reduceConvexHull(cube, 20);
+    EXPECT_EQ(corners.size(), 8u);
+    EXPECT_NEAR(hullVolume(corners), 1.0f, 1e-5f);
+    // A regular tetrahedron of edge 2: 2^3 / (6 sqrt 2).
+    const std::vector<glm::vec3> tetrahedron = {{1, 1, 1}, {1, -1, -1}, {-1, 1, -1}, {-1, -1, 1}};
+    EXPECT_NEAR(hullVolume(reduceConvexHull(tetrahedron, 20)), 8.0f / 3.0f, 1e-4f);
+    EXPECT_EQ(hullVolume({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), 0.0f);
 }
 
 TEST(Cooking, FlatOrTinyPointSetsGiveNoHull) {
@@ -192,6 +232,137 @@ TEST(Cooking, InconsistentMeshInputsAreRefused) {
     EXPECT_FALSE(CookedTriangleMesh::fromPayload(payload));
     payload.resize(payload.size() - 1);
     EXPECT_FALSE(CookedTriangleMesh::fromPayload(payload));
+}
+
+} // namespace
+} // namespace hm
+
+namespace hm {
+namespace {
+
+// Where the fields of a saved hierarchy sit, taken from Bullet's class as the loader does.
+struct BvhFields : btOptimizedBvh {
+    template <typename T> static std::size_t offsetOf(T btQuantizedBvh::*member) {
+        static const btOptimizedBvh probe;
+        const auto* base = reinterpret_cast<const std::uint8_t*>(static_cast<const btQuantizedBvh*>(&probe));
+        return static_cast<std::size_t>(reinterpret_cast<const std::uint8_t*>(&(probe.*member)) - base);
+    }
+    static std::size_t version() { return offsetOf(&BvhFields::m_bulletVersion); }
+    static std::size_t nodeCount() { return offsetOf(&BvhFields::m_curNodeIndex); }
+    static std::size_t quantized() { return offsetOf(&BvhFields::m_useQuantization); }
+    static std::size_t traversal() { return offsetOf(&BvhFields::m_traversalMode); }
+    static std::size_t subtreeCount() { return offsetOf(&BvhFields::m_subtreeHeaderCount); }
+    static std::size_t aabbMin() { return offsetOf(&BvhFields::m_bvhAabbMin); }
+    static std::size_t quantization() { return offsetOf(&BvhFields::m_bvhQuantization); }
+};
+
+// A cooked terrain's payload and where its hierarchy starts in it.
+struct MeshPayload {
+    std::vector<std::uint8_t> bytes;
+    std::size_t tree = 0;  // offset of the saved hierarchy
+    std::size_t nodes = 0; // offset of its first node
+    int nodeCount = 0;
+    std::size_t subtrees = 0; // offset of its first subtree header
+    std::size_t triangles = 0;
+
+    template <typename T> T get(std::size_t at) const {
+        T v;
+        std::memcpy(&v, bytes.data() + at, sizeof(T));
+        return v;
+    }
+    template <typename T> void set(std::size_t at, T v) { std::memcpy(bytes.data() + at, &v, sizeof(T)); }
+    // Where node i keeps its escape index (inner nodes, negative) or its triangle (leaves).
+    std::size_t node(int i) const {
+        return nodes + std::size_t(i) * sizeof(btQuantizedBvhNode) +
+               offsetof(btQuantizedBvhNode, m_escapeIndexOrTriangleIndex);
+    }
+    std::size_t subtree(int i, std::size_t field) const {
+        return subtrees + std::size_t(i) * sizeof(btBvhSubtreeInfo) + field;
+    }
+    std::vector<int> leaves() const {
+        std::vector<int> out;
+        for (int i = 0; i < nodeCount; ++i)
+            if (get<int>(node(i)) >= 0)
+                out.push_back(i);
+        return out;
+    }
+};
+
+MeshPayload terrainPayload() {
+    std::vector<glm::vec3> vertices;
+    std::vector<std::uint32_t> indices;
+    grid(vertices, indices);
+    MeshPayload p;
+    auto cooked = CookedTriangleMesh::cook(vertices, indices);
+    p.bytes = cooked->payload();
+    p.triangles = cooked->triangleCount();
+    p.tree = 16 + std::size_t(p.get<std::uint32_t>(0)) * 4 + std::size_t(p.get<std::uint32_t>(4)) * 4;
+    p.nodes = p.tree + sizeof(btQuantizedBvh);
+    p.nodeCount = p.get<int>(p.tree + BvhFields::nodeCount());
+    p.subtrees = p.nodes + std::size_t(p.nodeCount) * sizeof(btQuantizedBvhNode);
+    return p;
+}
+
+// Damaged hierarchies that pass every size check of the payload: each is refused before
+// anything walks it (a walk would read outside the buffer, loop, or hand the mesh a triangle
+// it does not have), and nothing is destroyed that was never constructed. The vtable pointer
+// saved with the hierarchy is scrambled throughout: it must never be called.
+TEST(Cooking, DamagedMeshHierarchiesAreRefused) {
+    const MeshPayload good = terrainPayload();
+    ASSERT_GT(good.nodeCount, 3);
+    ASSERT_TRUE(CookedTriangleMesh::fromPayload(good.bytes));
+    const std::vector<int> leaves = good.leaves();
+    ASSERT_EQ(leaves.size(), good.triangles);
+    const int leaf = leaves[0];
+
+    struct Case {
+        const char* name;
+        std::function<void(MeshPayload&)> damage;
+    };
+    const Case cases[] = {
+        {"root spans nothing", [](MeshPayload& p) { p.set<int>(p.node(0), 0); }},
+        {"root spans past the end", [](MeshPayload& p) { p.set<int>(p.node(0), -(p.nodeCount + 5)); }},
+        {"root escape of the smallest int", [](MeshPayload& p) { p.set<int>(p.node(0), INT_MIN); }},
+        {"inner node spans one node short",
+         [](MeshPayload& p) { p.set<int>(p.node(1), p.get<int>(p.node(1)) + 1); }},
+        {"leaf names a triangle past the end",
+         [leaf](MeshPayload& p) { p.set<int>(p.node(leaf), static_cast<int>(p.triangles)); }},
+        {"leaf names another mesh part", [leaf](MeshPayload& p) { p.set<int>(p.node(leaf), 1 << 21); }},
+        {"two leaves name one triangle",
+         [&](MeshPayload& p) { p.set<int>(p.node(leaves[1]), p.get<int>(p.node(leaves[0]))); }},
+        {"node count larger than the buffer",
+         [](MeshPayload& p) { p.set<int>(p.tree + BvhFields::nodeCount(), p.nodeCount * 4); }},
+        {"negative node count", [](MeshPayload& p) { p.set<int>(p.tree + BvhFields::nodeCount(), -1); }},
+        {"negative subtree count",
+         [](MeshPayload& p) { p.set<int>(p.tree + BvhFields::subtreeCount(), -1); }},
+        {"quantization flag that is no bool",
+         [](MeshPayload& p) { p.bytes[p.tree + BvhFields::quantized()] = 7; }},
+        {"not quantized", [](MeshPayload& p) { p.bytes[p.tree + BvhFields::quantized()] = 0; }},
+        {"unknown traversal mode", [](MeshPayload& p) { p.set<int>(p.tree + BvhFields::traversal(), 9); }},
+        {"other library version", [](MeshPayload& p) { p.set<int>(p.tree + BvhFields::version(), 283); }},
+        {"box that is not a number",
+         [](MeshPayload& p) { p.set<float>(p.tree + BvhFields::aabbMin(), NAN); }},
+        {"box that misses the mesh",
+         [](MeshPayload& p) { p.set<float>(p.tree + BvhFields::aabbMin(), 5.0f); }},
+        {"quantization overflowing 16 bits",
+         [](MeshPayload& p) { p.set<float>(p.tree + BvhFields::quantization(), 1e9f); }},
+        {"subtree root past the end",
+         [](MeshPayload& p) {
+             p.set<int>(p.subtree(0, offsetof(btBvhSubtreeInfo, m_rootNodeIndex)), p.nodeCount + 100);
+         }},
+        {"subtree longer than the tree",
+         [](MeshPayload& p) {
+             p.set<int>(p.subtree(0, offsetof(btBvhSubtreeInfo, m_subtreeSize)), p.nodeCount + 100);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MeshPayload damaged = good;
+        for (std::size_t i = 0; i < sizeof(void*); ++i)
+            damaged.bytes[damaged.tree + i] = 0xA5;
+        c.damage(damaged);
+        EXPECT_FALSE(CookedTriangleMesh::fromPayload(damaged.bytes));
+    }
 }
 
 } // namespace

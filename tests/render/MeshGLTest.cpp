@@ -21,6 +21,8 @@ TEST_F(MeshTest, UploadsFiftySixBytesPerVertexAndDrawsEveryIndex) {
     vertices[1].position = {3, -1, 0};
     vertices[2].position = {-1, 3, 0};
     Mesh mesh(vertices, {0, 1, 2});
+    EXPECT_FALSE(mesh.uploaded()); // the upload waits for the first draw
+    mesh.ensureUploaded();
 
     glBindVertexArray(mesh.vertexArray());
     GLint vertexBuffer = 0, size = 0;

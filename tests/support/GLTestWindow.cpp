@@ -19,7 +19,7 @@ std::unique_ptr<Window> openWindow(const std::string& title, int width, int heig
 }
 
 Window& glWindow(int width, int height) {
-    static Window* window = openWindow("GL test", width, height).release();
+    static std::unique_ptr<Window> window = openWindow("GL test", width, height);
     return *window;
 }
 

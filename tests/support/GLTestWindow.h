@@ -1,10 +1,10 @@
 // Windows for GL tests.
 //
-// glWindow(): one window, and so one OpenGL context, for every GL test of the process that uses
-// the engine's process-wide GL caches (shader programs, default textures, the renderer): those
-// caches outlive any single test, so the context must too. It is never destroyed. Tests that
-// need windows of their own (the game loop, input) open them with openWindow; CTest runs every
-// test in a process of its own, so the two kinds never meet.
+// glWindow(): one window, and so one OpenGL context, shared by the GL tests of the process, so
+// that the shader library and the other objects of its render device are made once per run. It
+// is destroyed at exit. Tests that need windows of their own (the game loop, input) open them
+// with openWindow; while such a window lives its render device is current, and closing it hands
+// the context back to the shared window. Any mix of tests can run in one process.
 #pragma once
 
 #include "app/Window.h"

@@ -413,6 +413,17 @@ class _FixedClock(datetime.datetime):
         return cls(2024, 1, 1)
 
 
+def _relative_vid_path(img, scene_data):
+    """The exporter writes every texture's file name twice, once as an absolute path of this machine;
+    both become the path relative to the exported file, so the models work wherever the game lies."""
+    import bpy_extras
+    msetts = scene_data.settings.media_settings
+    rel = bpy_extras.io_utils.path_reference(img.filepath, msetts.base_src, msetts.base_dst, msetts.path_mode,
+                                             msetts.subdir, msetts.copy_set, img.library)
+    rel = rel.replace("\\", "/")
+    return rel, rel
+
+
 def _fix_export_clock():
     """Keep regenerated files byte-identical: the exporter stamps files with the current time, and it
     numbers objects through a table that lives as long as Blender, so ids would depend on what was
@@ -420,6 +431,7 @@ def _fix_export_clock():
     import io_scene_fbx.export_fbx_bin as fbx_bin
     import io_scene_fbx.fbx_utils as fbx_utils
     fbx_bin.datetime = types.SimpleNamespace(datetime=_FixedClock)
+    fbx_bin._gen_vid_path = _relative_vid_path
     fbx_utils._keys_to_uuids.clear()
     fbx_utils._uuids_to_keys.clear()
 

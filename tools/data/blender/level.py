@@ -4,8 +4,10 @@ north-west to the Hollow Heart, the crystal the monsters attack, in the south-ea
 Everything is laid out from one road curve: the terrain is flattened along it, the tower-base plots sit
 beside it, and the "EnemyPath" animation moves the carrier along it at constant speed.
 
-The road is kept short (about 30 units) for the time a monster needs to walk it: the monsters then
-move slowly enough to stay a few shots long in each tower's range.
+The road winds in three runs through a compact middle of the valley (about 12 by 11 units), so that the
+whole road fits the first camera close enough to read a monster at a glance, and so that plots between
+two runs see the road twice. The path's timing and the plots are balanced with hollowmere-sim (see
+docs/level-design.md for the targets and the figures).
 """
 import math
 import os
@@ -16,10 +18,14 @@ from mathutils import Vector, noise
 
 import hollow as H
 
-ROAD_POINTS = [(-13.5, 10.5), (-10.0, 8.6), (-7.6, 5.4), (-5.0, 2.6), (-1.8, 1.2), (1.8, 0.2), (4.2, -2.6),
-               (5.0, -6.0), (7.0, -9.4)]
-CORE = Vector((9.2, -8.7, 0))
-PATH_SECONDS = 3.0      # played at 0.05 to 0.08: 37 to 60 seconds from the gate to the core
+ROAD_POINTS = [(-6.0, 5.0), (-2.0, 4.8), (2.0, 4.6), (4.2, 3.4), (3.8, 1.6), (1.0, 1.0), (-2.0, 0.8),
+               (-4.2, -0.4), (-4.0, -2.4), (-1.5, -3.2), (1.5, -3.0)]
+CORE = Vector((3.7, -3.9, 0))
+PATH_SECONDS = 5.5      # played at 0.05 to 0.08: 69 to 110 seconds from the gate to the core
+PLOT_COUNT = 10
+# What the first camera frames: the middle of the road's area, seen from the south.
+VIEW_CENTRE = Vector((-0.2, -0.4, 0.0))
+NOTICE_BOARD = CORE + Vector((1.6, 2.4, 0))
 FPS = 24
 BASE_TOP = 0.35         # tower-base plinths stand this high; their origin is the top face
 SEED = 4242
@@ -74,7 +80,7 @@ def smoothstep(a, b, x):
     return t * t * (3 - 2 * t)
 
 
-def base_spots(road, count=10, reach=2.0):
+def base_spots(road, count=PLOT_COUNT, reach=2.0):
     """Tower plots where an arrow tower (range 2) sees the most road: at bends and between two
     stretches of the road, greedily, each plot clear of the road, of the core and of the others.
     The last plot covers the end of the road, where the monsters attack the core."""
@@ -83,13 +89,15 @@ def base_spots(road, count=10, reach=2.0):
     def coverage(q, taken):
         return sum(1 for i, r in enumerate(samples) if (r - q).length <= reach and i not in taken)
 
+    xs = [p.x for p in samples]
+    ys = [p.y for p in samples]
     candidates = []
     for gx in range(-60, 61):
         for gy in range(-60, 61):
             q = Vector((gx * 0.25, gy * 0.25, 0))
-            if (q.x / 16.5) ** 2 + (q.y / 14.5) ** 2 > 0.8:
+            if not (min(xs) - 1.2 <= q.x <= max(xs) + 1.2 and min(ys) - 1.2 <= q.y <= max(ys) + 1.2):
                 continue
-            if road.distance(q.x, q.y) < 1.0 or (q - CORE).length < 2.3:
+            if road.distance(q.x, q.y) < 1.0 or (q - CORE).length < 2.3 or (q - NOTICE_BOARD).length < 1.4:
                 continue
             candidates.append(q)
 
@@ -196,7 +204,8 @@ def forest(road, spots):
         tries += 1
         x, y = rng.uniform(-19, 19), rng.uniform(-17, 17)
         r = math.sqrt((x / 17.5) ** 2 + (y / 15.5) ** 2)
-        if r > 1.18 or road.distance(x, y) < 2.0 or (Vector((x, y, 0)) - CORE).length < 4.0:
+        # Trees keep a wide berth of the road: seen from the first camera they would hide it.
+        if r > 1.18 or road.distance(x, y) < 2.8 or (Vector((x, y, 0)) - CORE).length < 4.0:
             continue
         if any((Vector((x, y, 0)) - s).length < 1.6 for s in spots):
             continue
@@ -238,7 +247,12 @@ def cliffs(road):
 def boulders(road, spots):
     out = []
     rng = random.Random(SEED + 4)
-    for i, (x, y) in enumerate([(-3.0, 3.5), (3.2, -2.8), (-10.5, 2.0)]):
+    # Boulders have collision bodies: they keep clear of the road and of the plots, so that no click
+    # meant for a plot lands on a boulder.
+    clear = [(x, y) for x, y in [(-8.0, 1.5), (7.0, 0.5), (-7.5, -4.5), (6.5, 6.0), (-3.0, 8.0), (-9.5, 6.5)]
+             if road.distance(x, y) > 2.4 and all((Vector((x, y, 0)) - s).length > 2.4 for s in spots)
+             and (Vector((x, y, 0)) - CORE).length > 3.0]
+    for i, (x, y) in enumerate(clear[:3]):
         m = H.Mesh(seed=SEED + 10 + i)
         s = rng.uniform(0.6, 0.9)
         m.ball("rock", s, location=(0, 0, s * 0.45), scale=(1.2, 1.0, 0.8), jitter=0.2)
@@ -310,7 +324,7 @@ def the_core():
     f.object("TorchFlames", H.emissive("TorchFlame", (1.0, 0.55, 0.15), 1.0), parent=root)
     # notice board whose cloth shows the "tv" frames
     b = H.Mesh(seed=SEED + 11)
-    bp = Vector((1.6, 2.4, 0))
+    bp = NOTICE_BOARD - CORE
     for sx in (-1, 1):
         b.box("wood_dark", (0.12, 0.12, 2.1), location=bp + Vector((sx * 0.95, 0, 1.05)))
     b.box("wood", (2.1, 0.12, 0.14), location=bp + Vector((0, 0, 2.05)))
@@ -358,12 +372,15 @@ def flight(cam, name, points, frames):
 
 
 def cameras(road):
-    H.empty("OrbitCenter", (0.0, -1.0, 0.0))
+    H.empty("OrbitCenter", VIEW_CENTRE)
     cam = H.link(bpy.data.objects.new("camera_main", bpy.data.cameras.new("camera_main")))
-    cam.data.lens = 26
+    # A narrow lens close by: the road's area just fills the picture, and a monster at the far end
+    # of the road still stands a few dozen pixels tall.
+    cam.data.lens = 35
     cam.data.clip_start = 0.1
     cam.data.clip_end = 200
-    play_eye, play_at = Vector((1.0, -17.5, 17.0)), Vector((0.0, -1.5, 0.0))
+    play_at = VIEW_CENTRE
+    play_eye = play_at + 12.8 * Vector((0.0, -math.cos(math.radians(47)), math.sin(math.radians(47))))
     cam.location = play_eye
     cam.rotation_mode = 'QUATERNION'
     cam.rotation_quaternion = H.look_rotation(play_eye, play_at)

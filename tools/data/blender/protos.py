@@ -403,13 +403,14 @@ def golem(name, prefix, s, style):
 
 
 def enemy_walking():
-    # 2.5 units tall: the prototype scale 0.2 makes it half a unit on the road
-    return golem("EnemyWalkingStoneMonster", "WS_", 1.0, "walking")
+    # 3.75 units tall: the prototype scale 0.2 makes it 0.75 on the road, tall enough to read from the
+    # first camera
+    return golem("EnemyWalkingStoneMonster", "WS_", 1.5, "walking")
 
 
 def enemy_massive():
-    # 3.1 units tall: the prototype scale 0.32 makes it one unit on the road
-    return golem("EnemyMassiveStoneMonster", "MS_", 1.0, "massive")
+    # 4.2 units tall: the prototype scale 0.32 makes it 1.35 units on the road
+    return golem("EnemyMassiveStoneMonster", "MS_", 1.35, "massive")
 
 
 # =========================================================================== projectiles

@@ -5,10 +5,10 @@
 #include "game/Tower.h"
 
 #include "animation/NodeAnimator.h"
+#include "app/Window.h"
 #include "import/ModelImporter.h"
 #include "scene/EmptyNode.h"
 #include "scene/Scene.h"
-#include "support/GLTestWindow.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -85,7 +85,9 @@ protected:
         return ref;
     }
 
-    Window& window = test::glWindow();
+    // No display: the rules run on a headless window.
+    std::unique_ptr<Window> headless = Window::headless(64, 64);
+    Window& window = *headless;
     RoadScene scene;
     RecordingHud hud;
     std::unique_ptr<LevelCoordinator> coordinator;
@@ -225,6 +227,22 @@ TEST_F(LevelRulesTest, BasesSelectBuildAndTowersPickTheLeadingEnemy) {
     EXPECT_EQ(tower.chooseTarget(), &enemy(0));
     enemy(0).setState(EnemyState::Dying);
     EXPECT_EQ(tower.chooseTarget(), &enemy(1));
+}
+
+// A monster that reached the core is the one taking lives: towers by the core must prefer it to a
+// walker that has not arrived yet.
+TEST_F(LevelRulesTest, AMonsterAttackingTheCoreIsTheLeadingTarget) {
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    run(20.0f, 0.5f);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    run(181.0f, 0.5f); // the first arrives after 200 s, the second is 0.9 along the road
+    ASSERT_EQ(enemy(0).state(), EnemyState::Attacking);
+    ASSERT_EQ(enemy(1).state(), EnemyState::Walking);
+    TowerBase& base = placeBase({9.5f, 0, 1});
+    base.build(TowerType::ARROW);
+    ASSERT_NE(base.tower(), nullptr);
+    EXPECT_FLOAT_EQ(enemy(0).pathProgress(), 1.0f);
+    EXPECT_EQ(base.tower()->chooseTarget(), &enemy(0));
 }
 
 TEST_F(LevelRulesTest, CannonballsSplashAndArrowsStick) {

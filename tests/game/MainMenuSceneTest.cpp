@@ -1,12 +1,12 @@
 #include "game/MainMenuScene.h"
 
 #include "animation/NodeAnimator.h"
+#include "app/InputCodes.h"
+#include "app/Window.h"
 #include "render/Material.h"
 #include "render/MeshNode.h"
-#include "support/GLTestWindow.h"
 #include "ui/Node2D.h"
 
-#include <GLFW/glfw3.h>
 #include <gtest/gtest.h>
 
 namespace hm {
@@ -24,7 +24,8 @@ protected:
         return board && board->material() ? board->material()->name() : "";
     }
 
-    Window& window = test::glWindow(200, 200);
+    std::unique_ptr<Window> headless = Window::headless(200, 200);
+    Window& window = *headless;
     MainMenuScene menu;
 };
 
@@ -55,9 +56,9 @@ TEST_F(MainMenuTest, StartWaitsForTheCameraToHaltAtTheSigns) {
 }
 
 TEST_F(MainMenuTest, EscapeClosesTheGame) {
-    menu.onKey(window, GLFW_KEY_ESCAPE, 0, GLFW_PRESS, 0);
+    menu.onKey(window, Key::Escape, 0, InputAction::Press, 0);
     EXPECT_FALSE(window.exitRequested());
-    menu.onKey(window, GLFW_KEY_ESCAPE, 0, GLFW_RELEASE, 0);
+    menu.onKey(window, Key::Escape, 0, InputAction::Release, 0);
     EXPECT_TRUE(window.exitRequested());
 }
 

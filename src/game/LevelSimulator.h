@@ -1,0 +1,112 @@
+// Plays a level without a player at the keyboard: a scripted player builds towers by a plan or a
+// built-in policy while the level runs as fast as the machine allows, at a chosen frame step and
+// game speed. Nothing is drawn. Used by the hollowmere-sim tool and by the whole-level tests.
+//
+// Every play loads a fresh level scene, exactly as the game does, with the real economy. The
+// scripted player acts between two simulation steps, as soon as the next tower of its plan is
+// affordable, so a plan gives the same play whatever the frame step.
+//
+// The designer's figures (path length and travel times, each plot's share of the road within
+// arrow and cannon range) are measured on the loaded level from the enemies' path animation.
+#pragma once
+
+#include "game/Prototypes.h"
+
+#include <glm/vec3.hpp>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace hm {
+
+class LevelScene;
+class Window;
+
+// One tower of a build plan: its type and the 1-based index of its plot (tb[N]).
+struct PlannedTower {
+    TowerType type = TowerType::ARROW;
+    int plot = 0;
+    bool operator==(const PlannedTower&) const = default;
+};
+
+// "C2,A10,..." (or "none"); nullopt with a reason in error for anything else.
+std::optional<std::vector<PlannedTower>> parsePlan(const std::string& text, std::string& error);
+std::string formatPlan(const std::vector<PlannedTower>& plan);
+
+// How the scripted player chooses its towers.
+enum class PlayerPolicy {
+    Plan,    // the given plan, in order
+    Random,  // a random free plot and a random type, one after the other
+    Greedy,  // the free plot that sees the most road; a cannon when affordable, else an arrow
+    Arrows,  // arrows only, plots by their share of road within arrow range
+    Cannons, // cannons only, plots by their share of road within cannon range
+};
+std::optional<PlayerPolicy> parsePolicy(const std::string& name);
+const char* policyName(PlayerPolicy policy);
+
+struct PlayOptions {
+    PlayerPolicy policy = PlayerPolicy::Plan;
+    std::vector<PlannedTower> plan;
+    unsigned seed = 1;             // for the random policy
+    double frameStep = 1.0 / 60.0; // seconds of real time per frame
+    int speed = 1;                 // 1 or 2 (the fast-forward button)
+    float timeLimit = 1800.0f;     // seconds of play after which a stalled level counts as lost
+    float sampleInterval = 0.5f;   // seconds of play between two points of the trace
+};
+
+struct PlaySample {
+    float time = 0.0f;
+    int lives = 0;
+    int resources = 0;
+};
+
+struct PlayResult {
+    bool won = false;
+    int lives = 0;
+    int kills = 0;
+    float time = 0.0f; // seconds of play (scaled time)
+    int resources = 0;
+    std::vector<PlannedTower> built; // in the order they were built
+    std::vector<PlaySample> trace;
+};
+
+struct PlotFigures {
+    int index = 0;
+    glm::vec3 position{0.0f};
+    float arrowShare = 0.0f;  // share of the road's travel time within arrow range
+    float cannonShare = 0.0f; // the same within cannon range
+    bool seesLastStretch = false;
+};
+
+struct LevelFigures {
+    float pathLength = 0.0f;
+    float pathSeconds = 0.0f;                             // the path animation's length at speed 1
+    std::vector<std::pair<EnemyType, float>> travelTimes; // seconds from the gate to the core
+    float lastStretch = 0.0f; // the length of road before the core that "last stretch" means
+    std::vector<PlotFigures> plots;
+    std::vector<glm::vec3> road; // the carrier's world positions, evenly spaced in time
+};
+
+class LevelSimulator {
+public:
+    // The last share of the road before the core (by travel time) that the figures single out.
+    static constexpr float kLastStretchShare = 0.1f;
+
+    LevelSimulator(Window& window, std::string levelName);
+
+    // Loads the level once to check that it can be played (a path, a spawn point and plots).
+    bool canLoad(std::string& error);
+    PlayResult play(const PlayOptions& options);
+    LevelFigures figures();
+
+private:
+    std::unique_ptr<LevelScene> loadLevel();
+    static LevelFigures measure(LevelScene& scene);
+
+    Window& window_;
+    std::string levelName_;
+};
+
+} // namespace hm

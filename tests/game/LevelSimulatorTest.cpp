@@ -1,0 +1,106 @@
+#include "game/LevelSimulator.h"
+
+#include "app/Window.h"
+
+#include <gtest/gtest.h>
+
+namespace hm {
+namespace {
+
+TEST(BuildPlan, ParsesTowersInOrder) {
+    std::string error;
+    auto plan = parsePlan("C2,a10,A4", error);
+    ASSERT_TRUE(plan) << error;
+    EXPECT_EQ(*plan, (std::vector<PlannedTower>{
+                         {TowerType::CANNON, 2}, {TowerType::ARROW, 10}, {TowerType::ARROW, 4}}));
+    EXPECT_EQ(formatPlan(*plan), "C2,A10,A4");
+    auto none = parsePlan("none", error);
+    ASSERT_TRUE(none);
+    EXPECT_TRUE(none->empty());
+    EXPECT_EQ(formatPlan(*none), "none");
+}
+
+TEST(BuildPlan, RefusesWhatIsNotAPlan) {
+    for (const char* text : {"", "C", "B2", "A0", "A-1", "A1,,C2", "A1,", "C2 A3", "A99999", "A1x"}) {
+        std::string error;
+        EXPECT_FALSE(parsePlan(text, error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+TEST(BuildPlan, PoliciesByName) {
+    for (PlayerPolicy policy :
+         {PlayerPolicy::Random, PlayerPolicy::Greedy, PlayerPolicy::Arrows, PlayerPolicy::Cannons})
+        EXPECT_EQ(parsePolicy(policyName(policy)), policy);
+    EXPECT_FALSE(parsePolicy("plan"));
+    EXPECT_FALSE(parsePolicy("Greedy"));
+}
+
+// The real level, the real economy, played by the simulator's scripted players.
+class VezazPlays : public testing::Test {
+protected:
+    PlayResult play(PlayerPolicy policy, const std::string& plan = "none", double step = 1.0 / 60.0,
+                    int speed = 1) {
+        PlayOptions options;
+        options.policy = policy;
+        std::string error;
+        options.plan = parsePlan(plan, error).value();
+        options.frameStep = step;
+        options.speed = speed;
+        return simulator.play(options);
+    }
+
+    std::unique_ptr<Window> window = Window::headless(200, 200);
+    LevelSimulator simulator{*window, "Vezaz"};
+};
+
+TEST_F(VezazPlays, AnUndefendedValleyIsLost) {
+    const PlayResult result = play(PlayerPolicy::Plan, "none");
+    EXPECT_FALSE(result.won);
+    EXPECT_EQ(result.lives, 0);
+    EXPECT_EQ(result.kills, 0);
+    EXPECT_TRUE(result.built.empty());
+}
+
+TEST_F(VezazPlays, TheGreedyPlayerWins) {
+    const PlayResult result = play(PlayerPolicy::Greedy);
+    EXPECT_TRUE(result.won) << "lives " << result.lives << ", plan " << formatPlan(result.built);
+    EXPECT_GE(result.lives, 5);
+    EXPECT_EQ(result.kills + (10 - result.lives), 18) << "every monster is killed or reached the core";
+}
+
+// One plan gives the same play however the frames cut the time, and at double speed.
+TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
+    const std::string plan = "C2,A5,A8,C9,A3,C6";
+    const PlayResult reference = play(PlayerPolicy::Plan, plan);
+    struct Case {
+        double step;
+        int speed;
+    };
+    for (const Case& c :
+         {Case{1.0 / 120.0, 1}, Case{1.0 / 15.0, 1}, Case{0.25, 1}, Case{1.0 / 60.0, 2}, Case{0.25, 2}}) {
+        const PlayResult result = play(PlayerPolicy::Plan, plan, c.step, c.speed);
+        EXPECT_EQ(result.won, reference.won) << "step " << c.step << " speed " << c.speed;
+        EXPECT_EQ(result.lives, reference.lives) << "step " << c.step << " speed " << c.speed;
+        EXPECT_EQ(result.kills, reference.kills) << "step " << c.step << " speed " << c.speed;
+        EXPECT_EQ(result.built, reference.built) << "step " << c.step << " speed " << c.speed;
+    }
+}
+
+TEST_F(VezazPlays, FiguresMeasureTheRoadFromEveryPlot) {
+    const LevelFigures figures = simulator.figures();
+    EXPECT_GT(figures.pathLength, 10.0f);
+    ASSERT_EQ(figures.travelTimes.size(), 3u);
+    EXPECT_NEAR(figures.travelTimes[1].second, figures.pathSeconds / 0.05f, 1e-3f);
+    ASSERT_FALSE(figures.plots.empty());
+    bool lastStretchSeen = false;
+    for (const PlotFigures& plot : figures.plots) {
+        EXPECT_GT(plot.arrowShare, 0.0f) << "plot " << plot.index << " sees no road";
+        EXPECT_GE(plot.cannonShare, plot.arrowShare) << "plot " << plot.index;
+        lastStretchSeen = lastStretchSeen || plot.seesLastStretch;
+    }
+    EXPECT_TRUE(lastStretchSeen);
+}
+
+} // namespace
+} // namespace hm
