@@ -7,6 +7,7 @@
 
 #include <glm/geometric.hpp>
 #include <glm/gtc/matrix_transform.hpp>
+#include <glm/matrix.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -105,7 +106,8 @@ void HealthBar::update(float) {
     const glm::vec3 centre = enemy->targetPoint().getWorldPosition();
     const float height = std::max(2.0f * (centre.y - feet.y), 0.2f);
 
-    const glm::mat4 cameraWorld = camera->getWorldMatrix();
+    // The camera's axes from its view matrix (what is drawn), not from its node's transform.
+    const glm::mat4 cameraWorld = glm::inverse(camera->getView());
     const glm::vec3 right = glm::normalize(glm::vec3(cameraWorld[0]));
     const glm::vec3 up = glm::normalize(glm::vec3(cameraWorld[1]));
     const glm::vec3 toward = glm::normalize(glm::vec3(cameraWorld[2]));

@@ -1,5 +1,6 @@
 // The level's HUD with the real level: what the pointer reaches, range rings, health bars, card
 // figures and the next monster, and a golden picture of it all.
+#include "app/InputCodes.h"
 #include "app/MouseCursorObserver.h"
 #include "game/BuildingCards.h"
 #include "game/Enemy.h"
@@ -15,7 +16,6 @@
 #include "ui/TextLineNode.h"
 #include "ui/UiTestSupport.h"
 
-#include <GLFW/glfw3.h>
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
@@ -59,9 +59,14 @@ protected:
         return {centre.x * kSize, (1.0 - centre.y) * kSize};
     }
     void pointAt(const glm::dvec2& pixel) { window.dispatchCursorPosition(pixel.x, pixel.y); }
+    // The world is picked at the end of a frame; the ring follows it in the next one.
+    void settle() {
+        scene->update(window, 0.0f);
+        scene->update(window, 0.0f);
+    }
     void click() {
-        window.dispatchMouseButton(GLFW_MOUSE_BUTTON_LEFT, GLFW_PRESS, 0);
-        window.dispatchMouseButton(GLFW_MOUSE_BUTTON_LEFT, GLFW_RELEASE, 0);
+        window.dispatchMouseButton(MouseButton::Left, InputAction::Press, 0);
+        window.dispatchMouseButton(MouseButton::Left, InputAction::Release, 0);
     }
     // The plot nearest to the middle of the picture, so that it is surely on screen.
     TowerBase& plotInView() {
@@ -145,7 +150,7 @@ TEST_F(LevelHudTest, HoveringABuiltTowerShowsItsRangeOnTheGround) {
     plot.build(TowerType::CANNON);
     play(0.5f);
     pointAt(pixelOf(plot.getWorldPosition() + glm::vec3(0.0f, 0.8f, 0.0f)));
-    scene->update(window, 0.0f);
+    settle();
     ASSERT_TRUE(scene->rangeRing().current());
     EXPECT_EQ(scene->rangeRing().current()->base, &plot);
     EXPECT_EQ(scene->rangeRing().current()->type, TowerType::CANNON);
@@ -155,8 +160,8 @@ TEST_F(LevelHudTest, HoveringABuiltTowerShowsItsRangeOnTheGround) {
     for (const glm::vec3& p : scene->rangeRing().groundPoints(plot, towerPrototype(TowerType::CANNON).range))
         EXPECT_NEAR(glm::length(glm::vec2(p.x - centre.x, p.z - centre.z)), 3.0f, 1e-4f);
 
-    pointAt({2.0, 2.0}); // the sky
-    scene->update(window, 0.0f);
+    pointAt({2.0, 2.0}); // the lives panel in the corner
+    settle();
     EXPECT_FALSE(scene->rangeRing().shown());
 }
 
@@ -184,11 +189,11 @@ TEST_F(LevelHudTest, GoldenPictureOfTheHud) {
     rules().selectTowerBase(other);
     rules().setResources(200);
     ASSERT_FALSE(rules().enemies().empty());
-    Enemy& monster = *rules().enemies().back();
+    Enemy& monster = *rules().enemies().front(); // the one furthest along the road, in view
     monster.hit(20.0f);
     play(0.6f); // the panel is in, the hit flash is over
     pointAt(pixelOf(plot.getWorldPosition() + glm::vec3(0.0f, 0.8f, 0.0f)));
-    scene->update(window, 0.0f);
+    settle();
 
     ASSERT_TRUE(scene->rangeRing().shown());
     EXPECT_EQ(scene->rangeRing().current()->base, &plot);
