@@ -2,14 +2,25 @@
 // (LevelUpdate) and the drawing (LevelRender), with a tower on every plot and monsters on the
 // road. Times depend on the machine (and on the software rasteriser under Xvfb); compare runs
 // on the same machine.
+//
+// LevelRender warms up first (the software rasteriser compiles its shaders on the first frames),
+// then reports in one run: the frame in milliseconds and frames per second, the GPU time of each
+// pass (timer queries, and serialised: the GPU drained around each pass), the same geometry drawn
+// by a flat-colour renderer as a share of the frame (the floor a lit frame could reach), and the
+// OpenGL calls of one frame. One entry per quality level.
+#include "GLCallCounter.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/LevelCoordinator.h"
 #include "game/LevelScene.h"
 #include "game/Tower.h"
+#include "render/Renderer.h"
 
 #include <GLFW/glfw3.h>
 #include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
 
 namespace {
 
@@ -17,7 +28,9 @@ hm::Window& window() {
     static auto* w = [] {
         hm::initLogging();
         spdlog::set_level(spdlog::level::warn);
-        return new hm::Window("Level benchmark", false, false, 800, 800, 1.0);
+        auto* created = new hm::Window("Level benchmark", false, false, 800, 800, 1.0);
+        hm::bench::installGLCallCounter();
+        return created;
     }();
     return *w;
 }
@@ -44,13 +57,97 @@ void LevelUpdate(benchmark::State& state) {
 }
 BENCHMARK(LevelUpdate)->Iterations(600)->Unit(benchmark::kMicrosecond); // ten seconds of play
 
-void LevelRender(benchmark::State& state) {
-    auto scene = busyLevel();
-    for (auto _ : state) {
-        scene->render(window(), 1.0f / 60.0f);
+template <typename Draw> double millisecondsPerFrame(int frames, Draw draw) {
+    glFinish();
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < frames; ++i) {
+        draw();
         glfwSwapBuffers(window().handle());
     }
+    glFinish();
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+           frames;
 }
-BENCHMARK(LevelRender)->Iterations(20)->Unit(benchmark::kMillisecond);
+
+void LevelRender(benchmark::State& state, hm::RenderQuality quality) {
+    hm::Window& w = window();
+    auto scene = busyLevel();
+    hm::Renderer& renderer = hm::Renderer::instance();
+    renderer.setQuality(quality);
+    const char* label = hm::qualityName(quality);
+    auto frame = [&] { scene->render(w, 1.0f / 60.0f); };
+    millisecondsPerFrame(5, frame); // shader compiles, first uploads
+
+    hm::bench::resetGLCallCount();
+    millisecondsPerFrame(1, frame);
+    const auto calls = static_cast<double>(hm::bench::glCallCount());
+
+    std::int64_t frames = 0;
+    glFinish();
+    const auto start = std::chrono::steady_clock::now();
+    for (auto _ : state) {
+        frame();
+        glfwSwapBuffers(w.handle());
+        glFinish();
+        ++frames;
+    }
+    const double frameMs =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count() /
+        static_cast<double>(frames);
+
+    // Per pass: averaged over a few timed frames.
+    constexpr int kTimedFrames = 5;
+    std::array<double, hm::PassTimer::kPassCount> passMs{};
+    std::array<double, hm::PassTimer::kPassCount> serialMs{};
+    renderer.passTimer().setEnabled(true);
+    for (int i = 0; i < kTimedFrames; ++i) {
+        millisecondsPerFrame(1, frame);
+        for (int p = 0; p < hm::PassTimer::kPassCount; ++p) {
+            passMs[static_cast<std::size_t>(p)] += renderer.passTimer().milliseconds(p) / kTimedFrames;
+            serialMs[static_cast<std::size_t>(p)] +=
+                renderer.passTimer().serialisedMilliseconds(p) / kTimedFrames;
+        }
+    }
+    renderer.passTimer().setEnabled(false);
+
+    auto flat = [&] { renderer.renderFlat(w, *scene); };
+    millisecondsPerFrame(2, flat);
+    const double flatMs = millisecondsPerFrame(10, flat);
+
+    double passSum = 0.0, serialSum = 0.0;
+    for (int p = 0; p < hm::PassTimer::kPassCount; ++p) {
+        passSum += passMs[static_cast<std::size_t>(p)];
+        serialSum += serialMs[static_cast<std::size_t>(p)];
+    }
+    std::printf("\nLevelRender/%s at 800x800: %.1f ms per frame (%.1f fps), %.0f GL calls per frame\n", label,
+                frameMs, 1000.0 / frameMs, calls);
+    std::printf("  %-11s %9s %7s %13s %7s\n", "pass", "GPU ms", "share", "serialised ms", "share");
+    for (int p = 0; p < hm::PassTimer::kPassCount; ++p) {
+        const double ms = passMs[static_cast<std::size_t>(p)];
+        const double serial = serialMs[static_cast<std::size_t>(p)];
+        if (ms > 0.0 || serial > 0.0)
+            std::printf("  %-11s %9.2f %6.1f%% %13.2f %6.1f%%\n", hm::PassTimer::name(p), ms,
+                        100.0 * ms / frameMs, serial, 100.0 * serial / serialSum);
+    }
+    std::printf("  %-11s %9.2f %6.1f%% %13.2f\n", "all passes", passSum, 100.0 * passSum / frameMs,
+                serialSum);
+    std::printf("  %-11s %9.2f %6.2fx of the frame\n", "flat colour", flatMs, flatMs / frameMs);
+    std::fflush(stdout);
+    renderer.setQuality(hm::RenderQuality::High);
+
+    state.counters["frame_ms"] = frameMs;
+    state.counters["fps"] = 1000.0 / frameMs;
+    state.counters["gl_calls"] = calls;
+    state.counters["flat_ms"] = flatMs;
+    state.counters["flat_x"] = flatMs / frameMs;
+    for (int p = 0; p < hm::PassTimer::kPassCount; ++p)
+        if (passMs[static_cast<std::size_t>(p)] > 0.0)
+            state.counters[std::string(hm::PassTimer::name(p)) + "_ms"] = passMs[static_cast<std::size_t>(p)];
+}
+BENCHMARK_CAPTURE(LevelRender, high, hm::RenderQuality::High)->Iterations(15)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(LevelRender, medium, hm::RenderQuality::Medium)
+    ->Iterations(15)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(LevelRender, low, hm::RenderQuality::Low)->Iterations(30)->Unit(benchmark::kMillisecond);
 
 } // namespace

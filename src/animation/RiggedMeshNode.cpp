@@ -45,6 +45,11 @@ void RiggedMeshNode::render(float elapsed, int pass) {
             return;
         material()->use();
     }
+    applyDrawUniforms();
+    riggedMesh_->draw(pass, true);
+}
+
+void RiggedMeshNode::applyDrawUniforms() const {
     const glm::mat4 world = getWorldMatrix();
     glUniformMatrix4fv(shader::kModelMatrix, 1, GL_FALSE, glm::value_ptr(world));
     if (!boneMatrices_.empty()) {
@@ -52,7 +57,6 @@ void RiggedMeshNode::render(float elapsed, int pass) {
         glUniformMatrix4fv(shader::kBoneMatrices, static_cast<GLsizei>(count), GL_FALSE,
                            glm::value_ptr(boneMatrices_.front()));
     }
-    riggedMesh_->draw(pass, true);
 }
 
 } // namespace hm

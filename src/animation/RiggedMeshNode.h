@@ -20,6 +20,7 @@ public:
     RiggedMeshNode(std::string name, std::shared_ptr<RiggedMesh> mesh, std::shared_ptr<Material> material);
 
     void render(float elapsed, int pass) override;
+    void applyDrawUniforms() const override;
     void update(float dt) override;
     std::string getTypeName() const override { return "RiggedMeshNode"; }
     // The copy shares the rigged mesh and continues exactly where this node is: same current

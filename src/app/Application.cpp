@@ -1,15 +1,33 @@
 #include "app/Application.h"
 
+#include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Settings.h"
 #include "app/StopSignal.h"
 #include "app/Window.h"
 #include "audio/SoundEngine.h"
+#include "render/Renderer.h"
 #include "scene/Scene.h"
 
 #include <stdexcept>
 
 namespace hm {
+
+namespace {
+
+// F shows or hides the frame-time readout, in every scene.
+class FrameTimeKey : public InputHandler {
+public:
+    FrameTimeKey() { wantsKey = true; }
+    void onKey(Window&, int key, int, int action, int) override {
+        if (key != Key::F || action != InputAction::Press)
+            return;
+        Renderer& renderer = Renderer::instance();
+        renderer.setFrameTimeReadout(!renderer.frameTimeReadout());
+    }
+};
+
+} // namespace
 
 int runGame(const SceneFactory& firstScene) {
     initLogging();
@@ -30,6 +48,8 @@ int runGame(const SceneFactory& firstScene) {
     window->registerCursor("default", "hud/cursor/default.png");
     window->registerCursor("no", "hud/cursor/no.png");
     window->setCursor("default");
+    Renderer::instance().setQuality(settings->quality);
+    window->addGeneralInputHandler(std::make_unique<FrameTimeKey>());
 
     try {
         window->startGameLoop(firstScene("Unnamed Scene"));

@@ -55,6 +55,12 @@ Settings loadSettings(const std::string& path) {
     settings.title = reader.Get("window", "title", settings.title);
     settings.brightness = reader.GetReal("window", "brightness", settings.brightness);
     settings.volume = readVolume(reader, settings.volume);
+    const std::string quality = reader.Get("graphics", "quality", qualityName(settings.quality));
+    if (const auto level = parseQuality(quality))
+        settings.quality = *level;
+    else
+        spdlog::warn("Unknown graphics quality '{0}' in {1}; using {2}.", quality, path,
+                     qualityName(settings.quality));
     return settings;
 }
 

@@ -5,9 +5,9 @@
 #include <BulletCollision/CollisionDispatch/btInternalEdgeUtility.h>
 #include <BulletCollision/CollisionShapes/btOptimizedBvh.h>
 #include <LinearMath/btConvexHull.h>
+#include <LinearMath/btConvexHullComputer.h>
 #include <btBulletCollisionCommon.h>
 
-#include <glm/ext/vector_double3.hpp>
 #include <glm/geometric.hpp>
 #include <glm/vec3.hpp>
 
@@ -188,9 +188,8 @@ bool SavedBvh::valid(const std::uint8_t* data, std::size_t size, std::size_t tri
 
 namespace {
 
-// The hull library's triangles of the convex hull of the points, at most maxVertices corners.
-bool buildHull(const std::vector<glm::vec3>& points, unsigned maxVertices, std::vector<glm::vec3>& corners,
-               std::vector<unsigned>* triangles) {
+// The corners of the convex hull of the points, at most maxVertices of them, from the hull library.
+bool buildHull(const std::vector<glm::vec3>& points, unsigned maxVertices, std::vector<glm::vec3>& corners) {
     std::vector<btVector3> input;
     input.reserve(points.size());
     for (const auto& p : points)
@@ -209,10 +208,36 @@ bool buildHull(const std::vector<glm::vec3>& points, unsigned maxVertices, std::
         const btVector3& v = result.m_OutputVertices[i];
         corners.emplace_back(v.x(), v.y(), v.z());
     }
-    if (triangles)
-        triangles->assign(&result.m_Indices[0], &result.m_Indices[0] + result.mNumIndices);
     library.ReleaseResult(result);
     return true;
+}
+
+// Bullet's hull computer copes with any finite input (flat, repeated or tiny points), which the
+// hull library does not: it computes the hull first, and the hull library only ever reduces a
+// proper hull to the vertex limit.
+bool computeHull(const std::vector<glm::vec3>& points, btConvexHullComputer& computer) {
+    if (points.size() < 4)
+        return false;
+    computer.compute(reinterpret_cast<const float*>(points.data()), static_cast<int>(sizeof(glm::vec3)),
+                     static_cast<int>(points.size()), 0.0f, 0.0f);
+    return computer.vertices.size() >= 4;
+}
+
+// Tetrahedra from the first corner to every face, each face a fan of triangles.
+double enclosedVolume(const btConvexHullComputer& computer) {
+    const btVector3 apex = computer.vertices[0];
+    double volume = 0.0;
+    for (int f = 0; f < computer.faces.size(); ++f) {
+        const btConvexHullComputer::Edge* first = &computer.edges[computer.faces[f]];
+        const btVector3 a = computer.vertices[first->getSourceVertex()] - apex;
+        for (const btConvexHullComputer::Edge* edge = first->getNextEdgeOfFace();
+             edge->getTargetVertex() != first->getSourceVertex(); edge = edge->getNextEdgeOfFace()) {
+            const btVector3 b = computer.vertices[edge->getSourceVertex()] - apex;
+            const btVector3 c = computer.vertices[edge->getTargetVertex()] - apex;
+            volume += static_cast<double>(a.dot(b.cross(c)));
+        }
+    }
+    return std::abs(volume) / 6.0;
 }
 
 } // namespace
@@ -223,10 +248,26 @@ std::vector<glm::vec3> reduceConvexHull(const std::vector<glm::vec3>& points, un
         if (std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z))
             finite.push_back(p);
     const std::vector<glm::vec3> candidates = extremePoints(finite);
-    if (candidates.size() < 4)
+    btConvexHullComputer computer;
+    if (!computeHull(candidates, computer))
         return {};
+    std::vector<glm::vec3> corners;
+    glm::vec3 low(INFINITY), high(-INFINITY);
+    for (int i = 0; i < computer.vertices.size(); ++i) {
+        const btVector3& v = computer.vertices[i];
+        corners.emplace_back(v.x(), v.y(), v.z());
+        low = glm::min(low, corners.back());
+        high = glm::max(high, corners.back());
+    }
+    // Flat (or nearly so) point sets span no volume.
+    const glm::vec3 size = high - low;
+    const double box = double(size.x) * size.y * size.z;
+    if (!(box > 0.0) || !(enclosedVolume(computer) > 1e-6 * box))
+        return {};
+    if (corners.size() <= std::max(4u, maxVertices))
+        return corners;
     std::vector<glm::vec3> hull;
-    if (!buildHull(candidates, maxVertices, hull, nullptr))
+    if (!buildHull(corners, maxVertices, hull))
         return {};
     return hull;
 }
@@ -253,23 +294,11 @@ std::vector<glm::vec3> cookConvexHull(const std::vector<glm::vec3>& points, unsi
 }
 
 float hullVolume(const std::vector<glm::vec3>& hull) {
-    std::vector<glm::vec3> corners;
-    std::vector<unsigned> triangles;
-    if (hull.size() < 4 || !buildHull(hull, static_cast<unsigned>(hull.size()), corners, &triangles))
+    btConvexHullComputer computer;
+    if (!computeHull(hull, computer))
         return 0.0f;
-    // Tetrahedra from the first corner to every face.
-    double volume = 0.0;
-    const glm::dvec3 apex(corners.front());
-    for (std::size_t t = 0; t + 2 < triangles.size(); t += 3) {
-        if (triangles[t] >= corners.size() || triangles[t + 1] >= corners.size() ||
-            triangles[t + 2] >= corners.size())
-            return 0.0f;
-        const glm::dvec3 a = glm::dvec3(corners[triangles[t]]) - apex;
-        const glm::dvec3 b = glm::dvec3(corners[triangles[t + 1]]) - apex;
-        const glm::dvec3 c = glm::dvec3(corners[triangles[t + 2]]) - apex;
-        volume += glm::dot(a, glm::cross(b, c));
-    }
-    return static_cast<float>(std::abs(volume) / 6.0);
+    const double volume = enclosedVolume(computer);
+    return std::isfinite(volume) ? static_cast<float>(volume) : 0.0f;
 }
 
 std::vector<std::uint8_t> encodeHull(const std::vector<glm::vec3>& hull) {

@@ -87,11 +87,8 @@ std::uint64_t cookedChecksum(const std::uint8_t* data, std::size_t size) {
     return hash;
 }
 
-std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind,
-                                                        std::uint64_t source) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec))
-        return std::nullopt;
+std::optional<std::vector<std::uint8_t>> cookedPayload(const std::vector<std::uint8_t>& file, CookedKind kind,
+                                                       std::uint64_t source, const std::string& path) {
     auto damaged = [&](const char* why) {
         spdlog::error("Physics cache file {0} is unusable ({1}); the shape will be cooked again.", path, why);
         return std::nullopt;
@@ -102,15 +99,11 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
                      why);
         return std::nullopt;
     };
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return damaged("cannot be opened");
-    const auto fileSize = std::filesystem::file_size(path, ec);
-    if (ec || fileSize < sizeof(Header))
+    if (file.size() < sizeof(Header))
         return damaged("shorter than its header");
     Header header{};
-    in.read(reinterpret_cast<char*>(&header), sizeof(header));
-    if (!in || std::memcmp(header.magic, kMagic.data(), kMagic.size()) != 0)
+    std::memcpy(&header, file.data(), sizeof(header));
+    if (std::memcmp(header.magic, kMagic.data(), kMagic.size()) != 0)
         return damaged("not a cache file");
     if (header.version != kVersion)
         return outdated("written by another version");
@@ -120,15 +113,37 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
         return damaged("holds another kind of shape");
     if (header.source != source)
         return outdated("cooked from other geometry");
-    if (header.payloadSize > kMaxPayload || header.payloadSize != fileSize - sizeof(Header))
+    if (header.payloadSize > kMaxPayload || header.payloadSize != file.size() - sizeof(Header))
         return damaged("size does not match its header");
-    std::vector<std::uint8_t> payload(static_cast<std::size_t>(header.payloadSize));
-    in.read(reinterpret_cast<char*>(payload.data()), static_cast<std::streamsize>(payload.size()));
-    if (!in)
-        return damaged("truncated");
+    std::vector<std::uint8_t> payload(file.begin() + sizeof(Header), file.end());
     if (cookedChecksum(payload.data(), payload.size()) != header.checksum)
         return damaged("checksum mismatch");
     return payload;
+}
+
+std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind,
+                                                        std::uint64_t source) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec))
+        return std::nullopt;
+    auto damaged = [&](const char* why) {
+        spdlog::error("Physics cache file {0} is unusable ({1}); the shape will be cooked again.", path, why);
+        return std::nullopt;
+    };
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return damaged("cannot be opened");
+    const auto fileSize = std::filesystem::file_size(path, ec);
+    if (ec)
+        return damaged("cannot be opened");
+    // Nothing larger is read: its header cannot match it.
+    if (fileSize > sizeof(Header) + kMaxPayload)
+        return damaged("size does not match its header");
+    std::vector<std::uint8_t> file(static_cast<std::size_t>(fileSize));
+    in.read(reinterpret_cast<char*>(file.data()), static_cast<std::streamsize>(file.size()));
+    if (!in)
+        return damaged("truncated");
+    return cookedPayload(file, kind, source, path);
 }
 
 bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload,

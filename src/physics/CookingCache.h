@@ -25,6 +25,10 @@ inline constexpr const char* kPhysicsBufferFolder = "GAME_DATA/physx_buffer/";
 std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind,
                                                         std::uint64_t source = 0);
 
+// The same for the bytes of a whole file; `path` only names it in log lines.
+std::optional<std::vector<std::uint8_t>> cookedPayload(const std::vector<std::uint8_t>& file, CookedKind kind,
+                                                       std::uint64_t source, const std::string& path);
+
 // Writes the payload; false (with an error line) when the file cannot be written.
 bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload,
                      std::uint64_t source = 0);

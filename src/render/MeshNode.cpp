@@ -19,9 +19,13 @@ void MeshNode::render(float elapsed, int pass) {
             return;
         material_->use();
     }
+    applyDrawUniforms();
+    mesh_->draw(pass, true);
+}
+
+void MeshNode::applyDrawUniforms() const {
     const glm::mat4 world = getWorldMatrix();
     glUniformMatrix4fv(shader::kModelMatrix, 1, GL_FALSE, glm::value_ptr(world));
-    mesh_->draw(pass, true);
 }
 
 float MeshNode::boundingRadius() const {

@@ -19,6 +19,9 @@ public:
     // In the colour pass (1) the node binds its material first; in other passes (the shadow
     // pass) it draws with the program the caller bound.
     void render(float elapsed, int pass) override;
+    // Sets what a draw of this node needs besides its material on the bound program: the model
+    // matrix (and, for skinned meshes, the bone matrices).
+    virtual void applyDrawUniforms() const;
     void update(float dt) override {}
     std::string getTypeName() const override { return "MeshNode"; }
     std::unique_ptr<Node3D> copy() const override { return std::unique_ptr<Node3D>(new MeshNode(*this)); }

@@ -1,6 +1,12 @@
 // Draws one frame of a scene: fills the uniform block every shader reads (camera, sun, shadow
-// cascades, lights), renders the sun's three shadow cascades, then the sky, the 3D tree, the
+// cascades, lights), renders the sun's shadow cascades, then the 3D tree, the sky behind it, the
 // particle systems and the 2D layer, and finally scales the picture by the brightness setting.
+//
+// The 3D tree is drawn from a list built once per frame: opaque meshes sorted by program and
+// material so that only what changes between two draws is bound, with blending off; a depth
+// pre-pass first where the quality level asks for one; materials that may be translucent
+// (generic and canvas ones) afterwards with blending on. The uniform block is written once per
+// frame: the 3D block and the 2D one are two ranges of one buffer.
 //
 // The window's render device owns the renderer; it is created on first use. Only an OpenGL
 // device has one: asking for it where there is none ends the program.
@@ -8,16 +14,25 @@
 
 #include "render/GLHandle.h"
 #include "render/Mesh.h"
+#include "render/PassTimer.h"
+#include "render/RenderQuality.h"
 #include "render/SceneUniforms.h"
 #include "render/ShadowCascades.h"
 
+#include <glm/mat4x4.hpp>
+
 #include <array>
+#include <chrono>
+#include <map>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace hm {
 
 class LensFlare;
 class Material;
+class MeshNode;
 class Scene;
 class Window;
 
@@ -33,38 +48,102 @@ public:
 
     double brightness = 1.0;
 
-    // What the last frame wrote into the uniform block (tests and tools read it).
+    // The quality level of the following frames (see RenderQuality.h).
+    void setQuality(RenderQuality quality);
+    RenderQuality quality() const { return quality_; }
+
+    // What the last frame wrote into the 3D uniform block (tests and tools read it).
     const SceneUniforms& uniforms() const { return uniforms_; }
     // The sun's flare, once the first frame with a sun has been drawn.
     const LensFlare* lensFlare() const { return lensFlare_.get(); }
     const ShadowCascades& cascades() const { return cascades_; }
-    GLuint shadowMap(int cascade) const { return depthTextures_[static_cast<std::size_t>(cascade)].get(); }
+    // The cascades are the layers of one depth array texture.
+    GLuint shadowMaps() const { return shadowMaps_.get(); }
+    int shadowMapSize() const { return shadowMapSize_; }
     GLuint uniformBuffer() const { return uniformBuffer_.get(); }
 
-    // Fills the block from the scene's active camera, sun and lights and uploads it.
+    // Fills the block from the scene's active camera, sun and lights, uploads it with the 2D
+    // block in one write and binds the 3D block.
     void updateUniforms(Scene& scene);
     // The state every scene starts with: depth test, back faces culled, the clear colour.
     void prepareContext(const glm::vec3& clearColour);
     // Multiplies the framebuffer by the brightness; nothing at exactly 1.
     void brightnessPass();
+    // The same geometry as render() in one flat colour: no shadows, sky, lighting or 2D layer.
+    // The benchmark's floor for what the lit frame could cost.
+    void renderFlat(Window& window, Scene& scene);
+
+    // Per-pass GPU times; enable it to have each frame's passes timed.
+    PassTimer& passTimer() { return passTimer_; }
+
+    // A small readout of the time between frames in the top left corner (F in the game),
+    // refreshed twice a second with the average of the frames in between.
+    void setFrameTimeReadout(bool shown);
+    bool frameTimeReadout() const { return readoutShown_; }
+    const std::string& frameTimeText() const { return readoutText_; }
 
 private:
     friend class RenderDevice;
+    struct Draw {
+        MeshNode* node;
+        const Material* material;
+        GLuint program;
+        bool translucent;
+        float distance; // from the camera, for front-to-back order within a material
+    };
+    // What is bound while the draw list runs; reset at the start of every list.
+    struct Bound {
+        GLuint program = ~0u;
+        const Material* material = nullptr;
+        GLuint vertexArray = ~0u;
+        int meshFlag = -1;
+        std::array<GLuint, 13> textures{};
+    };
+
     Renderer();
+    void collectDraws(Scene& scene);
     void shadowPass(Scene& scene, float value);
-    void mainPass(Scene& scene, float value, int width, int height);
+    void mainPass(Scene& scene, int width, int height);
+    void drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program);
     void drawSkybox(Scene& scene);
-    void upload();
+    void ensureShadowMaps(int size);
+    void ensureSceneTarget(int width, int height);
+    void bindBlock(bool twoD);
+    GLuint litProgram(const Material& material, bool hasLights);
+    void drawFrameTimeReadout(const glm::ivec2& size);
 
     SceneUniforms uniforms_;
     ShadowCascades cascades_;
+    RenderQuality quality_ = RenderQuality::High;
     BufferHandle uniformBuffer_;
+    GLsizeiptr twoDOffset_ = 0;
+    std::vector<unsigned char> blockBytes_;
     FramebufferHandle shadowFramebuffer_;
-    std::array<TextureHandle, ShadowCascades::kCount> depthTextures_;
+    TextureHandle shadowMaps_;
+    int shadowMapSize_ = 0;
+    int shadowFrame_ = 0;
+    // The smaller picture of a render scale below 1.
+    FramebufferHandle sceneFramebuffer_;
+    TextureHandle sceneColour_;
+    RenderbufferHandle sceneDepth_;
+    glm::ivec2 sceneSize_{0};
     GLuint shadowProgram_ = 0;
+    GLuint depthProgram_ = 0;
+    GLuint pbrProgram_ = 0;
+    GLuint defaultProgram_ = 0;
+    std::map<unsigned, GLuint> pbrVariants_; // by quality, lights and default material maps
+    std::vector<Draw> draws_;
+    std::size_t opaqueCount_ = 0;
+    Bound bound_;
     std::shared_ptr<Material> brightnessMaterial_;
     std::unique_ptr<Mesh> screenQuad_;
     std::unique_ptr<LensFlare> lensFlare_;
+    PassTimer passTimer_;
+    bool readoutShown_ = false;
+    std::string readoutText_;
+    std::chrono::steady_clock::time_point lastFrame_{};
+    double readoutSeconds_ = 0.0;
+    int readoutFrames_ = 0;
 };
 
 } // namespace hm

@@ -100,6 +100,8 @@ ShaderLibrary::~ShaderLibrary() {
         return;
     for (GLuint program : programs_)
         glDeleteProgram(program);
+    for (const auto& [key, program] : variants_)
+        glDeleteProgram(program);
     for (GLuint shader : vertexShaders_)
         glDeleteShader(shader);
     for (GLuint shader : fragmentShaders_)
@@ -143,7 +145,8 @@ void ShaderLibrary::load() {
         fragmentShaders_.push_back(fragmentShader);
         programs_.push_back(program);
         // With x.frag and x.shader both present, the first one met keeps the name.
-        indexByName_.try_emplace(name, slot);
+        if (indexByName_.try_emplace(name, slot).second)
+            sourcesByName_.emplace(name, std::make_pair(vertexPath, entry.path().string()));
     }
 }
 
@@ -152,6 +155,38 @@ std::optional<GLuint> ShaderLibrary::findProgram(const std::string& name) const 
     if (it == indexByName_.end())
         return std::nullopt;
     return programs_[it->second];
+}
+
+namespace {
+
+// The defines go after the #version line, which must stay the first one of the source.
+std::string withDefines(const std::string& source, const std::string& defines) {
+    const std::size_t lineEnd = source.find('\n');
+    if (source.rfind("#version", 0) != 0 || lineEnd == std::string::npos)
+        return defines + "\n" + source;
+    return source.substr(0, lineEnd + 1) + defines + "\n" + source.substr(lineEnd + 1);
+}
+
+} // namespace
+
+GLuint ShaderLibrary::getVariant(const std::string& name, const std::string& defines) {
+    if (defines.empty() || !compile_)
+        return getProgram(name);
+    const std::string key = name + "\n" + defines;
+    if (const auto it = variants_.find(key); it != variants_.end())
+        return it->second;
+    const auto sources = sourcesByName_.find(name);
+    if (sources == sourcesByName_.end())
+        return getProgram(name); // logs and ends the program
+    const GLuint vertexShader =
+        compileShader(withDefines(readSource(sources->second.first), defines), GL_VERTEX_SHADER);
+    const GLuint fragmentShader =
+        compileShader(withDefines(readSource(sources->second.second), defines), GL_FRAGMENT_SHADER);
+    const GLuint program = linkProgram(vertexShader, fragmentShader, name);
+    glDeleteShader(vertexShader);
+    glDeleteShader(fragmentShader);
+    variants_.emplace(key, program);
+    return program;
 }
 
 GLuint ShaderLibrary::getProgram(const std::string& name) const {

@@ -39,6 +39,11 @@ public:
     GLuint getProgram(const std::string& name) const;
     // The program of that name, or nothing.
     std::optional<GLuint> findProgram(const std::string& name) const;
+    // The program of that name compiled again with `defines` (lines such as "#define FAST")
+    // after its #version line, built on first request and kept; the plain program when defines
+    // is empty. Quality levels and optional features pick shader paths this way without keeping
+    // near-copies of the files. An unknown name ends the program as getProgram does.
+    GLuint getVariant(const std::string& name, const std::string& defines);
 
     std::size_t programCount() const { return programs_.size(); }
     const std::string& fragmentFolder() const { return fragmentFolder_; }
@@ -55,6 +60,9 @@ private:
     std::vector<GLuint> fragmentShaders_;
     std::vector<GLuint> programs_;
     std::map<std::string, std::uint32_t> indexByName_;
+    // Vertex and fragment file of each program, by name, for its variants.
+    std::map<std::string, std::pair<std::string, std::string>> sourcesByName_;
+    std::map<std::string, GLuint> variants_;
 };
 
 } // namespace hm

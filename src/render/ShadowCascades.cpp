@@ -8,23 +8,27 @@
 
 namespace hm {
 
-std::array<float, ShadowCascades::kCount> ShadowCascades::splitDistances(float nearPlane) {
+std::array<float, ShadowCascades::kCount> ShadowCascades::splitDistances(float nearPlane, int count) {
     const float n = nearPlane;
     const float f = kShadowDistance;
+    count = std::clamp(count, 1, kCount);
     std::array<float, kCount> splits{};
-    for (int i = 1; i < kCount; ++i) {
-        const float t = static_cast<float>(i) / kCount;
+    splits.fill(f);
+    for (int i = 1; i < count; ++i) {
+        const float t = static_cast<float>(i) / static_cast<float>(count);
         const float uniform = n + (f - n) * t;
         const float logarithmic = n * std::pow(f / n, t);
         splits[i - 1] = uniform + 0.85f * (logarithmic - uniform);
     }
-    splits[kCount - 1] = f;
     return splits;
 }
 
-void ShadowCascades::update(const CameraFrustum& camera, const glm::vec3& sunDirection) {
+void ShadowCascades::update(const CameraFrustum& camera, const glm::vec3& sunDirection, int count,
+                            int mapSize) {
+    count = std::clamp(count, 1, kCount);
+    mapSize = std::max(mapSize, 1);
     nearDistance = camera.nearPlane;
-    splits = splitDistances(camera.nearPlane);
+    splits = splitDistances(camera.nearPlane, count);
 
     const float length = glm::length(sunDirection);
     if (!(length > 1e-6f) || !std::isfinite(length)) {
@@ -38,8 +42,8 @@ void ShadowCascades::update(const CameraFrustum& camera, const glm::vec3& sunDir
         std::abs(direction.y) > 0.999f ? glm::vec3(0.0f, 0.0f, 1.0f) : glm::vec3(0.0f, 1.0f, 0.0f);
 
     float cascadeNear = camera.nearPlane;
-    for (int k = 0; k < kCount; ++k) {
-        const float cascadeFar = splits[k];
+    for (int k = 0; k < count; ++k) {
+        const float cascadeFar = splits[static_cast<std::size_t>(k)];
         const glm::mat4 projection =
             glm::perspective(camera.fieldOfView, camera.aspect, cascadeNear, cascadeFar);
         const glm::mat4 inverse = glm::inverse(projection * camera.view);
@@ -69,16 +73,20 @@ void ShadowCascades::update(const CameraFrustum& camera, const glm::vec3& sunDir
         glm::mat4 projectionOrtho = glm::ortho(-s, s, -s, s, d - kCasterReach, d + 2.0f * s);
 
         const glm::vec4 origin = projectionOrtho * view * glm::vec4(0.0f, 0.0f, 0.0f, 1.0f);
-        const float half = kMapSize / 2.0f;
+        const float half = static_cast<float>(mapSize) / 2.0f;
         const glm::vec2 texels(origin.x * half, origin.y * half);
         const glm::vec2 rounded(std::round(texels.x), std::round(texels.y));
-        const glm::vec2 shift = (rounded - texels) * (2.0f / kMapSize);
+        const glm::vec2 shift = (rounded - texels) * (2.0f / static_cast<float>(mapSize));
         projectionOrtho[3][0] += shift.x;
         projectionOrtho[3][1] += shift.y;
 
-        lightView[k] = view;
-        lightProjection[k] = projectionOrtho;
+        lightView[static_cast<std::size_t>(k)] = view;
+        lightProjection[static_cast<std::size_t>(k)] = projectionOrtho;
         cascadeNear = cascadeFar;
+    }
+    for (int k = count; k < kCount; ++k) {
+        lightView[static_cast<std::size_t>(k)] = lightView[static_cast<std::size_t>(count - 1)];
+        lightProjection[static_cast<std::size_t>(k)] = lightProjection[static_cast<std::size_t>(count - 1)];
     }
 }
 

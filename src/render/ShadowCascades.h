@@ -5,6 +5,9 @@
 // camera's near plane and the shadow distance of 80 units. Each cascade's box is snapped to
 // whole shadow-map texels in light space so that shadow edges do not shimmer while the camera
 // moves.
+//
+// A cheaper set-up uses one cascade over the whole shadow distance: its end stands in for every
+// split, so a shader that picks the cascade by view depth always picks the first.
 #pragma once
 
 #include <glm/mat4x4.hpp>
@@ -34,10 +37,12 @@ struct ShadowCascades {
     std::array<glm::mat4, kCount> lightProjection{};
 
     // sunDirection is the direction the light travels, in world space; a zero vector (no sun)
-    // gives identity matrices.
-    void update(const CameraFrustum& camera, const glm::vec3& sunDirection);
+    // gives identity matrices. `count` cascades (1 to kCount) of `mapSize` texels; the unused
+    // ones repeat the last used one.
+    void update(const CameraFrustum& camera, const glm::vec3& sunDirection, int count = kCount,
+                int mapSize = kMapSize);
 
-    static std::array<float, kCount> splitDistances(float nearPlane);
+    static std::array<float, kCount> splitDistances(float nearPlane, int count = kCount);
 };
 
 } // namespace hm

@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdlib>
+#include <vector>
 
 namespace hm {
 
@@ -97,20 +98,18 @@ Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pix
     GLuint vertexArray = 0;
     glGenVertexArrays(1, &vertexArray);
     vertexArray_.reset(vertexArray);
-    GLuint buffers[2] = {0, 0};
-    glGenBuffers(2, buffers);
-    positions_.reset(buffers[0]);
-    texCoords_.reset(buffers[1]);
+    GLuint buffer = 0;
+    glGenBuffers(1, &buffer);
+    vertices_.reset(buffer);
 
+    // Interleaved position (3 floats) and texture coordinate (2 floats), six vertices a glyph.
     glBindVertexArray(vertexArray);
-    glBindBuffer(GL_ARRAY_BUFFER, positions_.get());
-    glBufferData(GL_ARRAY_BUFFER, 6 * 3 * sizeof(float), nullptr, GL_DYNAMIC_DRAW);
+    glBindBuffer(GL_ARRAY_BUFFER, buffer);
     glEnableVertexAttribArray(kPositionAttribute);
-    glVertexAttribPointer(kPositionAttribute, 3, GL_FLOAT, GL_FALSE, 3 * sizeof(float), nullptr);
-    glBindBuffer(GL_ARRAY_BUFFER, texCoords_.get());
-    glBufferData(GL_ARRAY_BUFFER, sizeof(kQuadTexCoords), kQuadTexCoords.data(), GL_STATIC_DRAW);
+    glVertexAttribPointer(kPositionAttribute, 3, GL_FLOAT, GL_FALSE, 5 * sizeof(float), nullptr);
     glEnableVertexAttribArray(kTexCoordAttribute);
-    glVertexAttribPointer(kTexCoordAttribute, 2, GL_FLOAT, GL_FALSE, 2 * sizeof(float), nullptr);
+    glVertexAttribPointer(kTexCoordAttribute, 2, GL_FLOAT, GL_FALSE, 5 * sizeof(float),
+                          reinterpret_cast<const void*>(3 * sizeof(float)));
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);
 }
@@ -128,11 +127,11 @@ void Font::renderText(std::string_view text, float x, float y, float z, const gl
     const float width = static_cast<float>(windowSize.x);
     const float height = static_cast<float>(windowSize.y);
 
-    glUseProgram(program_);
-    glUniform3fv(shader::kTextColour, 1, glm::value_ptr(colour));
-    glActiveTexture(GL_TEXTURE0);
-    glBindVertexArray(vertexArray_.get());
-    glBindBuffer(GL_ARRAY_BUFFER, positions_.get());
+    // The whole line goes up in one upload; then one draw per run of glyphs on the same texture.
+    static std::vector<float> vertices;
+    static std::vector<GLuint> textures;
+    vertices.clear();
+    textures.clear();
     for (const char byte : text) {
         const Glyph& g = glyph(static_cast<unsigned char>(byte));
         const float xpos = x + static_cast<float>(g.bearing.x) * scale / width;
@@ -140,13 +139,33 @@ void Font::renderText(std::string_view text, float x, float y, float z, const gl
         const float w = static_cast<float>(g.size.x) * scale / width;
         const float h = static_cast<float>(g.size.y) * scale / height;
         if (g.texture && g.size.x > 0 && g.size.y > 0) {
-            const float corners[6][3] = {{xpos, ypos + h, z}, {xpos, ypos, z},     {xpos + w, ypos, z},
-                                         {xpos, ypos + h, z}, {xpos + w, ypos, z}, {xpos + w, ypos + h, z}};
-            glBindTexture(GL_TEXTURE_2D, g.texture.get());
-            glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof(corners), corners);
-            glDrawArrays(GL_TRIANGLES, 0, 6);
+            const float corners[6][2] = {{xpos, ypos + h}, {xpos, ypos},     {xpos + w, ypos},
+                                         {xpos, ypos + h}, {xpos + w, ypos}, {xpos + w, ypos + h}};
+            for (int v = 0; v < 6; ++v)
+                vertices.insert(vertices.end(), {corners[v][0], corners[v][1], z, kQuadTexCoords[2 * v],
+                                                 kQuadTexCoords[2 * v + 1]});
+            textures.push_back(g.texture.get());
         }
         x += static_cast<float>(g.advance / 64) * scale / width;
+    }
+    if (textures.empty())
+        return;
+
+    glUseProgram(program_);
+    glUniform3fv(shader::kTextColour, 1, glm::value_ptr(colour));
+    glActiveTexture(GL_TEXTURE0);
+    glBindVertexArray(vertexArray_.get());
+    glBindBuffer(GL_ARRAY_BUFFER, vertices_.get());
+    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
+                 GL_STREAM_DRAW);
+    std::size_t first = 0;
+    while (first < textures.size()) {
+        std::size_t last = first + 1;
+        while (last < textures.size() && textures[last] == textures[first])
+            ++last;
+        glBindTexture(GL_TEXTURE_2D, textures[first]);
+        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(6 * first), static_cast<GLsizei>(6 * (last - first)));
+        first = last;
     }
     glBindBuffer(GL_ARRAY_BUFFER, 0);
     glBindVertexArray(0);

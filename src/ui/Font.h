@@ -2,6 +2,8 @@
 // and pixel size and shared through the render device's font cache (a null device keeps the
 // glyph metrics only).
 //
+// A line of text is uploaded in one piece and drawn with one call per glyph texture.
+//
 // A font holds the glyphs of the character codes 0 to 127 that FreeType could render, from
 // "./GAME_DATA/fonts/<name>.ttf". A byte without a glyph (a failed glyph, any byte above 127)
 // is an empty glyph: nothing drawn, no advance. A missing font file or a FreeType library that
@@ -61,8 +63,7 @@ private:
     std::map<unsigned char, Glyph> glyphs_;
     GLuint program_ = 0;
     VertexArrayHandle vertexArray_;
-    BufferHandle positions_;
-    BufferHandle texCoords_;
+    BufferHandle vertices_;
 };
 
 // The render device's font cache, keyed by name + "_" + pixel size. Fonts are never removed.

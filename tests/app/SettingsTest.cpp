@@ -145,6 +145,35 @@ TEST(Settings, SoundVolume) {
     }
 }
 
+TEST(Settings, GraphicsQuality) {
+    struct Case {
+        std::string value;
+        RenderQuality expected;
+        bool warned;
+    };
+    const Case cases[] = {
+        {"high", RenderQuality::High, false}, {"medium", RenderQuality::Medium, false},
+        {"low", RenderQuality::Low, false},   {"LOW", RenderQuality::Low, false},
+        {"ultra", RenderQuality::High, true}, {"", RenderQuality::High, true},
+        {"1", RenderQuality::High, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.value);
+        SettingsFile file("[window]\nwidth = 640\n[graphics]\nquality = " + c.value + "\n");
+        test::LogCapture log;
+        const Settings s = loadSettings(file.path());
+        EXPECT_EQ(s.quality, c.expected);
+        EXPECT_EQ(s.width, 640);
+        EXPECT_EQ(log.count("Unknown graphics quality '" + c.value + "' in " + file.path() + "; using high."),
+                  c.warned ? 1u : 0u);
+    }
+    // Without the key, or in the wrong section, the default stands without a word.
+    SettingsFile other("[window]\nquality = low\n");
+    test::LogCapture log;
+    EXPECT_EQ(loadSettings(other.path()).quality, RenderQuality::High);
+    EXPECT_TRUE(log.lines().empty());
+}
+
 TEST(Settings, MissingFilePrintsOneLineAndUsesDefaults) {
     testing::internal::CaptureStdout();
     Settings s = loadSettings("GAME_DATA/no_such_dir/settings.ini");
@@ -167,6 +196,7 @@ TEST(Settings, ShippedFileHoldsTheDefaults) {
     EXPECT_EQ(s.title, "Wardens of Hollowmere");
     EXPECT_DOUBLE_EQ(s.brightness, 1.0);
     EXPECT_FLOAT_EQ(s.volume, 1.0f);
+    EXPECT_EQ(s.quality, RenderQuality::High);
 }
 
 } // namespace

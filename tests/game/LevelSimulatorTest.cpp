@@ -69,6 +69,25 @@ TEST_F(VezazPlays, TheGreedyPlayerWins) {
     EXPECT_EQ(result.kills + (10 - result.lives), 18) << "every monster is killed or reached the core";
 }
 
+// The designer's targets that single plans can show: one tower alone cannot hold the valley, and
+// arrows only or cannons only, built in a sensible order, can.
+TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
+    struct Case {
+        PlayerPolicy policy;
+        const char* plan;
+        bool won;
+    };
+    // Plots 14 and 8 see the most road.
+    for (const Case& c :
+         {Case{PlayerPolicy::Plan, "C14", false}, Case{PlayerPolicy::Plan, "A8", false},
+          Case{PlayerPolicy::Plan, "A1,A2,A3,A4,A5,A6,A7,A8,A9,A10,A11,A12,A13,A14,A15,A16,A17,A18", true},
+          Case{PlayerPolicy::Cannons, "none", true}}) {
+        const PlayResult result = play(c.policy, c.plan);
+        EXPECT_EQ(result.won, c.won) << policyName(c.policy) << " " << c.plan << ": lives " << result.lives
+                                     << ", built " << formatPlan(result.built);
+    }
+}
+
 // One plan gives the same play however the frames cut the time, and at double speed.
 TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
     const std::string plan = "C2,A5,A8,C9,A3,C6";

@@ -161,6 +161,36 @@ TEST(Cooking, HullVolumeIsTheVolumeItEncloses) {
     EXPECT_EQ(hullVolume({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), 0.0f);
 }
 
+// Points of wildly different scales, denormals next to millions (found by fuzzing the cache
+// reader: Bullet's hull library crashed on them).
+TEST(Cooking, HullsOfPointsOfWildlyDifferentScales) {
+    const std::uint32_t bits[][3] = {
+        {0x00000003, 0x00000001, 0x00000144}, {0x00000004, 0x00000000, 0x00070000},
+        {0x00080000, 0x00030000, 0x00080000}, {0x00040000, 0x00040000, 0x00080000},
+        {0x00090000, 0x00050000, 0x000a0000}, {0x48060000, 0x034b434d, 0x01000000},
+        {0x44000000, 0x04000001, 0x00000000}, {0x82fb7c00, 0x4be4683e, 0xb43ef03f},
+        {0x30314e9e, 0xac3f20ab, 0x063e016b}, {0x00be852b, 0x00080000, 0x000c0000},
+        {0x000d0000, 0x00080000, 0x000d0000}, {0x00090000, 0x00090000, 0x3eeedd00},
+        {0x3db00221, 0x3f2ebd0d, 0xbf38d4e9}, {0xbdb9170b, 0x3d7f72d1, 0x000037bd},
+        {0x00000000, 0xbe5a4800, 0xbd952b1e}, {0xbf2174a2, 0x3d07e670, 0xbc86ba85},
+        {0xbf24eea4, 0x3f09e45e, 0xbe8ea183}, {0xbe8e7fea, 0x3e1d580f, 0xbf0364f4},
+        {0x3f20abd3, 0x3e016bbc, 0xbe85da06},
+    };
+    std::vector<glm::vec3> points;
+    for (const auto& p : bits) {
+        glm::vec3 v;
+        std::memcpy(&v, p, sizeof(v));
+        points.push_back(v);
+    }
+    for (unsigned limit : {4u, 8u, 20u}) {
+        const auto hull = reduceConvexHull(points, limit);
+        EXPECT_LE(hull.size(), limit);
+        const float volume = hullVolume(hull);
+        EXPECT_TRUE(std::isfinite(volume) && volume >= 0.0f);
+    }
+    EXPECT_TRUE(std::isfinite(hullVolume(points)));
+}
+
 TEST(Cooking, FlatOrTinyPointSetsGiveNoHull) {
     EXPECT_TRUE(cookConvexHull({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}, 20, 0.04f).empty());
     EXPECT_TRUE(cookConvexHull({}, 20, 0.04f).empty());

@@ -7,6 +7,7 @@
 #include "render/MeshNode.h"
 #include "render/Primitives.h"
 #include "render/ShaderLibrary.h"
+#include "render/Solid2DTexture.h"
 #include "scene/EmptyNode.h"
 #include "support/GLTestWindow.h"
 #include "support/ImageCompare.h"
@@ -16,10 +17,12 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <regex>
 #include <sstream>
+#include <thread>
 
 namespace hm {
 namespace {
@@ -37,6 +40,15 @@ public:
 
 private:
     std::function<void(Node3D&)> build_;
+};
+
+// Sets the renderer's quality level for one test and puts the default back afterwards.
+class QualityLevel {
+public:
+    explicit QualityLevel(RenderQuality quality) { Renderer::instance().setQuality(quality); }
+    ~QualityLevel() { Renderer::instance().setQuality(RenderQuality::High); }
+    QualityLevel(const QualityLevel&) = delete;
+    QualityLevel& operator=(const QualityLevel&) = delete;
 };
 
 void resize(Window& window, int width, int height) {
@@ -313,7 +325,7 @@ TEST(Renderer, SkyFillsTheBackgroundAndAMissingSkyIsLogged) {
 // A box floats two units above the ground and the sun shines at 45 degrees along +x: seen from
 // straight above, the ground two units to the right of the box is in shadow, the ground two
 // units to the left is lit.
-TEST(Renderer, TheShadowFallsAwayFromTheSun) {
+void checkShadowFallsAwayFromTheSun() {
     Window& window = test::glWindow();
     resize(window, 128, 128);
     BuiltScene scene([](Node3D& root) {
@@ -341,6 +353,15 @@ TEST(Renderer, TheShadowFallsAwayFromTheSun) {
     EXPECT_NEAR(image.luminance(lit.x, lit.y + 10), image.luminance(lit.x, lit.y), 4.0f);
 }
 
+TEST(Renderer, TheShadowFallsAwayFromTheSunAtEveryQualityLevel) {
+    test::glWindow(); // the renderer needs the context
+    for (RenderQuality quality : {RenderQuality::High, RenderQuality::Medium, RenderQuality::Low}) {
+        SCOPED_TRACE(qualityName(quality));
+        QualityLevel level(quality);
+        checkShadowFallsAwayFromTheSun();
+    }
+}
+
 TEST(Renderer, ReferenceSceneMatchesItsGoldenImage) {
     Window& window = test::glWindow();
     resize(window, 320, 240);
@@ -350,6 +371,76 @@ TEST(Renderer, ReferenceSceneMatchesItsGoldenImage) {
     const test::Image image = test::readFramebuffer(320, 240);
     const std::string mismatch = test::matchGolden("tests/golden/reference_scene.png", image);
     EXPECT_TRUE(mismatch.empty()) << mismatch;
+}
+
+// The cheaper levels keep the look (lit, textured, shadowed), each against a picture of its own.
+TEST(Renderer, ReferenceSceneAtTheCheaperLevelsMatchesTheirGoldenImages) {
+    Window& window = test::glWindow();
+    resize(window, 320, 240);
+    for (RenderQuality quality : {RenderQuality::Medium, RenderQuality::Low}) {
+        SCOPED_TRACE(qualityName(quality));
+        QualityLevel level(quality);
+        ReferenceScene scene;
+        start(scene, window);
+        scene.render(window, 0.0f);
+        const test::Image image = test::readFramebuffer(320, 240);
+        const std::string mismatch = test::matchGolden(
+            std::string("tests/golden/reference_scene_") + qualityName(quality) + ".png", image);
+        EXPECT_TRUE(mismatch.empty()) << mismatch;
+    }
+}
+
+// A half-transparent mesh that comes first in the tree still shows the opaque one behind it:
+// translucent materials are drawn after the opaque ones, blended, whatever the tree order.
+TEST(Renderer, TranslucentMeshesAreBlendedOverTheOpaqueOnesBehindThem) {
+    Window& window = test::glWindow();
+    resize(window, 64, 64);
+    BuiltScene scene([](Node3D& root) {
+        auto glass = MaterialRegistry::instance().createMaterial("blend_test_glass");
+        auto texture = std::make_shared<Solid2DTexture>("blend_test_half", glm::vec4(0.0f, 0.0f, 0.0f, 0.5f),
+                                                        Solid2DTexture::defaultParameters(GL_RGBA8));
+        ASSERT_TRUE(texture->load());
+        glass->setTexture(0, texture);
+        auto& pane = root.createChild<MeshNode>("pane", makePlaneMesh(20.0f), glass);
+        pane.translate({0, 3, 0});
+        auto red = MaterialRegistry::instance().createSolidMaterial("blend_test_red");
+        red->colour = {1.0f, 0.0f, 0.0f};
+        root.createChild<MeshNode>("box", makeBoxMesh({4, 1, 4}), red);
+        lookFrom(root, {0, 8, 0}, {0, 0, 0}, {0, 0, -1});
+    });
+    start(scene, window);
+    scene.setClearColour({0.0f, 0.0f, 1.0f});
+    scene.render(window, 0.0f);
+    const test::Image image = test::readFramebuffer(64, 64);
+    const auto* centre = image.pixel(32, 32);
+    EXPECT_NEAR(centre[0], 128, 8) << "the red box behind the pane";
+    EXPECT_LT(centre[2], 8) << "the clear colour instead of the box";
+}
+
+// F in the game: the readout shows the time between frames in the top left corner.
+TEST(Renderer, FrameTimeReadoutShowsInTheCorner) {
+    Window& window = test::glWindow();
+    resize(window, 200, 200);
+    BuiltScene scene([](Node3D& root) { lookFrom(root, {0, 8, 0}, {0, 0, 0}, {0, 0, -1}); });
+    start(scene, window);
+    Renderer& renderer = Renderer::instance();
+    auto corner = [&] {
+        scene.render(window, 0.0f);
+        const test::Image image = test::readFramebuffer(200, 200);
+        std::size_t bright = 0;
+        for (int y = 0; y < 20; ++y)
+            for (int x = 0; x < 100; ++x)
+                bright += image.luminance(x, y) > 128.0f;
+        return bright;
+    };
+    EXPECT_EQ(corner(), 0u);
+    renderer.setFrameTimeReadout(true);
+    scene.render(window, 0.0f);
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_GT(corner(), 20u);
+    EXPECT_NE(renderer.frameTimeText().find(" ms"), std::string::npos) << renderer.frameTimeText();
+    renderer.setFrameTimeReadout(false);
+    EXPECT_EQ(corner(), 0u);
 }
 
 } // namespace

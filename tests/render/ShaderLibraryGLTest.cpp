@@ -92,5 +92,25 @@ TEST_F(ShaderLibraryTest, UnknownNameEndsTheProcess) {
         testing::ExitedWithCode(1), "No shader was found with the name n");
 }
 
+// Quality levels compile the game's shaders again with defines: each variant links, is built
+// once, and no defines means the plain program.
+TEST_F(ShaderLibraryTest, VariantsWithDefinesAreBuiltOnceAndLink) {
+    ShaderLibrary library("GAME_DATA/shaders/");
+    test::LogCapture log;
+    const GLuint plain = library.getProgram("pbr");
+    EXPECT_EQ(library.getVariant("pbr", ""), plain);
+    for (const char* defines : {"#define POINT_LIGHTS\n", "#define SHADOW_ONE_TAP\n",
+                                "#define SHADOW_ONE_TAP\n#define VERTEX_LIGHTING\n#define POINT_LIGHTS\n"}) {
+        SCOPED_TRACE(defines);
+        const GLuint variant = library.getVariant("pbr", defines);
+        EXPECT_NE(variant, plain);
+        EXPECT_TRUE(linked(variant));
+        EXPECT_EQ(library.getVariant("pbr", defines), variant);
+    }
+    EXPECT_TRUE(linked(library.getVariant("default", "#define POINT_LIGHTS\n")));
+    EXPECT_TRUE(log.messages(spdlog::level::err).empty());
+    EXPECT_TRUE(log.messages(spdlog::level::critical).empty());
+}
+
 } // namespace
 } // namespace hm

@@ -50,6 +50,39 @@ TEST(ShadowCascades, EachCascadeBoxContainsItsFrustumSlice) {
     }
 }
 
+// The cheap set-up: one map over the whole shadow distance. Its end stands for every split, the
+// unused cascades repeat it, and it holds everything the camera sees up to that distance.
+TEST(ShadowCascades, OneCascadeCoversTheWholeShadowDistance) {
+    CameraFrustum camera;
+    camera.view = glm::lookAt(glm::vec3(4, 6, 9), glm::vec3(0, 0, 0), glm::vec3(0, 1, 0));
+    camera.nearPlane = 0.1f;
+    ShadowCascades cascades;
+    cascades.update(camera, glm::normalize(glm::vec3(-0.4f, -1.0f, -0.3f)), 1, 1024);
+    for (int k = 0; k < 3; ++k) {
+        EXPECT_EQ(cascades.splits[k], ShadowCascades::kShadowDistance);
+        EXPECT_EQ(cascades.lightView[k], cascades.lightView[0]);
+        EXPECT_EQ(cascades.lightProjection[k], cascades.lightProjection[0]);
+    }
+    const glm::mat4 inverse =
+        glm::inverse(glm::perspective(camera.fieldOfView, camera.aspect, camera.nearPlane,
+                                      ShadowCascades::kShadowDistance) *
+                     camera.view);
+    const glm::mat4 light = cascades.lightProjection[0] * cascades.lightView[0];
+    for (float x : {-1.0f, 1.0f})
+        for (float y : {-1.0f, 1.0f})
+            for (float z : {-1.0f, 1.0f}) {
+                glm::vec4 world = inverse * glm::vec4(x, y, z, 1.0f);
+                world /= world.w;
+                const glm::vec4 clip = light * world;
+                EXPECT_LE(std::abs(clip.x), 1.0f + 1e-3f);
+                EXPECT_LE(std::abs(clip.y), 1.0f + 1e-3f);
+                EXPECT_LE(std::abs(clip.z), 1.0f + 1e-3f);
+            }
+    // Snapped to whole texels of the map it is drawn into.
+    const glm::vec4 origin = light * glm::vec4(0, 0, 0, 1);
+    EXPECT_NEAR(origin.x * 512.0f, std::round(origin.x * 512.0f), 2e-2f);
+}
+
 TEST(ShadowCascades, WorldOriginLandsOnAWholeTexel) {
     CameraFrustum camera;
     camera.view = glm::lookAt(glm::vec3(3.3f, 5.1f, 7.7f), glm::vec3(0.2f, 0, 0.1f), glm::vec3(0, 1, 0));

@@ -1,6 +1,7 @@
 #version 430 core
 // Generic material: the albedo texture lit by the sun (Lambert) and its ambient term, and by
-// point and directional lights. No shadows, no normal map.
+// point and directional lights (compiled in with POINT_LIGHTS when the scene has any). No
+// shadows, no normal map.
 
 const int LIGHT_COUNT = 50;
 
@@ -47,6 +48,7 @@ void main() {
     vec3 colour = sunAmbient.rgb * albedo;
     if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0)
         colour += albedo * sunColour.rgb * max(dot(N, normalize(-sunDirection.xyz)), 0.0) / 3.14159265;
+#ifdef POINT_LIGHTS
     for (int i = 0; i < min(lightCount, LIGHT_COUNT); ++i) {
         vec3 L;
         float attenuation = 1.0;
@@ -61,6 +63,7 @@ void main() {
         }
         colour += albedo * lights[i].colour.rgb * attenuation * max(dot(N, L), 0.0) / 3.14159265;
     }
+#endif
     colour = colour / (colour + vec3(1.0));
     fragColour = vec4(pow(colour, vec3(1.0 / 2.2)), texel.a);
 }

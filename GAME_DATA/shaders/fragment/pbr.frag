@@ -3,6 +3,14 @@
 // Schlick Fresnel; tangent-space normal mapping; ambient occlusion; the sun with cascaded
 // percentage-closer shadows and its ambient term; point and directional lights with
 // (constant, linear, quadratic) attenuation. Writes tone-mapped sRGB.
+//
+// The renderer picks a path with defines (the software rasteriser runs both sides of a branch
+// and a loop body at least once, so what a frame does not need is compiled out):
+//   POINT_LIGHTS     the scene has point or directional lights besides the sun;
+//   SHADOW_ONE_TAP   one filtered shadow lookup instead of the 4x4-texel filter (medium);
+//   VERTEX_LIGHTING  the low level: lighting from pbr.vert, the albedo texture and one shadow
+//                    lookup; no normal map, no specular.
+// The cascades are the layers of one depth array texture, so no branch picks a sampler.
 
 const int LIGHT_COUNT = 50;
 const float PI = 3.14159265359;
@@ -35,9 +43,7 @@ layout(binding = 1) uniform sampler2D normalMap;
 layout(binding = 2) uniform sampler2D metallicMap;
 layout(binding = 3) uniform sampler2D roughnessMap;
 layout(binding = 4) uniform sampler2D occlusionMap;
-layout(binding = 13) uniform sampler2DShadow shadowMap0;
-layout(binding = 14) uniform sampler2DShadow shadowMap1;
-layout(binding = 15) uniform sampler2DShadow shadowMap2;
+layout(binding = 13) uniform sampler2DArrayShadow shadowMaps;
 
 in VertexData {
     vec3 worldPosition;
@@ -46,6 +52,11 @@ in VertexData {
     vec3 bitangent;
     vec2 texCoord;
     float viewDepth;
+#ifdef VERTEX_LIGHTING
+    vec3 sunLight;
+    vec3 otherLight;
+    vec3 shadowCoord;
+#endif
 } fs;
 
 out vec4 fragColour;
@@ -65,7 +76,11 @@ float geometrySchlickGGX(float NdotX, float roughness) {
     return NdotX / (NdotX * (1.0 - k) + k);
 }
 
-vec3 fresnelSchlick(float cosTheta, vec3 F0) { return F0 + (1.0 - F0) * pow(clamp(1.0 - cosTheta, 0.0, 1.0), 5.0); }
+vec3 fresnelSchlick(float cosTheta, vec3 F0) {
+    float x = clamp(1.0 - cosTheta, 0.0, 1.0);
+    float x2 = x * x;
+    return F0 + (1.0 - F0) * (x2 * x2 * x);
+}
 
 vec3 brdf(vec3 N, vec3 V, vec3 L, vec3 albedo, float metallic, float roughness, vec3 F0) {
     vec3 H = normalize(V + L);
@@ -80,20 +95,30 @@ vec3 brdf(vec3 N, vec3 V, vec3 L, vec3 albedo, float metallic, float roughness, 
     return (kD * albedo / PI + specular) * NdotL;
 }
 
+#ifdef SHADOW_ONE_TAP
 float sampleCascade(int cascade, vec3 coord, float texel) {
-    float sum = 0.0;
-    for (int x = -1; x <= 1; ++x)
-        for (int y = -1; y <= 1; ++y) {
-            vec3 c = vec3(coord.xy + vec2(x, y) * texel, coord.z);
-            if (cascade == 0)
-                sum += texture(shadowMap0, c);
-            else if (cascade == 1)
-                sum += texture(shadowMap1, c);
-            else
-                sum += texture(shadowMap2, c);
-        }
+    return texture(shadowMaps, vec4(coord.xy, float(cascade), coord.z));
+}
+#else
+// The same result as nine bilinear compare taps one texel apart (a 4x4-texel footprint) from
+// four: along each axis the four texels weigh (1 - f, 1, 1, f) out of 3, which two filtered taps
+// give when placed 1/(2 - f) and f/(1 + f) of a texel into their texel pairs.
+float sampleCascade(int cascade, vec3 coord, float texel) {
+    vec2 u = coord.xy / texel - 0.5;
+    vec2 base = floor(u);
+    vec2 f = u - base;
+    vec2 w0 = 2.0 - f;
+    vec2 w1 = 1.0 + f;
+    vec2 p0 = (base - 1.0 + 1.0 / w0 + 0.5) * texel;
+    vec2 p1 = (base + 1.0 + f / w1 + 0.5) * texel;
+    float layer = float(cascade);
+    float sum = w0.x * w0.y * texture(shadowMaps, vec4(p0.x, p0.y, layer, coord.z));
+    sum += w1.x * w0.y * texture(shadowMaps, vec4(p1.x, p0.y, layer, coord.z));
+    sum += w0.x * w1.y * texture(shadowMaps, vec4(p0.x, p1.y, layer, coord.z));
+    sum += w1.x * w1.y * texture(shadowMaps, vec4(p1.x, p1.y, layer, coord.z));
     return sum / 9.0;
 }
+#endif
 
 // 1 = lit, 0 = in shadow. The cascade is chosen by view depth; beyond the last one is lit.
 float sunShadow(vec3 N, vec3 L) {
@@ -101,13 +126,13 @@ float sunShadow(vec3 N, vec3 L) {
     if (fs.viewDepth >= cascadeEnds.z)
         return 1.0;
     float NdotL = clamp(dot(N, L), 0.0, 1.0);
-    float texel = 1.0 / 2048.0;
+    float texel = 1.0 / float(textureSize(shadowMaps, 0).x);
     // Texel size in world units grows with the cascade; offset along the normal by about one
     // texel and add a slope-scaled depth bias, which removes acne without visible peter-panning.
     float worldTexel = 2.0 / max(lightProjection[cascade][0][0], 1e-6) * texel;
     float slope = sqrt(1.0 - NdotL * NdotL) / max(NdotL, 0.05);
     vec3 offsetPosition = fs.worldPosition + N * worldTexel * 1.5;
-    vec4 lightSpace = lightProjection[cascade] * lightView[cascade] * vec4(offsetPosition, 1.0);
+    vec4 lightSpace = lightProjection[cascade] * (lightView[cascade] * vec4(offsetPosition, 1.0));
     vec3 coord = lightSpace.xyz / lightSpace.w * 0.5 + 0.5;
     if (coord.x <= 0.0 || coord.x >= 1.0 || coord.y <= 0.0 || coord.y >= 1.0 || coord.z >= 1.0)
         return 1.0;
@@ -121,15 +146,40 @@ vec3 acesTonemap(vec3 x) {
     return clamp((x * (2.51 * x + 0.03)) / (x * (2.43 * x + 0.59) + 0.14), 0.0, 1.0);
 }
 
+#ifdef VERTEX_LIGHTING
 void main() {
     vec3 albedo = srgbToLinear(texture(albedoMap, fs.texCoord).rgb);
+    // One map, its coordinate interpolated from the vertices (exact: light space is affine).
+    vec3 c = fs.shadowCoord;
+    float inside = step(0.0, c.x) * step(c.x, 1.0) * step(0.0, c.y) * step(c.y, 1.0) * step(c.z, 1.0) *
+                   step(fs.viewDepth, cascadeEnds.x);
+    float shadow = mix(1.0, texture(shadowMaps, vec4(c.xy, 0.0, c.z)), inside);
+    vec3 light = fs.otherLight + shadow * fs.sunLight;
+    fragColour = vec4(pow(acesTonemap(albedo * light), vec3(1.0 / 2.2)), 1.0);
+}
+#else
+void main() {
+    vec3 albedo = srgbToLinear(texture(albedoMap, fs.texCoord).rgb);
+#ifdef DEFAULT_METALLIC
+    float metallic = 0.0;
+#else
     float metallic = clamp(texture(metallicMap, fs.texCoord).r, 0.0, 1.0);
+#endif
+#ifdef DEFAULT_ROUGHNESS
+    float roughness = 128.0 / 255.0;
+#else
     float roughness = clamp(texture(roughnessMap, fs.texCoord).r, 0.04, 1.0);
+#endif
+#ifdef DEFAULT_OCCLUSION
+    float occlusion = 1.0;
+#else
     float occlusion = texture(occlusionMap, fs.texCoord).r;
+#endif
 
     vec3 geometricNormal = normalize(fs.normal);
     vec3 T = fs.tangent - geometricNormal * dot(geometricNormal, fs.tangent);
     vec3 N = geometricNormal;
+#ifndef DEFAULT_NORMAL
     if (dot(T, T) > 1e-8) {
         T = normalize(T);
         // The bitangent attribute points towards increasing v, i.e. down the image, while
@@ -139,6 +189,7 @@ void main() {
         vec3 tangentNormal = texture(normalMap, fs.texCoord).xyz * 2.0 - 1.0;
         N = normalize(mat3(T, B, geometricNormal) * tangentNormal);
     }
+#endif
     if (!gl_FrontFacing) {
         N = -N;
         geometricNormal = -geometricNormal;
@@ -156,6 +207,7 @@ void main() {
         colour += shadow * sunColour.rgb * brdf(N, V, L, albedo, metallic, roughness, F0);
     }
 
+#ifdef POINT_LIGHTS
     for (int i = 0; i < min(lightCount, LIGHT_COUNT); ++i) {
         vec3 L;
         float attenuation = 1.0;
@@ -171,7 +223,9 @@ void main() {
         }
         colour += attenuation * lights[i].colour.rgb * brdf(N, V, L, albedo, metallic, roughness, F0);
     }
+#endif
 
     colour = acesTonemap(colour);
     fragColour = vec4(pow(colour, vec3(1.0 / 2.2)), 1.0);
 }
+#endif

@@ -1,5 +1,8 @@
 #version 430 core
 // Lit, shadowed, normal-mapped meshes; skinned when the mesh flag is set.
+// With VERTEX_LIGHTING (the low quality level) the sun's diffuse light, the ambient term and the
+// point lights are worked out here per vertex and the fragment shader only adds the shadow.
+// gl_Position is computed exactly as in depth.vert, so the depth pre-pass and this pass agree.
 
 const int MAX_BONES = 96; // locations 3..98, clear of the material parameters at 100 and 101
 const int LIGHT_COUNT = 50;
@@ -46,7 +49,18 @@ out VertexData {
     vec3 bitangent;
     vec2 texCoord;
     float viewDepth;
+#ifdef VERTEX_LIGHTING
+    vec3 sunLight;     // what the sun adds where it is not shadowed
+    vec3 otherLight;   // ambient and point lights
+    vec3 shadowCoord;  // in the first cascade's map, depth bias applied
+#endif
 } vs;
+
+#ifdef VERTEX_LIGHTING
+layout(binding = 13) uniform sampler2DArrayShadow shadowMaps;
+#endif
+
+invariant gl_Position;
 
 mat4 skinMatrix() {
     if (rigged == 0)
@@ -66,14 +80,58 @@ mat4 skinMatrix() {
 
 void main() {
     mat4 world = model * skinMatrix();
-    mat3 normalMatrix = transpose(inverse(mat3(world)));
     vec4 worldPosition = world * vec4(inPosition, 1.0);
     vs.worldPosition = worldPosition.xyz;
+#ifdef VERTEX_LIGHTING
+    // Cheaper: exact for the uniformly scaled meshes of the game; no normal map to serve.
+    vs.normal = normalize(mat3(world) * inNormal);
+    vs.tangent = vec3(0.0);
+    vs.bitangent = vec3(0.0);
+#else
+    mat3 normalMatrix = transpose(inverse(mat3(world)));
     vs.normal = normalize(normalMatrix * inNormal);
     vs.tangent = normalize(mat3(world) * inTangent);
     vs.bitangent = normalize(mat3(world) * inBitangent);
+#endif
     vs.texCoord = inTexCoord;
     vec4 viewPosition = view * worldPosition;
     vs.viewDepth = -viewPosition.z;
     gl_Position = projection * viewPosition;
+#ifdef VERTEX_LIGHTING
+    const float PI = 3.14159265359;
+    vec3 N = vs.normal;
+    vs.sunLight = vec3(0.0);
+    vs.shadowCoord = vec3(0.5, 0.5, 0.0);
+    if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0) {
+        vec3 L = normalize(-sunDirection.xyz);
+        float NdotL = max(dot(N, L), 0.0);
+        vs.sunLight = sunColour.rgb * NdotL / PI;
+        // The same normal offset and slope-scaled bias as the per-pixel lookup in pbr.frag.
+        float texel = 1.0 / float(textureSize(shadowMaps, 0).x);
+        float worldTexel = 2.0 / max(lightProjection[0][0][0], 1e-6) * texel;
+        float slope = sqrt(1.0 - min(NdotL * NdotL, 1.0)) / max(NdotL, 0.05);
+        vec3 offsetPosition = vs.worldPosition + N * worldTexel * 1.5;
+        vec4 lightSpace = lightProjection[0] * (lightView[0] * vec4(offsetPosition, 1.0));
+        vs.shadowCoord = lightSpace.xyz / lightSpace.w * 0.5 + 0.5;
+        float depthRange = 2.0 / max(abs(lightProjection[0][2][2]), 1e-6);
+        vs.shadowCoord.z -= min(worldTexel * (0.5 + slope), 4.0 * worldTexel) / depthRange;
+    }
+    vs.otherLight = sunAmbient.rgb;
+#ifdef POINT_LIGHTS
+    for (int i = 0; i < min(lightCount, LIGHT_COUNT); ++i) {
+        vec3 L;
+        float attenuation = 1.0;
+        if (lights[i].type == 0) {
+            vec3 toLight = lights[i].position.xyz - vs.worldPosition;
+            float d = length(toLight);
+            L = toLight / max(d, 1e-4);
+            float denominator = lights[i].attConstant + lights[i].attLinear * d + lights[i].attQuadratic * d * d;
+            attenuation = denominator > 0.0 ? 1.0 / max(denominator, 1e-3) : 1.0;
+        } else {
+            L = normalize(-lights[i].direction.xyz);
+        }
+        vs.otherLight += attenuation * lights[i].colour.rgb * max(dot(N, L), 0.0) / PI;
+    }
+#endif
+#endif
 }

@@ -21,10 +21,10 @@ import hollow as H
 ROAD_POINTS = [(-6.0, 5.0), (-2.0, 4.8), (2.0, 4.6), (4.2, 3.4), (3.8, 1.6), (1.0, 1.0), (-2.0, 0.8),
                (-4.2, -0.4), (-4.0, -2.4), (-1.5, -3.2), (1.5, -3.0)]
 CORE = Vector((3.7, -3.9, 0))
-PATH_SECONDS = 5.5      # played at 0.05 to 0.08: 69 to 110 seconds from the gate to the core
-PLOT_COUNT = 10
+PATH_SECONDS = 4.7      # played at 0.05 to 0.08: 59 to 94 seconds from the gate to the core
+PLOT_COUNT = 18
 # What the first camera frames: the middle of the road's area, seen from the south.
-VIEW_CENTRE = Vector((-0.2, -0.4, 0.0))
+VIEW_CENTRE = Vector((0.3, -0.7, 0.0))
 NOTICE_BOARD = CORE + Vector((1.6, 2.4, 0))
 FPS = 24
 BASE_TOP = 0.35         # tower-base plinths stand this high; their origin is the top face
@@ -380,7 +380,7 @@ def cameras(road):
     cam.data.clip_start = 0.1
     cam.data.clip_end = 200
     play_at = VIEW_CENTRE
-    play_eye = play_at + 12.8 * Vector((0.0, -math.cos(math.radians(47)), math.sin(math.radians(47))))
+    play_eye = play_at + 13.3 * Vector((0.0, -math.cos(math.radians(47)), math.sin(math.radians(47))))
     cam.location = play_eye
     cam.rotation_mode = 'QUATERNION'
     cam.rotation_quaternion = H.look_rotation(play_eye, play_at)

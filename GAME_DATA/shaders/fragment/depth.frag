@@ -1,0 +1,3 @@
+#version 430 core
+// Depth is all the pre-pass writes.
+void main() {}

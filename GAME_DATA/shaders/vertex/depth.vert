@@ -1,0 +1,43 @@
+#version 430 core
+// Depth pre-pass of the lit meshes: the same position as pbr.vert, computed the same way, so the
+// colour pass that follows with a less-or-equal test shades each covered pixel once.
+
+const int MAX_BONES = 96;
+
+layout(std140, binding = 0) uniform SceneBlock {
+    mat4 view;
+    mat4 projection;
+};
+
+layout(location = 0) in vec3 inPosition;
+layout(location = 5) in ivec4 inBoneIds;
+layout(location = 6) in vec4 inBoneWeights;
+
+layout(location = 0) uniform mat4 model;
+layout(location = 2) uniform int rigged;
+layout(location = 3) uniform mat4 bones[MAX_BONES];
+
+invariant gl_Position;
+
+mat4 skinMatrix() {
+    if (rigged == 0)
+        return mat4(1.0);
+    mat4 skin = mat4(0.0);
+    float total = 0.0;
+    for (int i = 0; i < 4; ++i) {
+        int id = inBoneIds[i];
+        float w = inBoneWeights[i];
+        if (w > 0.0 && id >= 0 && id < MAX_BONES) {
+            skin += bones[id] * w;
+            total += w;
+        }
+    }
+    return total > 1e-4 ? skin / total : mat4(1.0);
+}
+
+void main() {
+    mat4 world = model * skinMatrix();
+    vec4 worldPosition = world * vec4(inPosition, 1.0);
+    vec4 viewPosition = view * worldPosition;
+    gl_Position = projection * viewPosition;
+}

@@ -1,0 +1,45 @@
+#include "render/RenderQuality.h"
+
+#include <cctype>
+
+namespace hm {
+
+const QualityProfile& qualityProfile(RenderQuality quality) {
+    static const QualityProfile high{3, 2048, 1, true, 1.0f, ""};
+    static const QualityProfile medium{3, 1024, 1, true, 0.8f, "#define SHADOW_ONE_TAP\n"};
+    static const QualityProfile low{1,     1024, 3,
+                                    false, 0.5f, "#define SHADOW_ONE_TAP\n#define VERTEX_LIGHTING\n"};
+    switch (quality) {
+    case RenderQuality::Medium:
+        return medium;
+    case RenderQuality::Low:
+        return low;
+    case RenderQuality::High:
+        break;
+    }
+    return high;
+}
+
+const char* qualityName(RenderQuality quality) {
+    switch (quality) {
+    case RenderQuality::Medium:
+        return "medium";
+    case RenderQuality::Low:
+        return "low";
+    case RenderQuality::High:
+        break;
+    }
+    return "high";
+}
+
+std::optional<RenderQuality> parseQuality(std::string_view text) {
+    std::string lower(text);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (RenderQuality quality : {RenderQuality::High, RenderQuality::Medium, RenderQuality::Low})
+        if (lower == qualityName(quality))
+            return quality;
+    return std::nullopt;
+}
+
+} // namespace hm
