@@ -28,6 +28,8 @@ class HealthBarPart : public MeshNode {
 public:
     explicit HealthBarPart(std::string name);
     void render(float elapsed, int pass) override;
+    // A hidden part offers the renderer nothing to draw.
+    bool hasMesh() const override { return shown; }
     std::unique_ptr<Node3D> copy() const override {
         return std::unique_ptr<Node3D>(new HealthBarPart(*this));
     }

@@ -35,6 +35,8 @@ public:
     explicit RangeRing(BuildingCardPanel* cards);
 
     void render(float elapsed, int pass) override;
+    // A hidden ring offers the renderer nothing to draw.
+    bool hasMesh() const override { return shown_; }
     void update(float dt) override;
     std::unique_ptr<Node3D> copy() const override { return std::unique_ptr<Node3D>(new RangeRing(*this)); }
     std::string getTypeName() const override { return "RangeRing"; }

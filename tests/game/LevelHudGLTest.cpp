@@ -206,7 +206,9 @@ TEST_F(LevelHudTest, GoldenPictureOfTheHud) {
     scene->render(window, 0.0f);
     const test::Image image = test::readFramebuffer(kSize, kSize);
     test::savePng("build/level_hud.png", image);
-    const std::string mismatch = test::matchGolden("tests/game/golden/level_hud.png", image);
+    // The turning tower pictures on the cards and the TV screen are shared video textures whose
+    // frame depends on what ran before in this process: up to 1 % of the pixels may differ.
+    const std::string mismatch = test::matchGolden("tests/game/golden/level_hud.png", image, 5, 0.01);
     EXPECT_TRUE(mismatch.empty()) << mismatch << " (picture in build/level_hud.png)";
 }
 
