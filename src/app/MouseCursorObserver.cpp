@@ -1,4 +1,5 @@
 #include "app/MouseCursorObserver.h"
+#include "app/InputCodes.h"
 
 #include "physics/PhysicsScene.h"
 #include "render/CameraNode.h"
@@ -34,7 +35,7 @@ bool MouseCursorObserver::overWidget() const {
 }
 
 void MouseCursorObserver::onMouseButton(Window&, int button, int action, int) {
-    if (button != 0 || action != 0)
+    if (button != MouseButton::Left || action != InputAction::Release)
         return;
     // A click on a widget is the widget's alone, whatever was hovered in the world before.
     if (overWidget())
