@@ -21,7 +21,7 @@ struct Settings {
     bool borderless = false;
     std::string title = "Wardens of Hollowmere";
     double brightness = 1.0;
-    float volume = 1.0f; // master volume of the sound effects, 0 (silent) to 1 (full)
+    float volume = 1.0f;                         // master volume of the sound effects, 0 (silent) to 1 (full)
     RenderQuality quality = RenderQuality::High; // [graphics] quality = high | medium | low
 };
 

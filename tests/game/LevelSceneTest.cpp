@@ -68,7 +68,6 @@ TEST_F(LevelSceneTest, KeysPauseNothingButTrackShotsAndHudMode) {
     EXPECT_EQ(rules().spawnedCount(), -1);
 }
 
-
 TEST_F(LevelSceneTest, PAndSpacePauseLikeTheButtonAndMMutes) {
     Node2D* veil = scene->root2D()->findChild("pOverlay");
     ASSERT_NE(veil, nullptr);
