@@ -3,7 +3,7 @@
 // depend on the machine and, under Xvfb, on the software rasteriser.
 #include "app/Log.h"
 #include "app/Window.h"
-#include "game/ReferenceScene.h"
+#include "tools/reference/ReferenceScene.h"
 
 #include <GL/glew.h>
 #include <GLFW/glfw3.h>

@@ -8,7 +8,8 @@ packages=(
   libglfw3-dev libglew-dev libglm-dev libassimp-dev libbullet-dev libbullet-extras-dev
   libfreetype-dev libstb-dev libspdlog-dev libfmt-dev libinih-dev libopenal-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth xdotool imagemagick sox
+  xvfb xauth xdotool imagemagick sox clang-format
+  clang-14 libclang-rt-14-dev llvm-14
 )
 
 missing=()

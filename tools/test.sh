@@ -7,9 +7,15 @@ cd "$(dirname "$0")/.."
 
 bash tools/setup.sh
 
+# House rules and formatting first: they take a second and need no build.
+bash tools/check_house_rules.sh
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 export CCACHE_DIR=${CCACHE_DIR:-$HOME/.cache/ccache}
 export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=true
 export ALSOFT_DRIVERS=null
+# Warnings are errors here (not in everyday builds).
+export HOLLOWMERE_WERROR=1
 jobs=$(nproc)
 
 bash tools/build.sh release -j "$jobs"

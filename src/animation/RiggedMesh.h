@@ -37,7 +37,7 @@ public:
     // Highest bone index + 1: the length of a node's bone matrix list.
     std::size_t boneMatrixCount() const { return matrixCount_; }
     // The bone ids and weights on the GPU; 0 until the mesh is uploaded.
-    GLuint boneBuffer() const { return extraBuffer(); }
+    unsigned boneBuffer() const { return extraBuffer(); }
 
 private:
     std::vector<VertexBoneData> boneData_;

@@ -1,5 +1,6 @@
 #include "animation/RiggedMeshNode.h"
 
+#include "render/GpuState.h"
 #include "render/Material.h"
 #include "render/ShaderLocations.h"
 
@@ -51,11 +52,10 @@ void RiggedMeshNode::render(float elapsed, int pass) {
 
 void RiggedMeshNode::applyDrawUniforms() const {
     const glm::mat4 world = getWorldMatrix();
-    glUniformMatrix4fv(shader::kModelMatrix, 1, GL_FALSE, glm::value_ptr(world));
+    gpu::setUniform(shader::kModelMatrix, world);
     if (!boneMatrices_.empty()) {
         const auto count = std::min<std::size_t>(boneMatrices_.size(), RiggedMesh::kMaxBones);
-        glUniformMatrix4fv(shader::kBoneMatrices, static_cast<GLsizei>(count), GL_FALSE,
-                           glm::value_ptr(boneMatrices_.front()));
+        gpu::setUniforms(shader::kBoneMatrices, boneMatrices_.data(), count);
     }
 }
 

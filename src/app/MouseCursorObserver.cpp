@@ -1,4 +1,5 @@
 #include "app/MouseCursorObserver.h"
+#include "app/InputCodes.h"
 
 #include "physics/PhysicsScene.h"
 #include "render/CameraNode.h"
@@ -28,7 +29,7 @@ void MouseCursorObserver::onFramebufferSize(Window&, int width, int height) {
 }
 
 void MouseCursorObserver::onMouseButton(Window&, int button, int action, int) {
-    if (button != 0 || action != 0)
+    if (button != MouseButton::Left || action != InputAction::Release)
         return;
     if (Node3D* node = hovered_.get())
         node->onClick(cursor_, hitPosition_, hitNormal_);

@@ -4,6 +4,7 @@
 
 #include <INIReader.h>
 
+#include <cmath>
 #include <cstdio>
 #include <limits>
 
@@ -20,6 +21,21 @@ std::int32_t readInt32(const INIReader& reader, const char* key, std::int32_t fa
     return static_cast<std::int32_t>(value);
 }
 
+// A window edge the windowing library can open: 0 or below makes it fail (or abort), and
+// nothing beyond the largest framebuffer drivers offer is a real screen.
+constexpr std::int32_t kMaxWindowEdge = 16384;
+
+std::int32_t readWindowEdge(const INIReader& reader, const std::string& path, const char* key,
+                            std::int32_t fallback) {
+    const long value = reader.GetInteger("window", key, fallback);
+    if (value >= 1 && value <= kMaxWindowEdge)
+        return static_cast<std::int32_t>(value);
+    spdlog::warn("Settings {0}: [window] {1} = {2} is not a window size from 1 to {3} pixels (a leading 0 "
+                 "means octal); using {4}.",
+                 path, key, reader.Get("window", key, ""), kMaxWindowEdge, fallback);
+    return fallback;
+}
+
 } // namespace
 
 Settings loadSettings(const std::string& path) {
@@ -28,14 +44,25 @@ Settings loadSettings(const std::string& path) {
     if (reader.ParseError() < 0) {
         std::printf("ERROR: Failed to load '%s'. Using default values instead.\n", path.c_str());
         std::fflush(stdout);
+    } else if (reader.ParseError() > 0) {
+        spdlog::warn(
+            "Settings {0}: line {1} is not a section, a key = value line or a comment; it is skipped.", path,
+            reader.ParseError());
     }
-    settings.width = readInt32(reader, "width", settings.width);
-    settings.height = readInt32(reader, "height", settings.height);
+    settings.width = readWindowEdge(reader, path, "width", settings.width);
+    settings.height = readWindowEdge(reader, path, "height", settings.height);
     settings.refreshRate = readInt32(reader, "refresh_rate", settings.refreshRate);
     settings.fullscreen = reader.GetBoolean("window", "fullscreen", settings.fullscreen);
     settings.borderless = reader.GetBoolean("window", "borderless", settings.borderless);
     settings.title = reader.Get("window", "title", settings.title);
-    settings.brightness = reader.GetReal("window", "brightness", settings.brightness);
+    // A negative or non-finite factor turns every frame black (or into noise).
+    const double brightness = reader.GetReal("window", "brightness", settings.brightness);
+    if (std::isfinite(brightness) && brightness >= 0.0)
+        settings.brightness = brightness;
+    else
+        spdlog::warn(
+            "Settings {0}: [window] brightness = {1} is not a finite factor of 0 or more; using {2}.", path,
+            reader.Get("window", "brightness", ""), settings.brightness);
     const std::string quality = reader.Get("graphics", "quality", qualityName(settings.quality));
     if (const auto level = parseQuality(quality))
         settings.quality = *level;

@@ -1,5 +1,6 @@
 #include "app/Window.h"
 
+#include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/StopSignal.h"
 #include "audio/SoundEngine.h"
@@ -17,6 +18,97 @@
 #include <vector>
 
 namespace hm {
+
+// Events pass through unchanged: the engine's input codes must be GLFW's.
+static_assert(InputAction::Release == GLFW_RELEASE && InputAction::Press == GLFW_PRESS &&
+              InputAction::Repeat == GLFW_REPEAT);
+static_assert(MouseButton::Left == GLFW_MOUSE_BUTTON_LEFT && MouseButton::Right == GLFW_MOUSE_BUTTON_RIGHT &&
+              MouseButton::Middle == GLFW_MOUSE_BUTTON_MIDDLE);
+static_assert(Key::Space == GLFW_KEY_SPACE);
+static_assert(Key::Escape == GLFW_KEY_ESCAPE);
+static_assert(Key::Enter == GLFW_KEY_ENTER);
+static_assert(Key::Tab == GLFW_KEY_TAB);
+static_assert(Key::Backspace == GLFW_KEY_BACKSPACE);
+static_assert(Key::Insert == GLFW_KEY_INSERT);
+static_assert(Key::Delete == GLFW_KEY_DELETE);
+static_assert(Key::Right == GLFW_KEY_RIGHT);
+static_assert(Key::Left == GLFW_KEY_LEFT);
+static_assert(Key::Down == GLFW_KEY_DOWN);
+static_assert(Key::Up == GLFW_KEY_UP);
+static_assert(Key::PageUp == GLFW_KEY_PAGE_UP);
+static_assert(Key::PageDown == GLFW_KEY_PAGE_DOWN);
+static_assert(Key::Home == GLFW_KEY_HOME);
+static_assert(Key::End == GLFW_KEY_END);
+static_assert(Key::KeypadDecimal == GLFW_KEY_KP_DECIMAL);
+static_assert(Key::KeypadDivide == GLFW_KEY_KP_DIVIDE);
+static_assert(Key::KeypadMultiply == GLFW_KEY_KP_MULTIPLY);
+static_assert(Key::KeypadSubtract == GLFW_KEY_KP_SUBTRACT);
+static_assert(Key::KeypadAdd == GLFW_KEY_KP_ADD);
+static_assert(Key::KeypadEnter == GLFW_KEY_KP_ENTER);
+static_assert(Key::LeftShift == GLFW_KEY_LEFT_SHIFT);
+static_assert(Key::LeftControl == GLFW_KEY_LEFT_CONTROL);
+static_assert(Key::LeftAlt == GLFW_KEY_LEFT_ALT);
+static_assert(Key::RightShift == GLFW_KEY_RIGHT_SHIFT);
+static_assert(Key::RightControl == GLFW_KEY_RIGHT_CONTROL);
+static_assert(Key::RightAlt == GLFW_KEY_RIGHT_ALT);
+static_assert(Key::Num0 == GLFW_KEY_0);
+static_assert(Key::Keypad0 == GLFW_KEY_KP_0);
+static_assert(Key::Num1 == GLFW_KEY_1);
+static_assert(Key::Keypad1 == GLFW_KEY_KP_1);
+static_assert(Key::Num2 == GLFW_KEY_2);
+static_assert(Key::Keypad2 == GLFW_KEY_KP_2);
+static_assert(Key::Num3 == GLFW_KEY_3);
+static_assert(Key::Keypad3 == GLFW_KEY_KP_3);
+static_assert(Key::Num4 == GLFW_KEY_4);
+static_assert(Key::Keypad4 == GLFW_KEY_KP_4);
+static_assert(Key::Num5 == GLFW_KEY_5);
+static_assert(Key::Keypad5 == GLFW_KEY_KP_5);
+static_assert(Key::Num6 == GLFW_KEY_6);
+static_assert(Key::Keypad6 == GLFW_KEY_KP_6);
+static_assert(Key::Num7 == GLFW_KEY_7);
+static_assert(Key::Keypad7 == GLFW_KEY_KP_7);
+static_assert(Key::Num8 == GLFW_KEY_8);
+static_assert(Key::Keypad8 == GLFW_KEY_KP_8);
+static_assert(Key::Num9 == GLFW_KEY_9);
+static_assert(Key::Keypad9 == GLFW_KEY_KP_9);
+static_assert(Key::A == GLFW_KEY_A);
+static_assert(Key::B == GLFW_KEY_B);
+static_assert(Key::C == GLFW_KEY_C);
+static_assert(Key::D == GLFW_KEY_D);
+static_assert(Key::E == GLFW_KEY_E);
+static_assert(Key::F == GLFW_KEY_F);
+static_assert(Key::G == GLFW_KEY_G);
+static_assert(Key::H == GLFW_KEY_H);
+static_assert(Key::I == GLFW_KEY_I);
+static_assert(Key::J == GLFW_KEY_J);
+static_assert(Key::K == GLFW_KEY_K);
+static_assert(Key::L == GLFW_KEY_L);
+static_assert(Key::M == GLFW_KEY_M);
+static_assert(Key::N == GLFW_KEY_N);
+static_assert(Key::O == GLFW_KEY_O);
+static_assert(Key::P == GLFW_KEY_P);
+static_assert(Key::Q == GLFW_KEY_Q);
+static_assert(Key::R == GLFW_KEY_R);
+static_assert(Key::S == GLFW_KEY_S);
+static_assert(Key::T == GLFW_KEY_T);
+static_assert(Key::U == GLFW_KEY_U);
+static_assert(Key::V == GLFW_KEY_V);
+static_assert(Key::W == GLFW_KEY_W);
+static_assert(Key::X == GLFW_KEY_X);
+static_assert(Key::Y == GLFW_KEY_Y);
+static_assert(Key::Z == GLFW_KEY_Z);
+static_assert(Key::F1 == GLFW_KEY_F1);
+static_assert(Key::F2 == GLFW_KEY_F2);
+static_assert(Key::F3 == GLFW_KEY_F3);
+static_assert(Key::F4 == GLFW_KEY_F4);
+static_assert(Key::F5 == GLFW_KEY_F5);
+static_assert(Key::F6 == GLFW_KEY_F6);
+static_assert(Key::F7 == GLFW_KEY_F7);
+static_assert(Key::F8 == GLFW_KEY_F8);
+static_assert(Key::F9 == GLFW_KEY_F9);
+static_assert(Key::F10 == GLFW_KEY_F10);
+static_assert(Key::F11 == GLFW_KEY_F11);
+static_assert(Key::F12 == GLFW_KEY_F12);
 
 namespace {
 
@@ -83,8 +175,11 @@ Window::Window(const std::string& title, bool fullscreen, bool borderless, int w
 
     if (fullscreen) {
         monitor_ = glfwGetPrimaryMonitor();
-        if (borderless && monitor_) {
-            const GLFWvidmode* mode = glfwGetVideoMode(monitor_);
+        const GLFWvidmode* mode = borderless && monitor_ ? glfwGetVideoMode(monitor_) : nullptr;
+        if (borderless && monitor_ && !mode)
+            spdlog::warn("The monitor's video mode cannot be read; the borderless window opens at {0}x{1}.",
+                         width, height);
+        if (mode) {
             glfwWindowHint(GLFW_RED_BITS, mode->redBits);
             glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
             glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);

@@ -1,7 +1,6 @@
 #include "audio/SoundEngine.h"
 
 #include "app/Log.h"
-#include "render/CameraNode.h"
 
 #include <AL/al.h>
 #include <AL/alc.h>
@@ -50,14 +49,9 @@ struct SndFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 
-struct DecodedSound {
-    std::vector<std::int16_t> samples; // mono
-    int sampleRate = 0;
-};
+} // namespace
 
-// Decodes a whole file to 16-bit mono; several channels are averaged, since only mono sounds
-// can be placed in 3D. Logs and gives nothing for files that cannot be decoded or are empty.
-std::optional<DecodedSound> decode(const std::filesystem::path& path, const std::string& name) {
+std::optional<DecodedSound> decodeSoundFile(const std::filesystem::path& path, const std::string& name) {
     SF_INFO info{};
     std::unique_ptr<SNDFILE, SndFileCloser> file(sf_open(path.c_str(), SFM_READ, &info));
     if (!file) {
@@ -68,29 +62,50 @@ std::optional<DecodedSound> decode(const std::filesystem::path& path, const std:
         spdlog::error("Load sound: {0}: the file holds no audio ({1})", name, path.string());
         return std::nullopt;
     }
-    const auto channels = static_cast<std::size_t>(info.channels);
-    std::vector<float> interleaved(static_cast<std::size_t>(info.frames) * channels);
-    // A truncated file reads fewer frames than its header promises; keep what is there.
-    const sf_count_t frames = sf_readf_float(file.get(), interleaved.data(), info.frames);
-    if (frames <= 0) {
-        spdlog::error("Load sound: {0}: {1} ({2})", name, sf_strerror(file.get()), path.string());
+    if (info.samplerate < kMinSampleRate || info.samplerate > kMaxSampleRate) {
+        spdlog::error("Load sound: {0}: a sample rate of {1} Hz is outside {2} to {3} Hz ({4})", name,
+                      info.samplerate, kMinSampleRate, kMaxSampleRate, path.string());
         return std::nullopt;
     }
 
+    // Read in pieces: the frame count in a header is only a claim (a damaged file may promise
+    // terabytes), and a truncated file simply ends early; keep what is there.
+    const auto channels = static_cast<std::size_t>(info.channels);
+    const std::size_t chunkFrames = std::max<std::size_t>(1, 65536 / channels);
+    const auto maxFrames = static_cast<std::size_t>(info.samplerate) * kMaxSoundSeconds;
+    std::vector<float> chunk(chunkFrames * channels);
     DecodedSound sound;
     sound.sampleRate = info.samplerate;
-    sound.samples.resize(static_cast<std::size_t>(frames));
-    for (std::size_t frame = 0; frame < sound.samples.size(); ++frame) {
-        float sum = 0.0f;
-        for (std::size_t c = 0; c < channels; ++c)
-            sum += interleaved[frame * channels + c];
-        // Float files may exceed full scale (or hold NaN); integer files are already in [-1, 1].
-        float value = sum / static_cast<float>(channels);
-        value = std::isfinite(value) ? std::clamp(value, -1.0f, 1.0f) : 0.0f;
-        sound.samples[frame] = static_cast<std::int16_t>(std::lrint(value * 32767.0f));
+    sf_count_t read = 0;
+    while ((read = sf_readf_float(file.get(), chunk.data(), static_cast<sf_count_t>(chunkFrames))) > 0) {
+        for (std::size_t frame = 0; frame < static_cast<std::size_t>(read); ++frame) {
+            float sum = 0.0f;
+            for (std::size_t c = 0; c < channels; ++c)
+                sum += chunk[frame * channels + c];
+            // Float files may exceed full scale (or hold NaN); integer files are already in [-1, 1].
+            float value = sum / static_cast<float>(channels);
+            value = std::isfinite(value) ? std::clamp(value, -1.0f, 1.0f) : 0.0f;
+            sound.samples.push_back(static_cast<std::int16_t>(std::lrint(value * 32767.0f)));
+        }
+        if (sound.samples.size() >= maxFrames) {
+            spdlog::warn("Load sound: {0}: longer than {1} seconds; the rest is left out ({2})", name,
+                         kMaxSoundSeconds, path.string());
+            sound.samples.resize(maxFrames);
+            break;
+        }
     }
+    if (sound.samples.empty()) {
+        spdlog::error("Load sound: {0}: {1} ({2})", name, sf_strerror(file.get()), path.string());
+        return std::nullopt;
+    }
+    if (sound.samples.size() < maxFrames && static_cast<sf_count_t>(sound.samples.size()) < info.frames)
+        spdlog::warn(
+            "Load sound: {0}: the file ends after {1} of its {2} frames; the sound is cut short ({3})", name,
+            sound.samples.size(), info.frames, path.string());
     return sound;
 }
+
+namespace {
 
 bool finite(const glm::vec3& v) {
     return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
@@ -196,7 +211,7 @@ void SoundEngine::Impl::loadStash(const std::filesystem::path& folder) {
 
 void SoundEngine::Impl::loadSound(const std::filesystem::path& path) {
     const std::string name = soundNameOf(path.filename().string());
-    std::optional<DecodedSound> decoded = decode(path, name);
+    std::optional<DecodedSound> decoded = decodeSoundFile(path, name);
     if (!decoded)
         return;
 
@@ -341,18 +356,15 @@ void SoundEngine::play(const std::string& name, glm::vec3 position, SoundChannel
         *channelOut = {static_cast<std::uint32_t>(index + 1), voice.generation};
 }
 
-void SoundEngine::updateListener(const CameraNode& camera) {
-    const glm::vec3 position = camera.getWorldPosition();
-    const glm::mat4& view = camera.getView();
-    // The rows of the view matrix are the camera's axes in world space; the camera looks along
-    // its negative z axis, which is OpenAL's "at" vector (both right-handed).
-    const glm::vec3 backward(view[0][2], view[1][2], view[2][2]);
-    const glm::vec3 up(view[0][1], view[1][1], view[2][1]);
-    if (!finite(position) || !finite(backward) || !finite(up)) {
+void SoundEngine::updateListener(const ListenerPose& pose) {
+    const glm::vec3& position = pose.position;
+    const glm::vec3& forward = pose.forward;
+    const glm::vec3& up = pose.up;
+    if (!finite(position) || !finite(forward) || !finite(up)) {
         // Once per spell, not once per frame.
         if (!impl_->listenerLost)
             spdlog::error("The listener cannot follow camera {0}: its position or view is not finite",
-                          camera.getName());
+                          pose.name);
         impl_->listenerLost = true;
         return;
     }
@@ -363,7 +375,8 @@ void SoundEngine::updateListener(const CameraNode& camera) {
         return;
     impl_->makeCurrent();
 
-    const ALfloat orientation[6] = {-backward.x, -backward.y, -backward.z, up.x, up.y, up.z};
+    // OpenAL's "at" vector is the viewing direction (both right-handed).
+    const ALfloat orientation[6] = {forward.x, forward.y, forward.z, up.x, up.y, up.z};
     const glm::vec3& velocity = impl_->listenerVelocity;
     alListener3f(AL_POSITION, position.x, position.y, position.z);
     alListener3f(AL_VELOCITY, velocity.x, velocity.y, velocity.z);

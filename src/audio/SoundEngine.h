@@ -31,12 +31,20 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace hm {
 
-class CameraNode;
+// Where the listener stands and looks: a world position, the viewing direction and the up
+// vector. `name` (the camera's) only labels log lines.
+struct ListenerPose {
+    glm::vec3 position{0.0f};
+    glm::vec3 forward{0.0f, 0.0f, -1.0f};
+    glm::vec3 up{0.0f, 1.0f, 0.0f};
+    std::string name;
+};
 
 // One playback started by SoundEngine::play. Voices are reused, so a handle goes stale when its
 // sound ends or is cut; a stale or default handle refers to nothing.
@@ -49,6 +57,23 @@ struct SoundChannel {
 
 // The short name a sound file is filed under (see above); fileName is the last path component.
 std::string soundNameOf(const std::string& fileName);
+
+// A sound effect decoded to 16-bit mono; several channels are averaged, since only mono sounds
+// can be placed in 3D.
+struct DecodedSound {
+    std::vector<std::int16_t> samples;
+    int sampleRate = 0;
+};
+
+// Sound files are short effects: longer ones are cut here, with a line.
+inline constexpr std::size_t kMaxSoundSeconds = 600;
+inline constexpr int kMinSampleRate = 1000;
+inline constexpr int kMaxSampleRate = 384000;
+
+// Decodes a whole WAV or Ogg Vorbis file (name is the stash name, for the log). Logs and gives
+// nothing for a file that cannot be decoded, holds no audio or has an unusable sample rate; a
+// truncated file gives what it holds.
+std::optional<DecodedSound> decodeSoundFile(const std::filesystem::path& path, const std::string& name);
 
 class SoundEngine {
 public:
@@ -64,9 +89,9 @@ public:
     // Starts the named sound at a world position. An unknown name is logged and nothing plays.
     // channelOut, when given, receives the playback (an invalid handle when nothing started).
     void play(const std::string& name, glm::vec3 position, SoundChannel* channelOut = nullptr);
-    // Moves the listener to the camera: its world position, the movement since the previous
-    // call as velocity, and its viewing direction and up vector as orientation.
-    void updateListener(const CameraNode& camera);
+    // Moves the listener to the pose: its position, the movement since the previous call as
+    // velocity, and its viewing direction and up vector as orientation.
+    void updateListener(const ListenerPose& pose);
 
     bool isPlaying(const SoundChannel& channel) const;
     // Cuts the playback short; a stale handle is ignored.

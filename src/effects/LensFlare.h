@@ -5,7 +5,7 @@
 // Query results are read in a later frame, so visibility lags a frame or two.
 #pragma once
 
-#include "render/GLHandle.h"
+#include "render/OcclusionQuery.h"
 #include "ui/ImageNode.h"
 
 #include <glm/vec2.hpp>
@@ -50,7 +50,7 @@ public:
 
 private:
     struct Query {
-        GLuint name = 0;
+        OcclusionQuery query;
         bool pending = false;
     };
 

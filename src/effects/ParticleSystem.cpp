@@ -1,5 +1,6 @@
 #include "effects/ParticleSystem.h"
 
+#include "render/GpuState.h"
 #include "render/Material.h"
 #include "render/Texture.h"
 #include "scene/Scene.h"
@@ -44,38 +45,20 @@ std::unique_ptr<Node3D> ParticleSystem::copy() const {
 }
 
 void ParticleSystem::createBuffers() {
-    GLuint vao = 0, buffers[2] = {0, 0};
-    glGenVertexArrays(1, &vao);
-    glGenBuffers(2, buffers);
-    vertexArray_.reset(vao);
-    quadBuffer_.reset(buffers[0]);
-    instanceBuffer_.reset(buffers[1]);
-
-    glBindVertexArray(vao);
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[0]);
-    glBufferData(GL_ARRAY_BUFFER, sizeof(kQuad), kQuad, GL_STATIC_DRAW);
-    glEnableVertexAttribArray(0);
-    glVertexAttribPointer(0, 3, GL_FLOAT, GL_FALSE, 20, nullptr);
-    glEnableVertexAttribArray(4);
-    glVertexAttribPointer(4, 2, GL_FLOAT, GL_FALSE, 20, reinterpret_cast<const void*>(12));
-
-    glBindBuffer(GL_ARRAY_BUFFER, buffers[1]);
-    glBufferData(GL_ARRAY_BUFFER, kMaxDrawn * sizeof(Instance), nullptr, GL_DYNAMIC_DRAW);
-    struct Attribute {
-        GLuint location;
-        GLint components;
-        std::size_t offset;
-    };
-    for (const Attribute& a :
-         {Attribute{8, 3, offsetof(Instance, position)}, Attribute{9, 4, offsetof(Instance, colour)},
-          Attribute{10, 1, offsetof(Instance, size)}, Attribute{11, 1, offsetof(Instance, free)}}) {
-        glEnableVertexAttribArray(a.location);
-        glVertexAttribPointer(a.location, a.components, GL_FLOAT, GL_FALSE, sizeof(Instance),
-                              reinterpret_cast<const void*>(a.offset));
-        glVertexAttribDivisor(a.location, 1);
-    }
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindVertexArray(0);
+    StreamedGeometry::Buffer quad;
+    quad.stride = 20;
+    quad.attributes = {{0, 3, 0}, {4, 2, 12}};
+    const auto* first = reinterpret_cast<const unsigned char*>(kQuad);
+    quad.initial.assign(first, first + sizeof(kQuad));
+    StreamedGeometry::Buffer instances;
+    instances.stride = sizeof(Instance);
+    instances.perInstance = true;
+    instances.capacity = kMaxDrawn * sizeof(Instance);
+    instances.attributes = {{8, 3, offsetof(Instance, position)},
+                            {9, 4, offsetof(Instance, colour)},
+                            {10, 1, offsetof(Instance, size)},
+                            {11, 1, offsetof(Instance, free)}};
+    geometry_ = std::make_unique<StreamedGeometry>(std::vector<StreamedGeometry::Buffer>{quad, instances});
 }
 
 void ParticleSystem::onSceneChanged(Scene* scene) {
@@ -134,11 +117,11 @@ void ParticleSystem::draw() {
         return;
     if (texture)
         material->setTexture(0, texture);
-    if (!vertexArray_)
+    if (!geometry_)
         createBuffers();
     material->use();
     if (additive)
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE);
+        gpu::setBlend(gpu::Blend::Additive);
 
     const std::size_t count = std::min(particles_.size(), kMaxDrawn);
     instances_.resize(count);
@@ -146,16 +129,12 @@ void ParticleSystem::draw() {
         const Particle& p = particles_[i];
         instances_[i] = Instance{p.origin + p.offset, p.colour, p.size, p.free};
     }
-    glBindVertexArray(vertexArray_.get());
-    glBindBuffer(GL_ARRAY_BUFFER, instanceBuffer_.get());
-    glBufferSubData(GL_ARRAY_BUFFER, 0, static_cast<GLsizeiptr>(count * sizeof(Instance)), instances_.data());
-    glDrawArraysInstanced(GL_TRIANGLES, 0, 6, static_cast<GLsizei>(count));
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindVertexArray(0);
+    geometry_->write(1, instances_.data(), count * sizeof(Instance));
+    geometry_->drawTriangles(6, static_cast<int>(count));
     lastDrawCount_ = count;
 
     if (additive)
-        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        gpu::setBlend(gpu::Blend::Alpha);
 }
 
 } // namespace hm

@@ -7,7 +7,7 @@
 // particles are drawn per system; more may be alive.
 #pragma once
 
-#include "render/GLHandle.h"
+#include "render/StreamedGeometry.h"
 #include "scene/Node3D.h"
 
 #include <glm/vec3.hpp>
@@ -93,9 +93,8 @@ private:
 
     std::vector<Particle> particles_;
     std::vector<Instance> instances_;
-    VertexArrayHandle vertexArray_;
-    BufferHandle quadBuffer_;
-    BufferHandle instanceBuffer_;
+    // The quad and the per-particle instances, made on the first draw.
+    std::unique_ptr<StreamedGeometry> geometry_;
     std::size_t lastDrawCount_ = 0;
     Scene* registeredScene_ = nullptr;
 };

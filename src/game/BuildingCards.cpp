@@ -1,5 +1,6 @@
 #include "game/BuildingCards.h"
 
+#include "app/InputCodes.h"
 #include "app/Window.h"
 #include "game/LevelCoordinator.h"
 #include "game/Tower.h"
@@ -90,7 +91,7 @@ void BuildingCard::onHoverLeave() {
 }
 
 void BuildingCard::onClick(int button, int action) {
-    if (button != 0 || action != 0)
+    if (button != MouseButton::Left || action != InputAction::Release)
         return;
     LevelCoordinator* coordinator = LevelCoordinator::instance();
     if (!coordinator || !coordinator->selectedBase() || !coordinator->canAfford(type_))

@@ -1,5 +1,6 @@
 #include "game/GameSound.h"
 
+#include "app/Log.h"
 #include "app/Window.h"
 #include "audio/SoundEngine.h"
 #include "scene/Node3D.h"
@@ -9,6 +10,18 @@ namespace hm {
 void playSoundAt(const Node3D& node, const std::string& name) {
     if (Window* window = node.getWindow())
         window->soundEngine().play(name, node.getWorldPosition());
+}
+
+void reportMissingGameSounds(const SoundEngine& engine) {
+    // The towers' and projectiles' node names followed by what they do, and the building site.
+    static const char* const kSounds[] = {
+        "TowerArrowCharge",          "TowerCannonCharge",       "ProjectileArrowShoot", "ProjectileArrowHit",
+        "ProjectileCannonballShoot", "ProjectileCannonballHit", "construction"};
+    for (const char* name : kSounds)
+        if (!engine.contains(name))
+            spdlog::warn(
+                "The sound {0} was not loaded from {1} (no readable {0}_*.wav or .ogg); it stays silent.",
+                name, SoundEngine::kDefaultFolder);
 }
 
 } // namespace hm

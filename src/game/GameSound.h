@@ -8,6 +8,13 @@ namespace hm {
 
 class Node3D;
 
+class SoundEngine;
+
 void playSoundAt(const Node3D& node, const std::string& name);
+
+// Logs every sound effect of the level that the engine has not loaded (its file is missing or
+// could not be decoded), so a lost file is reported when the level starts rather than heard as
+// silence in the middle of it.
+void reportMissingGameSounds(const SoundEngine& engine);
 
 } // namespace hm

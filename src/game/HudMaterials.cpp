@@ -17,8 +17,9 @@ std::shared_ptr<CanvasMaterial> pictureMaterial(const std::string& name, const s
     if (auto existing = registered(name))
         return existing;
     auto material = MaterialRegistry::instance().createCanvasMaterial(name);
-    if (auto texture = loadTexture(file, GL_RGBA8, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_CLAMP_TO_EDGE,
-                                   GL_CLAMP_TO_EDGE))
+    if (auto texture =
+            loadTexture(file, TextureFormat::RGBA8, TextureFilter::Linear, TextureFilter::LinearMipmapLinear,
+                        TextureWrap::ClampToEdge, TextureWrap::ClampToEdge))
         material->setTexture(0, texture);
     return material;
 }

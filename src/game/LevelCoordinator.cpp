@@ -75,8 +75,9 @@ void LevelCoordinator::setupMaterials() {
             solid->colour = colour;
             material = solid;
         }
-        auto texture = std::make_shared<Solid2DTexture>(std::string("?") + name, glm::vec4(colour, 1.0f),
-                                                        Solid2DTexture::defaultParameters(GL_RGB8));
+        auto texture =
+            std::make_shared<Solid2DTexture>(std::string("?") + name, glm::vec4(colour, 1.0f),
+                                             Solid2DTexture::defaultParameters(TextureFormat::RGB8));
         if (texture->load())
             material->setTexture(0, texture);
     }

@@ -5,6 +5,7 @@
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/BuildingCards.h"
+#include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
 #include "game/Tower.h"
@@ -17,6 +18,8 @@
 #include "ui/ImageNode.h"
 #include "ui/Overlay.h"
 #include "ui/TextLineNode.h"
+
+#include <stdexcept>
 
 namespace hm {
 
@@ -64,6 +67,7 @@ void LevelScene::load() {
 
 void LevelScene::start(Window& window) {
     Scene::start(window);
+    reportMissingGameSounds(window.soundEngine());
     if (!keyHandlerRegistered_) {
         window.registerInputHandler(*this);
         keyHandlerRegistered_ = true;
@@ -161,8 +165,11 @@ void LevelScene::buildWorld() {
     auto root = std::make_unique<EmptyNode>("3D Root");
     Node3D& rootRef = *root;
     setRoot3D(std::move(root));
-    if (auto level = importModel(this, 0, name() + ".fbx", "root"))
-        rootRef.addChild(std::move(level));
+    // Without its model there is nothing to play: end the game the way a missing shader does.
+    auto level = importModel(this, 0, name() + ".fbx", "root");
+    if (!level)
+        throw std::runtime_error("the level model GAME_DATA/models/" + name() + ".fbx cannot be read");
+    rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
     collectByBaseName(rootRef, "TowerBase", placeholders);

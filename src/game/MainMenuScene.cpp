@@ -14,6 +14,8 @@
 #include "scene/EmptyNode.h"
 #include "ui/ImageNode.h"
 
+#include <stdexcept>
+
 namespace hm {
 
 namespace {
@@ -51,10 +53,11 @@ MainMenuScene::~MainMenuScene() {
 
 void MainMenuScene::load() {
     setRoot2D(std::make_unique<Node2D>("root2D"));
-    if (auto menu = importModel(this, 0, "menu_main.fbx", "root"))
-        setRoot3D(std::move(menu));
-    else
-        setRoot3D(std::make_unique<EmptyNode>("root"));
+    // Without its model the menu has no signs to click: end the game the way a missing shader does.
+    auto menu = importModel(this, 0, "menu_main.fbx", "root");
+    if (!menu)
+        throw std::runtime_error("the menu model GAME_DATA/models/menu_main.fbx cannot be read");
+    setRoot3D(std::move(menu));
 
     auto& registry = MaterialRegistry::instance();
     auto hover = registry.findMaterial("tHoverMenu");

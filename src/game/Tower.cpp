@@ -114,8 +114,8 @@ TowerBase::TowerBase(const MeshNode& prototype, int index) : MeshNode(prototype)
         getChildren().front()->setName("tbi[" + std::to_string(index) + "]");
     }
     auto smoke = std::make_unique<ParticleSystem>("towerParticle");
-    smoke->texture =
-        loadTexture("particles/greySmoke.png", 0, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_REPEAT);
+    smoke->texture = loadTexture("particles/greySmoke.png", 0, TextureFilter::Linear,
+                                 TextureFilter::LinearMipmapLinear, TextureWrap::Repeat, TextureWrap::Repeat);
     smoke->batchSize = 1;
     smoke->lifetimeBase = 0.6f;
     smoke->lifetimeRange = 4.0f;

@@ -33,20 +33,22 @@ constexpr glm::vec4 kBorderColour{1.0f, 0.0f, 0.0f, 1.0f};
 
 enum class SamplerKind { MagFilter, MinFilter, Wrap, Format };
 
-bool validSamplerValue(SamplerKind kind, GLenum value) {
+bool validSamplerValue(SamplerKind kind, unsigned value) {
     switch (kind) {
     case SamplerKind::MagFilter:
-        return value == GL_NEAREST || value == GL_LINEAR;
+        return value == TextureFilter::Nearest || value == TextureFilter::Linear;
     case SamplerKind::MinFilter:
-        return value == GL_NEAREST || value == GL_LINEAR || value == GL_NEAREST_MIPMAP_NEAREST ||
-               value == GL_LINEAR_MIPMAP_NEAREST || value == GL_NEAREST_MIPMAP_LINEAR ||
-               value == GL_LINEAR_MIPMAP_LINEAR;
+        return value == TextureFilter::Nearest || value == TextureFilter::Linear ||
+               value == TextureFilter::NearestMipmapNearest || value == TextureFilter::LinearMipmapNearest ||
+               value == TextureFilter::NearestMipmapLinear || value == TextureFilter::LinearMipmapLinear;
     case SamplerKind::Wrap:
-        return value == GL_REPEAT || value == GL_MIRRORED_REPEAT || value == GL_CLAMP_TO_EDGE ||
-               value == GL_CLAMP_TO_BORDER || value == GL_MIRROR_CLAMP_TO_EDGE;
+        return value == TextureWrap::Repeat || value == TextureWrap::MirroredRepeat ||
+               value == TextureWrap::ClampToEdge || value == TextureWrap::ClampToBorder ||
+               value == TextureWrap::MirrorClampToEdge;
     case SamplerKind::Format:
-        return value == GL_R8 || value == GL_RG8 || value == GL_RGB8 || value == GL_RGBA8 ||
-               value == GL_SRGB8 || value == GL_SRGB8_ALPHA8;
+        return value == TextureFormat::R8 || value == TextureFormat::RG8 || value == TextureFormat::RGB8 ||
+               value == TextureFormat::RGBA8 || value == TextureFormat::SRGB8 ||
+               value == TextureFormat::SRGB8Alpha8;
     }
     return false;
 }
@@ -101,7 +103,8 @@ bool bright(const glm::vec3& colour) {
 
 // A string names a GL enumerant, an integer of 1 or more is taken as the value; anything else
 // (and anything unknown to the parameter) gives the default.
-GLenum samplerValue(const aiMaterial& material, const std::string& key, SamplerKind kind, GLenum fallback) {
+unsigned samplerValue(const aiMaterial& material, const std::string& key, SamplerKind kind,
+                      unsigned fallback) {
     const aiMaterialProperty* property = findProperty(material, key);
     if (!property)
         return fallback;
@@ -118,24 +121,24 @@ GLenum samplerValue(const aiMaterial& material, const std::string& key, SamplerK
         const std::int32_t value = integerProperty(property).value_or(0);
         if (value < 1)
             return fallback;
-        if (!validSamplerValue(kind, static_cast<GLenum>(value))) {
+        if (!validSamplerValue(kind, static_cast<unsigned>(value))) {
             spdlog::warn("Unknown value for property {0} ({1})", key, value);
             return fallback;
         }
-        return static_cast<GLenum>(value);
+        return static_cast<unsigned>(value);
     }
     spdlog::warn("Unknown property type for {0}.", key);
     return fallback;
 }
 
 struct Sampler {
-    GLenum magFilter = GL_LINEAR;
-    GLenum minFilter = GL_LINEAR_MIPMAP_LINEAR;
-    GLenum wrap = GL_REPEAT;
-    GLenum format = 0;
+    unsigned magFilter = TextureFilter::Linear;
+    unsigned minFilter = TextureFilter::LinearMipmapLinear;
+    unsigned wrap = TextureWrap::Repeat;
+    unsigned format = 0;
 };
 
-std::shared_ptr<Texture> solidTexture(const glm::vec4& colour, GLenum format) {
+std::shared_ptr<Texture> solidTexture(const glm::vec4& colour, unsigned format) {
     const std::string name = fmt::format("?solid({:.4f},{:.4f},{:.4f},{:.4f})#{:x}", colour.r, colour.g,
                                          colour.b, colour.a, format);
     auto texture = std::make_shared<Solid2DTexture>(name, colour, Solid2DTexture::defaultParameters(format));
@@ -168,10 +171,11 @@ public:
         const std::string slotName = textureSlotName(slot);
         const std::string key = "$raw." + slotName;
         Sampler sampler;
-        sampler.magFilter = samplerValue(material_, key + "MagFilter", SamplerKind::MagFilter, GL_LINEAR);
-        sampler.minFilter =
-            samplerValue(material_, key + "MinFilter", SamplerKind::MinFilter, GL_LINEAR_MIPMAP_LINEAR);
-        sampler.wrap = samplerValue(material_, key + "WrapMethod", SamplerKind::Wrap, GL_REPEAT);
+        sampler.magFilter =
+            samplerValue(material_, key + "MagFilter", SamplerKind::MagFilter, TextureFilter::Linear);
+        sampler.minFilter = samplerValue(material_, key + "MinFilter", SamplerKind::MinFilter,
+                                         TextureFilter::LinearMipmapLinear);
+        sampler.wrap = samplerValue(material_, key + "WrapMethod", SamplerKind::Wrap, TextureWrap::Repeat);
         sampler.format = samplerValue(material_, key + "Format", SamplerKind::Format, 0);
 
         if (const aiMaterialProperty* property = findProperty(material_, key)) {
@@ -220,9 +224,9 @@ private:
                 return {texture, true};
             const auto emissive = colourProperty(material_, "$clr.emissive");
             if (emissive && bright(*emissive))
-                return {solidTexture(glm::vec4(*emissive, 1.0f), GL_RGB8), true};
+                return {solidTexture(glm::vec4(*emissive, 1.0f), TextureFormat::RGB8), true};
             if (const auto diffuse = colourProperty(material_, "$clr.diffuse"))
-                return {solidTexture(glm::vec4(*diffuse, 1.0f), GL_RGB8), true};
+                return {solidTexture(glm::vec4(*diffuse, 1.0f), TextureFormat::RGB8), true};
             return {};
         }
         case Normal:
@@ -290,17 +294,25 @@ void lookUpTextures(Material& material, std::vector<int> missing) {
                 auto it = std::find(missing.begin(), missing.end(), slot);
                 if (name.compare(0, 2, prefix) != 0 || it == missing.end())
                     continue;
-                const GLenum format = slot == Albedo || slot == Normal ? 0 : GL_R8;
+                const unsigned format =
+                    slot == Albedo || slot == Normal ? TextureFormat::Auto : TextureFormat::R8;
                 const std::string location =
                     file.lexically_relative(fs::path(kTexturesFolder).lexically_normal()).generic_string();
-                if (auto texture = loadTexture(location, format, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR,
-                                               GL_REPEAT, GL_REPEAT, kBorderColour)) {
+                if (auto texture = loadTexture(location, format, TextureFilter::Linear,
+                                               TextureFilter::LinearMipmapLinear, TextureWrap::Repeat,
+                                               TextureWrap::Repeat, kBorderColour)) {
                     material.setTexture(slot, texture);
                     missing.erase(it);
                 }
             }
         }
     }
+    // A map that is not there (never made, or lost) leaves the slot's default texture; say so,
+    // or a deleted file changes the picture without a trace.
+    for (const auto& [prefix, slot] : kPrefixes)
+        if (!folders.empty() && std::find(missing.begin(), missing.end(), slot) != missing.end())
+            spdlog::info("Material {0}: no {1}_* map in {2}; the slot keeps its default texture.",
+                         material.name(), prefix, folders.front().generic_string());
 }
 
 int materialTypeIndex(const std::string& shader) {

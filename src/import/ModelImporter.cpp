@@ -9,6 +9,7 @@
 #include "import/BodyProperties.h"
 #include "import/ImportMath.h"
 #include "import/Metadata.h"
+#include "import/ModelLimits.h"
 #include "import/NodeProperties.h"
 #include "render/CameraNode.h"
 #include "render/LightNode.h"
@@ -215,10 +216,12 @@ std::unique_ptr<Node3D> ModelImporter::importFile(Scene* scene, int flags, const
     upAxis_ = 1;
     path_ = path;
 
+    if (!checkModelLimits(path))
+        return nullptr;
     Assimp::Importer parser;
     file_ = parser.ReadFile(path, kPostProcessFlags);
     if (!file_ || (file_->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !file_->mRootNode) {
-        spdlog::error("Assimp Loading Error: {}", parser.GetErrorString());
+        spdlog::error("Assimp Loading Error: {0} (model file {1})", parser.GetErrorString(), path);
         file_ = nullptr;
         return nullptr;
     }

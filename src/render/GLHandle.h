@@ -61,6 +61,9 @@ struct RenderbufferDeleter {
 struct ShaderDeleter {
     void operator()(GLuint name) const { glDeleteShader(name); }
 };
+struct QueryDeleter {
+    void operator()(GLuint name) const { glDeleteQueries(1, &name); }
+};
 struct ProgramDeleter {
     void operator()(GLuint name) const { glDeleteProgram(name); }
 };
@@ -73,5 +76,6 @@ using FramebufferHandle = GLHandle<gl::FramebufferDeleter>;
 using RenderbufferHandle = GLHandle<gl::RenderbufferDeleter>;
 using ShaderHandle = GLHandle<gl::ShaderDeleter>;
 using ProgramHandle = GLHandle<gl::ProgramDeleter>;
+using QueryHandle = GLHandle<gl::QueryDeleter>;
 
 } // namespace hm

@@ -1,5 +1,6 @@
 #include "render/OrbitCameraNode.h"
 
+#include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "scene/Scene.h"
@@ -14,11 +15,10 @@ namespace hm {
 
 namespace {
 
-// Mouse button codes and actions as the window reports them.
-constexpr int kLeftButton = 0;
-constexpr int kRightButton = 1;
-constexpr int kRelease = 0;
-constexpr int kPress = 1;
+constexpr int kLeftButton = MouseButton::Left;
+constexpr int kRightButton = MouseButton::Right;
+constexpr int kRelease = InputAction::Release;
+constexpr int kPress = InputAction::Press;
 
 // Zoom settles once the radius is this close to its target.
 constexpr float kZoomTolerance = 0.1f;

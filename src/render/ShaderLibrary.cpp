@@ -32,8 +32,10 @@ bool isFragmentCandidate(const fs::directory_entry& entry) {
 std::string readSource(const std::string& path) {
     spdlog::trace("Reading shader file {0}", path);
     std::ifstream file(path, std::ios::binary);
-    if (!file)
+    if (!file) {
+        spdlog::error("Shader file {0} cannot be read.", path);
         return {};
+    }
     return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
@@ -44,7 +46,7 @@ std::string trimLog(std::string text) {
     return text;
 }
 
-GLuint compileShader(const std::string& source, GLenum type) {
+GLuint compileShader(const std::string& source, GLenum type, const std::string& path) {
     const GLuint shader = glCreateShader(type);
     const char* text = source.c_str();
     glShaderSource(shader, 1, &text, nullptr);
@@ -56,7 +58,7 @@ GLuint compileShader(const std::string& source, GLenum type) {
         glGetShaderiv(shader, GL_INFO_LOG_LENGTH, &length);
         std::string log(static_cast<std::size_t>(std::max(length, 1)), '\0');
         glGetShaderInfoLog(shader, static_cast<GLsizei>(log.size()), nullptr, log.data());
-        spdlog::critical("Failed to compile shader");
+        spdlog::critical("Failed to compile shader {0}", path);
         spdlog::error("Shader Log:\n{0}", trimLog(log));
     }
     return shader;
@@ -135,8 +137,9 @@ void ShaderLibrary::load() {
         }
         GLuint vertexShader = 0, fragmentShader = 0, program = 0;
         if (compile_) {
-            vertexShader = compileShader(readSource(vertexPath), GL_VERTEX_SHADER);
-            fragmentShader = compileShader(readSource(entry.path().string()), GL_FRAGMENT_SHADER);
+            vertexShader = compileShader(readSource(vertexPath), GL_VERTEX_SHADER, vertexPath);
+            fragmentShader =
+                compileShader(readSource(entry.path().string()), GL_FRAGMENT_SHADER, entry.path().string());
             program = linkProgram(vertexShader, fragmentShader, name);
         }
 
@@ -178,10 +181,11 @@ GLuint ShaderLibrary::getVariant(const std::string& name, const std::string& def
     const auto sources = sourcesByName_.find(name);
     if (sources == sourcesByName_.end())
         return getProgram(name); // logs and ends the program
+    const auto& [vertexPath, fragmentPath] = sources->second;
     const GLuint vertexShader =
-        compileShader(withDefines(readSource(sources->second.first), defines), GL_VERTEX_SHADER);
+        compileShader(withDefines(readSource(vertexPath), defines), GL_VERTEX_SHADER, vertexPath);
     const GLuint fragmentShader =
-        compileShader(withDefines(readSource(sources->second.second), defines), GL_FRAGMENT_SHADER);
+        compileShader(withDefines(readSource(fragmentPath), defines), GL_FRAGMENT_SHADER, fragmentPath);
     const GLuint program = linkProgram(vertexShader, fragmentShader, name);
     glDeleteShader(vertexShader);
     glDeleteShader(fragmentShader);

@@ -10,6 +10,19 @@
 
 namespace hm {
 
+static_assert(TextureFilter::Nearest == GL_NEAREST && TextureFilter::Linear == GL_LINEAR &&
+              TextureFilter::NearestMipmapNearest == GL_NEAREST_MIPMAP_NEAREST &&
+              TextureFilter::LinearMipmapNearest == GL_LINEAR_MIPMAP_NEAREST &&
+              TextureFilter::NearestMipmapLinear == GL_NEAREST_MIPMAP_LINEAR &&
+              TextureFilter::LinearMipmapLinear == GL_LINEAR_MIPMAP_LINEAR);
+static_assert(TextureWrap::Repeat == GL_REPEAT && TextureWrap::MirroredRepeat == GL_MIRRORED_REPEAT &&
+              TextureWrap::ClampToEdge == GL_CLAMP_TO_EDGE &&
+              TextureWrap::ClampToBorder == GL_CLAMP_TO_BORDER &&
+              TextureWrap::MirrorClampToEdge == GL_MIRROR_CLAMP_TO_EDGE);
+static_assert(TextureFormat::R8 == GL_R8 && TextureFormat::RG8 == GL_RG8 && TextureFormat::RGB8 == GL_RGB8 &&
+              TextureFormat::RGBA8 == GL_RGBA8 && TextureFormat::SRGB8 == GL_SRGB8 &&
+              TextureFormat::SRGB8Alpha8 == GL_SRGB8_ALPHA8);
+
 std::optional<GLenum> textureParameterFromName(std::string_view name) {
     static constexpr std::array<std::pair<std::string_view, GLenum>, 14> kVocabulary{{
         {"GL_LINEAR", GL_LINEAR},

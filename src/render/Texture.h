@@ -22,6 +22,39 @@
 
 namespace hm {
 
+// Engine names of texture filters, wrap modes and storage formats for code outside src/render.
+// Each value is OpenGL's own, so they travel in TextureParameters unchanged (Texture.cpp checks).
+struct TextureFilter {
+    enum : unsigned {
+        Nearest = 0x2600,
+        Linear = 0x2601,
+        NearestMipmapNearest = 0x2700,
+        LinearMipmapNearest = 0x2701,
+        NearestMipmapLinear = 0x2702,
+        LinearMipmapLinear = 0x2703,
+    };
+};
+struct TextureWrap {
+    enum : unsigned {
+        Repeat = 0x2901,
+        MirroredRepeat = 0x8370,
+        ClampToEdge = 0x812F,
+        ClampToBorder = 0x812D,
+        MirrorClampToEdge = 0x8743,
+    };
+};
+struct TextureFormat {
+    enum : unsigned {
+        Auto = 0, // chosen from the image at upload
+        R8 = 0x8229,
+        RG8 = 0x822B,
+        RGB8 = 0x8051,
+        RGBA8 = 0x8058,
+        SRGB8 = 0x8C41,
+        SRGB8Alpha8 = 0x8C43,
+    };
+};
+
 enum class TextureKind : std::int32_t { CubeMap = 0, File2D = 1, Solid = 2, Video = 3 };
 
 // Sampling and storage parameters. A wrap mode of 0 leaves GL's default; an internal format of 0

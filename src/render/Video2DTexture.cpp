@@ -5,6 +5,7 @@
 #include "render/TextureFile.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <filesystem>
 
@@ -15,6 +16,34 @@ namespace {
 
 bool isFrameFile(const fs::path& path) {
     return path.extension() == ".png";
+}
+
+// The number at the end of a frame's file name (frame_007.png is 7), or -1 when it has none.
+long frameNumber(const fs::path& path) {
+    const std::string stem = path.stem().string();
+    std::size_t digits = stem.size();
+    while (digits > 0 && std::isdigit(static_cast<unsigned char>(stem[digits - 1])))
+        --digits;
+    if (digits == stem.size() || stem.size() - digits > 9)
+        return -1;
+    return std::stol(stem.substr(digits));
+}
+
+// Numbered frames are expected one after the other: a gap means a frame file went missing and
+// the video would jump over it without a word.
+void reportMissingFrames(const std::vector<fs::path>& paths, const std::string& video) {
+    std::vector<long> numbers;
+    for (const fs::path& path : paths) {
+        const long number = frameNumber(path);
+        if (number < 0)
+            return; // not a numbered sequence
+        numbers.push_back(number);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    for (std::size_t i = 1; i < numbers.size(); ++i)
+        if (numbers[i] > numbers[i - 1] + 1)
+            spdlog::warn("The video {0} has no frame between {1} and {2}: {3} frame file(s) missing.", video,
+                         numbers[i - 1], numbers[i], numbers[i] - numbers[i - 1] - 1);
 }
 
 } // namespace
@@ -57,6 +86,7 @@ bool Video2DTexture::load() {
             paths.push_back(entry.path());
     }
     std::sort(paths.begin(), paths.end());
+    reportMissingFrames(paths, name());
     std::vector<std::shared_ptr<TextureFile>> frames;
     for (const auto& path : paths)
         frames.push_back(getTextureFile(name() + "/" + path.filename().string(), true));

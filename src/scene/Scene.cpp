@@ -191,7 +191,19 @@ void Scene::setSkybox(const std::string& cubeMapName) {
 
 void Scene::updateListener(SoundEngine& soundEngine) {
     if (activeCamera_)
-        soundEngine.updateListener(*activeCamera_);
+        soundEngine.updateListener(listenerPoseOf(*activeCamera_));
+}
+
+ListenerPose Scene::listenerPoseOf(const CameraNode& camera) {
+    // The rows of the view matrix are the camera's axes in world space; the camera looks along
+    // its negative z axis.
+    const glm::mat4& view = camera.getView();
+    ListenerPose pose;
+    pose.position = camera.getWorldPosition();
+    pose.forward = -glm::vec3(view[0][2], view[1][2], view[2][2]);
+    pose.up = glm::vec3(view[0][1], view[1][1], view[2][1]);
+    pose.name = camera.getName();
+    return pose;
 }
 
 void Scene::setRoot3D(std::unique_ptr<Node3D> root) {

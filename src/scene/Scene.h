@@ -34,6 +34,7 @@ class ParticleSystem;
 class PhysicsScene;
 class Material;
 class SoundEngine;
+struct ListenerPose;
 class SunLight;
 class UpdateableObject;
 class Window;
@@ -57,6 +58,8 @@ public:
 
     // Moves the sound listener to the active camera; called once per frame after render.
     void updateListener(SoundEngine& soundEngine);
+    // Where a listener at the camera stands and looks (the camera's world position and axes).
+    static ListenerPose listenerPoseOf(const CameraNode& camera);
 
     // The roots are normally set in load(). The previous root is destroyed.
     void setRoot3D(std::unique_ptr<Node3D> root);

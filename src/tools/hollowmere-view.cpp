@@ -12,7 +12,7 @@
 #include "app/Log.h"
 #include "app/StopSignal.h"
 #include "app/Window.h"
-#include "import/ModelViewerScene.h"
+#include "tools/viewer/ModelViewerScene.h"
 
 #include <cstdio>
 #include <cstdlib>

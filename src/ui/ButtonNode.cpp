@@ -1,16 +1,13 @@
 #include "ui/ButtonNode.h"
 
+#include "app/InputCodes.h"
+#include "render/GpuState.h"
 #include "render/Mesh.h"
 #include "render/ShaderLocations.h"
 
 #include <algorithm>
 
 namespace hm {
-
-namespace {
-constexpr int kLeftButton = 0;
-constexpr int kRelease = 0;
-} // namespace
 
 ButtonNode::ButtonNode(bool keepAspect, std::string name, Callback callback)
     : ImageNode(keepAspect, std::move(name)), onClickCallback_(std::move(callback)) {}
@@ -22,13 +19,13 @@ void ButtonNode::update(float dt) {
 void ButtonNode::render(int pass) {
     const float g = 1.0f + kMaxBrightening * glow_;
     prepareDraw();
-    glUniform4f(shader::kButtonColour, g, g, g, 1.0f);
+    gpu::setUniform(shader::kButtonColour, glm::vec4(g, g, g, 1.0f));
     quad().draw(pass, false);
-    glUniform4f(shader::kButtonColour, 1.0f, 1.0f, 1.0f, 1.0f);
+    gpu::setUniform(shader::kButtonColour, glm::vec4(1.0f));
 }
 
 void ButtonNode::onClick(int button, int action) {
-    if (button != kLeftButton || action != kRelease || !onClickCallback_)
+    if (button != MouseButton::Left || action != InputAction::Release || !onClickCallback_)
         return;
     // The callback may destroy this button (a scene switch, a panel rebuilt): work on a copy.
     Callback callback = onClickCallback_;

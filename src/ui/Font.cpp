@@ -1,12 +1,11 @@
 #include "ui/Font.h"
 
 #include "app/Log.h"
+#include "render/GpuState.h"
 #include "render/RenderDevice.h"
 #include "render/ShaderLibrary.h"
 #include "render/ShaderLocations.h"
-
-#include <ft2build.h>
-#include FT_FREETYPE_H
+#include "ui/GlyphRaster.h"
 
 #include <glm/gtc/type_ptr.hpp>
 
@@ -18,9 +17,8 @@ namespace hm {
 
 namespace {
 
-constexpr GLuint kPositionAttribute = 0;
-constexpr GLuint kTexCoordAttribute = 4;
-constexpr int kCharacterCount = 128;
+constexpr unsigned kPositionAttribute = 0;
+constexpr unsigned kTexCoordAttribute = 4;
 
 // Texture coordinates of the six corners of a glyph quad (two triangles), top row of the
 // bitmap at v = 0.
@@ -36,82 +34,38 @@ constexpr std::array<float, 12> kQuadTexCoords{0, 0, 0, 1, 1, 1, 0, 0, 1, 1, 1, 
 Font::Font(const std::string& name, int pixelSize) : name_(name), pixelSize_(pixelSize) {
     const std::string path = pathOf(name);
 
-    FT_Library library = nullptr;
-    if (FT_Init_FreeType(&library)) {
+    const GlyphRaster raster = rasteriseGlyphs(path, name, pixelSize);
+    if (raster.status == GlyphRaster::Status::LibraryFailed) {
         spdlog::error("Failed to init FreeType Library. Check your dependencies");
         stopProcess();
     }
-    FT_Face face = nullptr;
-    if (FT_New_Face(library, path.c_str(), 0, &face)) {
+    if (raster.status == GlyphRaster::Status::FileFailed) {
         spdlog::error("Failed to load font: \"{0}\"", path);
-        FT_Done_FreeType(library);
         stopProcess();
     }
-    if (FT_Set_Pixel_Sizes(face, 0, static_cast<FT_UInt>(pixelSize)))
-        spdlog::error("Font {0} cannot be set to {1} pixels.", name, pixelSize);
 
     // Without a GPU the glyphs keep their metrics only: text is measured and laid out, not drawn.
-    const bool gpu = RenderDevice::gpu();
-    if (gpu)
-        glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    for (int code = 0; code < kCharacterCount; ++code) {
-        const auto c = static_cast<unsigned char>(code);
-        if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) {
-            spdlog::warn("Failed to load Glyph \"{0}\" for font \"{1}\"", static_cast<char>(c), name);
-            continue;
-        }
-        const FT_GlyphSlot slot = face->glyph;
-        const FT_Bitmap& bitmap = slot->bitmap;
+    // With one, every bitmap is 8-bit coverage with tightly packed rows.
+    const bool withGpu = RenderDevice::gpu();
+    for (const GlyphBitmap& bitmap : raster.glyphs) {
         Glyph glyph;
-        glyph.size = {static_cast<int>(bitmap.width), static_cast<int>(bitmap.rows)};
-        glyph.bearing = {slot->bitmap_left, slot->bitmap_top};
-        glyph.advance = static_cast<unsigned int>(slot->advance.x);
-        if (!gpu) {
-            glyphs_.emplace(c, std::move(glyph));
-            continue;
-        }
-        GLuint texture = 0;
-        glGenTextures(1, &texture);
-        glyph.texture.reset(texture);
-        glBindTexture(GL_TEXTURE_2D, texture);
-        // Rows may be padded beyond the width.
-        const int pitch = bitmap.pitch > 0 ? bitmap.pitch : static_cast<int>(bitmap.width);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, pitch);
-        glTexImage2D(GL_TEXTURE_2D, 0, GL_RED, static_cast<GLsizei>(bitmap.width),
-                     static_cast<GLsizei>(bitmap.rows), 0, GL_RED, GL_UNSIGNED_BYTE, bitmap.buffer);
-        glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
-        glyphs_.emplace(c, std::move(glyph));
+        glyph.size = bitmap.size;
+        glyph.bearing = bitmap.bearing;
+        glyph.advance = bitmap.advance;
+        if (withGpu)
+            glyph.texture.reset(
+                gpu::createCoverageTexture(bitmap.size.x, bitmap.size.y, bitmap.size.x,
+                                           bitmap.pixels.empty() ? nullptr : bitmap.pixels.data()));
+        glyphs_.emplace(bitmap.code, std::move(glyph));
     }
-    FT_Done_Face(face);
-    FT_Done_FreeType(library);
 
     program_ = ShaderLibrary::instance().getProgram("text");
-    if (!gpu)
-        return;
-    glBindTexture(GL_TEXTURE_2D, 0);
-    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
-
-    GLuint vertexArray = 0;
-    glGenVertexArrays(1, &vertexArray);
-    vertexArray_.reset(vertexArray);
-    GLuint buffer = 0;
-    glGenBuffers(1, &buffer);
-    vertices_.reset(buffer);
 
     // Interleaved position (3 floats) and texture coordinate (2 floats), six vertices a glyph.
-    glBindVertexArray(vertexArray);
-    glBindBuffer(GL_ARRAY_BUFFER, buffer);
-    glEnableVertexAttribArray(kPositionAttribute);
-    glVertexAttribPointer(kPositionAttribute, 3, GL_FLOAT, GL_FALSE, 5 * sizeof(float), nullptr);
-    glEnableVertexAttribArray(kTexCoordAttribute);
-    glVertexAttribPointer(kTexCoordAttribute, 2, GL_FLOAT, GL_FALSE, 5 * sizeof(float),
-                          reinterpret_cast<const void*>(3 * sizeof(float)));
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindVertexArray(0);
+    StreamedGeometry::Buffer vertices;
+    vertices.stride = 5 * sizeof(float);
+    vertices.attributes = {{kPositionAttribute, 3, 0}, {kTexCoordAttribute, 2, 3 * sizeof(float)}};
+    quads_ = std::make_unique<StreamedGeometry>(std::vector<StreamedGeometry::Buffer>{vertices});
 }
 
 const Glyph& Font::glyph(unsigned char c) const {
@@ -129,7 +83,7 @@ void Font::renderText(std::string_view text, float x, float y, float z, const gl
 
     // The whole line goes up in one upload; then one draw per run of glyphs on the same texture.
     static std::vector<float> vertices;
-    static std::vector<GLuint> textures;
+    static std::vector<unsigned> textures;
     vertices.clear();
     textures.clear();
     for (const char byte : text) {
@@ -151,25 +105,19 @@ void Font::renderText(std::string_view text, float x, float y, float z, const gl
     if (textures.empty())
         return;
 
-    glUseProgram(program_);
-    glUniform3fv(shader::kTextColour, 1, glm::value_ptr(colour));
-    glActiveTexture(GL_TEXTURE0);
-    glBindVertexArray(vertexArray_.get());
-    glBindBuffer(GL_ARRAY_BUFFER, vertices_.get());
-    glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(vertices.size() * sizeof(float)), vertices.data(),
-                 GL_STREAM_DRAW);
+    gpu::useProgram(program_);
+    gpu::setUniform(shader::kTextColour, colour);
+    quads_->replace(0, vertices.data(), vertices.size() * sizeof(float));
     std::size_t first = 0;
     while (first < textures.size()) {
         std::size_t last = first + 1;
         while (last < textures.size() && textures[last] == textures[first])
             ++last;
-        glBindTexture(GL_TEXTURE_2D, textures[first]);
-        glDrawArrays(GL_TRIANGLES, static_cast<GLint>(6 * first), static_cast<GLsizei>(6 * (last - first)));
+        gpu::bindTexture2D(0, textures[first]);
+        quads_->drawTriangles(static_cast<int>(6 * (last - first)), 1, static_cast<int>(6 * first));
         first = last;
     }
-    glBindBuffer(GL_ARRAY_BUFFER, 0);
-    glBindVertexArray(0);
-    glBindTexture(GL_TEXTURE_2D, 0);
+    gpu::bindTexture2D(0, 0);
 }
 
 glm::vec2 Font::measure(std::string_view text, const glm::ivec2& windowSize) const {
@@ -194,6 +142,10 @@ Font& FontCache::getFont(const std::string& name, int pixelSize) {
     if (pixelSize < 1) {
         spdlog::warn("Font {0} was asked for at {1} pixels; using 1.", name, pixelSize);
         pixelSize = 1;
+    }
+    if (pixelSize > kMaxPixelSize) {
+        spdlog::warn("Font {0} was asked for at {1} pixels; using {2}.", name, pixelSize, kMaxPixelSize);
+        pixelSize = kMaxPixelSize;
     }
     auto& entry = fonts_[keyOf(name, pixelSize)];
     if (!entry)

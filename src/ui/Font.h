@@ -4,7 +4,8 @@
 //
 // A line of text is uploaded in one piece and drawn with one call per glyph texture.
 //
-// A font holds the glyphs of the character codes 0 to 127 that FreeType could render, from
+// A font holds the glyphs of the character codes 0 to 127 that FreeType could render (see
+// GlyphRaster.h for the pixel modes and sizes accepted), from
 // "./GAME_DATA/fonts/<name>.ttf". A byte without a glyph (a failed glyph, any byte above 127)
 // is an empty glyph: nothing drawn, no advance. A missing font file or a FreeType library that
 // does not start ends the program after an error line, as it cannot show its interface without.
@@ -15,6 +16,7 @@
 #pragma once
 
 #include "render/GLHandle.h"
+#include "render/StreamedGeometry.h"
 
 #include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
@@ -61,9 +63,9 @@ private:
     std::string name_;
     int pixelSize_;
     std::map<unsigned char, Glyph> glyphs_;
-    GLuint program_ = 0;
-    VertexArrayHandle vertexArray_;
-    BufferHandle vertices_;
+    unsigned program_ = 0;
+    // One glyph quad at a time, rewritten per glyph.
+    std::unique_ptr<StreamedGeometry> quads_;
 };
 
 // The render device's font cache, keyed by name + "_" + pixel size. Fonts are never removed.
@@ -71,7 +73,11 @@ class FontCache {
 public:
     static FontCache& instance();
 
-    // The shared font, built on first request. A pixel size below 1 is raised to 1.
+    // Larger sizes would cost hundreds of megabytes of glyph textures and fill no screen.
+    static constexpr int kMaxPixelSize = 1024;
+
+    // The shared font, built on first request. A pixel size below 1 is raised to 1, one above
+    // kMaxPixelSize lowered to it (with a line).
     Font& getFont(const std::string& name, int pixelSize);
     bool contains(const std::string& name, int pixelSize) const;
     std::size_t size() const { return fonts_.size(); }

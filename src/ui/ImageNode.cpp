@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 #include "app/Window.h"
+#include "render/GpuState.h"
 #include "render/Material.h"
 #include "render/Mesh.h"
 #include "render/RenderDevice.h"
@@ -39,7 +40,7 @@ void ImageNode::onInputDispatcherChanged(Window* window) {
 
 void ImageNode::prepareDraw() const {
     material_->use();
-    glUniformMatrix4fv(shader::kModelMatrix, 1, GL_FALSE, glm::value_ptr(getWorldMatrix()));
+    gpu::setUniform(shader::kModelMatrix, getWorldMatrix());
 }
 
 void ImageNode::render(int pass) {

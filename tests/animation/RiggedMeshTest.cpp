@@ -13,10 +13,17 @@ void expectMatrix(const glm::mat4& actual, const glm::mat4& expected) {
             EXPECT_NEAR(actual[c][r], expected[c][r], 1e-5f) << "column " << c << ", row " << r;
 }
 
+BoneInfo bone(std::string name, std::int32_t index) {
+    BoneInfo info;
+    info.name = std::move(name);
+    info.index = index;
+    return info;
+}
+
 // root -> arm -> hand along +x, one unit apart, bound where they rest; plus a loose bone with
 // no parent (a second tree).
 struct Skeleton {
-    BoneInfo root{"root", 0}, arm{"arm", 2}, hand{"hand", 1}, loose{"loose", 3};
+    BoneInfo root = bone("root", 0), arm = bone("arm", 2), hand = bone("hand", 1), loose = bone("loose", 3);
 
     Skeleton() {
         const glm::mat4 step = glm::translate(glm::mat4(1.0f), {1, 0, 0});

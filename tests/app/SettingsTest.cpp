@@ -31,6 +31,8 @@ struct SettingsCase {
     const char* name;
     std::string contents;
     Settings expected;
+    // Text that the one warning line must hold (besides the file's path); empty: no warning.
+    std::string warning = {};
 };
 
 Settings with(auto change) {
@@ -75,25 +77,50 @@ TEST(Settings, FileRules) {
         {"keys before any section are ignored", "width = 1000\n[window]\n", Settings{}},
         {"keys of another section are ignored", "[audio]\nwidth = 1000\n[window]\nheight=500\n",
          with([](Settings& s) { s.height = 500; })},
-        {"malformed lines are skipped",
+        {"malformed lines are skipped, the first one is named",
          "[window]\nwidth = 1000\nthis line has no separator\n[broken\nheight = 700\n",
-         with([](Settings& s) { s.width = 1000, s.height = 700; })},
+         with([](Settings& s) { s.width = 1000, s.height = 700; }), "line 3 "},
+        {"garbled file", "\x01\x7f\xfe garbage\n\xff\n[window]\nwidth = 640\n",
+         with([](Settings& s) { s.width = 640; }), "line 1 "},
         {"comments", "; a comment\n# another\n[window]\n;width = 5\nwidth = 6\n",
          with([](Settings& s) { s.width = 6; })},
         {"byte-order mark is skipped", "\xEF\xBB\xBF[window]\nwidth = 640\n",
          with([](Settings& s) { s.width = 640; })},
-        {"value out of 32-bit range keeps default", "[window]\nwidth = 99999999999\n", Settings{}},
+        {"value out of 32-bit range keeps default", "[window]\nwidth = 99999999999\n", Settings{},
+         "width = 99999999999"},
+        // Sizes the window cannot open: a leading 0 is octal, so 0800 reads as 0.
+        {"octal-looking width reads as 0", "[window]\nwidth = 0800\n", Settings{}, "width = 0800"},
+        {"zero height", "[window]\nheight = 0\n", Settings{}, "height = 0"},
+        {"negative width", "[window]\nwidth = -5\n", Settings{}, "width = -5"},
+        {"absurd height", "[window]\nheight = 99999\n", Settings{}, "height = 99999"},
+        {"largest edge is accepted", "[window]\nwidth = 16384\nheight = 1\n",
+         with([](Settings& s) { s.width = 16384, s.height = 1; })},
+        // Brightness scales every frame: only finite factors of 0 or more draw a picture.
+        {"nan brightness", "[window]\nbrightness = nan\n", Settings{}, "brightness = nan"},
+        {"infinite brightness", "[window]\nbrightness = inf\n", Settings{}, "brightness = inf"},
+        {"negative brightness", "[window]\nbrightness = -1\n", Settings{}, "brightness = -1"},
+        {"zero brightness is a factor", "[window]\nbrightness = 0\n",
+         with([](Settings& s) { s.brightness = 0.0; })},
         // A line longer than the reader's 200-byte buffer is cut; the rest is read as a line of its own
         // (here a malformed one), so the keys after it still count.
         {"long line is cut", "[window]\ntitle = " + longTitle + "\nwidth = 1111\n",
-         with([&](Settings& s) { s.title = std::string(199 - 8, 'x'), s.width = 1111; })},
+         with([&](Settings& s) { s.title = std::string(199 - 8, 'x'), s.width = 1111; }), "line 3 "},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         SettingsFile file(c.contents);
+        test::LogCapture log;
         testing::internal::CaptureStdout();
         Settings s = loadSettings(file.path());
-        EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+        EXPECT_EQ(testing::internal::GetCapturedStdout().find("ERROR: Failed to load"), std::string::npos);
+        const auto warnings = log.messages(spdlog::level::warn);
+        if (c.warning.empty()) {
+            EXPECT_TRUE(warnings.empty()) << warnings.front();
+        } else {
+            ASSERT_EQ(warnings.size(), 1u);
+            EXPECT_NE(warnings[0].find(file.path()), std::string::npos) << warnings[0];
+            EXPECT_NE(warnings[0].find(c.warning), std::string::npos) << warnings[0];
+        }
         EXPECT_EQ(s.width, c.expected.width);
         EXPECT_EQ(s.height, c.expected.height);
         EXPECT_EQ(s.refreshRate, c.expected.refreshRate);

@@ -6,6 +6,7 @@
 
 #include "audio/AudioTestFiles.h"
 #include "render/CameraNode.h"
+#include "scene/Scene.h"
 #include "support/LogCapture.h"
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -65,7 +66,7 @@ public:
         SoundEngine engine(folder / "sounds");
         CameraNode camera("cam", 1.0f, 0.1f, 100.0f, 1.0f);
         camera.setWorldMatrix(cameraPose());
-        engine.updateListener(camera);
+        engine.updateListener(Scene::listenerPoseOf(camera));
         if (mode == "capture") {
             ASSERT_TRUE(engine.hasDevice());
             playAndWait(engine, position);
@@ -77,7 +78,7 @@ public:
             SoundChannel channel;
             engine.play("tone", position, &channel);
             engine.play("nothing", position);
-            engine.updateListener(camera);
+            engine.updateListener(Scene::listenerPoseOf(camera));
             EXPECT_FALSE(channel.valid());
             EXPECT_EQ(log.count("No sound effect stashed away by the name nothing"), 1u);
         }

@@ -1,6 +1,7 @@
 // The game's own sound effects: every sound the game plays is there, and each one loads.
 #include "audio/SoundEngine.h"
 
+#include "audio/AudioTestFiles.h"
 #include "support/LogCapture.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,49 @@ TEST(SoundData, EverySoundTheGamePlaysLoadsFromTheDataFolder) {
         // Short effects: long enough to be heard, short enough not to pile up.
         EXPECT_GT(engine.duration(name), 0.1f) << name;
         EXPECT_LT(engine.duration(name), 2.5f) << name;
+    }
+}
+
+// Damaged headers: the sample rate goes to the mixer as it is (one it refuses ends the game), and
+// a file that says it is longer than it is gives what it holds.
+TEST(SoundData, DamagedHeadersAreRefusedOrReadForWhatTheyHold) {
+    test::TempFolder folder("decode");
+    const std::vector<std::int16_t> tone(400, 1000);
+    std::string longer = test::wavBytes(tone, 1, 8000);
+    longer.replace(40, 4, "\xf0\xff\xff\x7f"); // the data chunk claims 2 GB
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::size_t samples; // 0: refused
+        const char* line;
+    } cases[] = {
+        {"usual", test::wavBytes(tone, 1, 8000), 400, ""},
+        {"sample rate far too high", test::wavBytes(tone, 1, 400000), 0, "a sample rate of 400000 Hz"},
+        {"sample rate far too low", test::wavBytes(tone, 1, 10), 0, "a sample rate of 10 Hz"},
+        {"data claimed beyond the end", longer, 400, ""},
+        {"stereo averaged to mono", test::wavBytes(std::vector<std::int16_t>(800, 1000), 2, 8000), 400, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto path = folder.path() / "sound.wav";
+        test::writeBytes(path, c.bytes);
+        test::LogCapture log;
+        const auto sound = decodeSoundFile(path, "sound");
+        if (c.samples == 0) {
+            EXPECT_FALSE(sound);
+            const auto errors = log.messages(spdlog::level::err);
+            ASSERT_EQ(errors.size(), 1u);
+            EXPECT_NE(errors[0].find(c.line), std::string::npos) << errors[0];
+            EXPECT_NE(errors[0].find(path.string()), std::string::npos) << errors[0];
+        } else {
+            ASSERT_TRUE(sound);
+            EXPECT_EQ(sound->samples.size(), c.samples);
+            if (*c.line) {
+                ASSERT_EQ(log.messages(spdlog::level::warn).size(), 1u);
+                EXPECT_NE(log.messages(spdlog::level::warn)[0].find(c.line), std::string::npos);
+            }
+            EXPECT_EQ(sound->samples.front(), 1000);
+        }
     }
 }
 

@@ -6,6 +6,7 @@
 #include "audio/AudioTestFiles.h"
 #include "render/CameraNode.h"
 #include "scene/EmptyNode.h"
+#include "scene/Scene.h"
 #include "scene/SceneTestNodes.h"
 #include "support/LogCapture.h"
 
@@ -133,14 +134,14 @@ TEST(SoundEngine, PositionsThatAreNotFiniteAreLoggedAndIgnored) {
     // A camera that lost its pose leaves the listener where it was, with one line for the spell.
     CameraNode camera("cam", 1.0f, 0.1f, 100.0f, 1.0f);
     camera.setWorldMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(1.0f, 2.0f, 3.0f)));
-    engine.updateListener(camera);
+    engine.updateListener(Scene::listenerPoseOf(camera));
     camera.setWorldMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(nan, 2.0f, 3.0f)));
-    engine.updateListener(camera);
-    engine.updateListener(camera);
+    engine.updateListener(Scene::listenerPoseOf(camera));
+    engine.updateListener(Scene::listenerPoseOf(camera));
     EXPECT_EQ(engine.listenerPosition(), glm::vec3(1.0f, 2.0f, 3.0f));
     EXPECT_EQ(log.count("The listener cannot follow camera cam: its position or view is not finite"), 1u);
     camera.setWorldMatrix(glm::translate(glm::mat4(1.0f), glm::vec3(2.0f, 2.0f, 3.0f)));
-    engine.updateListener(camera);
+    engine.updateListener(Scene::listenerPoseOf(camera));
     EXPECT_EQ(engine.listenerVelocity(), glm::vec3(1.0f, 0.0f, 0.0f));
 }
 
@@ -215,7 +216,7 @@ TEST(SoundEngine, TheListenerTakesTheCameraPositionAndItsMovementPerFrameAsVeloc
     for (const auto& frame : frames) {
         camera.setWorldMatrix(
             glm::rotate(glm::translate(glm::mat4(1.0f), frame.position), 0.3f, glm::vec3(0.0f, 1.0f, 0.0f)));
-        engine.updateListener(camera);
+        engine.updateListener(Scene::listenerPoseOf(camera));
         EXPECT_EQ(engine.listenerPosition(), frame.position);
         EXPECT_NEAR(glm::length(engine.listenerVelocity() - frame.velocity), 0.0f, 1e-6f);
     }

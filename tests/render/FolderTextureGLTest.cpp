@@ -139,6 +139,19 @@ TEST_F(FolderTextureTest, VideoNeedsTwoFramesThatLoad) {
     EXPECT_TRUE(log.contains("Video2DTexture-Name is not a valid directory single/0.png."));
 }
 
+TEST_F(FolderTextureTest, AGapInTheFrameNumbersIsReported) {
+    // Numbers sort by value (9 before 10), so only the missing frame 11 is reported.
+    for (const char* frame : {"f_9.png", "f_10.png", "f_12.png"})
+        ASSERT_TRUE(test::writeSolidPng(textures() / "gap" / frame, 2, 2, {1, 2, 3, 4}));
+    test::LogCapture log;
+    auto video = loadVideoTexture("gap");
+    ASSERT_TRUE(video);
+    EXPECT_EQ(video->frameCount(), 3u);
+    EXPECT_EQ(
+        log.messages(spdlog::level::warn),
+        std::vector<std::string>{"The video gap has no frame between 10 and 12: 1 frame file(s) missing."});
+}
+
 TEST_F(FolderTextureTest, VideoSkipsBrokenFramesAndLoops) {
     const Pixels red{255, 0, 0, 255}, green{0, 255, 0, 255};
     ASSERT_TRUE(test::writeSolidPng(textures() / "clip" / "frame0.png", 2, 2, red));

@@ -1,6 +1,5 @@
 #include "render/Renderer.h"
 
-#include "game/ReferenceScene.h"
 #include "render/CameraNode.h"
 #include "render/LightNode.h"
 #include "render/Material.h"
@@ -12,6 +11,7 @@
 #include "support/GLTestWindow.h"
 #include "support/ImageCompare.h"
 #include "support/LogCapture.h"
+#include "tools/reference/ReferenceScene.h"
 
 #include <GLFW/glfw3.h>
 #include <glm/gtc/matrix_transform.hpp>

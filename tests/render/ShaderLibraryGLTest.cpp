@@ -67,7 +67,8 @@ TEST_F(ShaderLibraryTest, ShaderThatFailsToCompileIsStillRegistered) {
 
     // One compile failure (broken.frag), then the link failure of its program.
     EXPECT_EQ(log.messages(spdlog::level::critical),
-              (std::vector<std::string>{"Failed to compile shader", "Failed to link shader program broken"}));
+              (std::vector<std::string>{"Failed to compile shader " + kFixture + "/fragment/broken.frag",
+                                        "Failed to link shader program broken"}));
     const auto errors = log.messages(spdlog::level::err);
     ASSERT_EQ(errors.size(), 3u);
     EXPECT_EQ(errors[0].rfind("Shader Log:\n", 0), 0u);

@@ -1,6 +1,6 @@
 // The model viewer's scene: framing, lighting, animation choice and the screenshot path, run
 // through the window's game loop as hollowmere-view runs it.
-#include "import/ModelViewerScene.h"
+#include "tools/viewer/ModelViewerScene.h"
 
 #include "animation/RiggedMeshNode.h"
 #include "app/Window.h"

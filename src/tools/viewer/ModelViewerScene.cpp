@@ -1,4 +1,4 @@
-#include "import/ModelViewerScene.h"
+#include "tools/viewer/ModelViewerScene.h"
 
 #include "animation/NodeAnimator.h"
 #include "animation/RiggedMeshNode.h"
@@ -6,6 +6,7 @@
 #include "app/Log.h"
 #include "app/Window.h"
 #include "import/ModelImporter.h"
+#include "render/FrameReadback.h"
 #include "render/LightNode.h"
 #include "render/Material.h"
 #include "render/Mesh.h"
@@ -224,10 +225,7 @@ void ModelViewerScene::render(Window& window, float elapsed) {
     if (options_.screenshot.empty() || outcome_->framesRendered < std::max(1, options_.frames))
         return;
     const glm::ivec2 size = window.framebufferSize();
-    std::vector<std::uint8_t> rgba(static_cast<std::size_t>(size.x) * static_cast<std::size_t>(size.y) * 4);
-    glReadBuffer(GL_BACK);
-    glPixelStorei(GL_PACK_ALIGNMENT, 1);
-    glReadPixels(0, 0, size.x, size.y, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    std::vector<std::uint8_t> rgba = readBackBuffer(size.x, size.y);
     // The frame is opaque on screen whatever the blending left in the alpha channel.
     for (std::size_t i = 3; i < rgba.size(); i += 4)
         rgba[i] = 255;

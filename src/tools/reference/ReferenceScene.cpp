@@ -1,4 +1,4 @@
-#include "game/ReferenceScene.h"
+#include "tools/reference/ReferenceScene.h"
 
 #include "render/CameraNode.h"
 #include "render/LightNode.h"
@@ -15,8 +15,9 @@ namespace hm {
 
 namespace {
 
-std::shared_ptr<Texture> texture(const std::string& name, GLenum format) {
-    return loadTexture(name, format, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, GL_REPEAT, GL_REPEAT);
+std::shared_ptr<Texture> texture(const std::string& name, unsigned format) {
+    return loadTexture(name, format, TextureFilter::Linear, TextureFilter::LinearMipmapLinear,
+                       TextureWrap::Repeat, TextureWrap::Repeat);
 }
 
 std::shared_ptr<Material> texturedMaterial(const std::string& name, const std::string& folder,
@@ -25,21 +26,24 @@ std::shared_ptr<Material> texturedMaterial(const std::string& name, const std::s
     auto material = MaterialRegistry::instance().createPBRMaterial(name);
     material->setTexture(Albedo, texture(folder + albedo, 0));
     material->setTexture(Normal, texture(folder + normal, 0));
-    material->setTexture(Roughness, texture(folder + roughness, GL_R8));
+    material->setTexture(Roughness, texture(folder + roughness, TextureFormat::R8));
     return material;
 }
 
 std::shared_ptr<Material> flatMaterial(const std::string& name, const glm::vec3& colour, float metallic,
                                        float roughness) {
     auto material = MaterialRegistry::instance().createPBRMaterial(name);
-    auto solid = [](const glm::vec4& c, GLenum format, const std::string& tag) {
+    auto solid = [](const glm::vec4& c, unsigned format, const std::string& tag) {
         auto t = std::make_shared<Solid2DTexture>(tag, c, Solid2DTexture::defaultParameters(format));
         t->load();
         return t;
     };
-    material->setTexture(Albedo, solid(glm::vec4(colour, 1.0f), GL_RGB8, "?ref_" + name + "_albedo"));
-    material->setTexture(Metallic, solid(glm::vec4(metallic), GL_R8, "?ref_" + name + "_metallic"));
-    material->setTexture(Roughness, solid(glm::vec4(roughness), GL_R8, "?ref_" + name + "_roughness"));
+    material->setTexture(Albedo,
+                         solid(glm::vec4(colour, 1.0f), TextureFormat::RGB8, "?ref_" + name + "_albedo"));
+    material->setTexture(Metallic,
+                         solid(glm::vec4(metallic), TextureFormat::R8, "?ref_" + name + "_metallic"));
+    material->setTexture(Roughness,
+                         solid(glm::vec4(roughness), TextureFormat::R8, "?ref_" + name + "_roughness"));
     return material;
 }
 

@@ -1,0 +1,164 @@
+#!/usr/bin/env bash
+# Damaged game data: runs the real game once per damaged file and prints a table of outcomes.
+#
+#   tools/damaged_data.sh [GAME_BINARY] [FILTER]
+#
+# Each case copies GAME_DATA into a scratch folder, damages one file - cut to half its size, overwritten with random
+# bytes of the same size, or removed - and plays the game there under Xvfb: the menu, START,
+# a few seconds of the level, then SIGTERM. The physics cache files are made by one clean run
+# first. Frame sequences are represented by one frame each. FILTER (a regular expression)
+# limits the sweep to matching paths.
+#
+# Outcome per case:
+#   ok        the game ran to the end (exit 0) and a log line names the damaged file
+#   fatal     exit status 1 after a critical (or, for fonts, error) line naming the file: the
+#             described fatal exits
+#   SILENT    the game ran or ended without any log line naming the file
+#   CRASH     killed by a signal or any other exit status
+#   HANG      did not end within 15 s of SIGTERM, or no window within 60 s
+# The script exits non-zero when any case is SILENT, CRASH or HANG.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+game=$(realpath "${1:-build/release/hollowmere}")
+filter=${2:-.}
+export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
+
+scratch=$(mktemp -d /tmp/hm_damaged.XXXXXX)
+xvfb_pid=
+game_pid=
+cleanup() {
+  [[ -n "$game_pid" ]] && kill -9 "$game_pid" 2>/dev/null
+  [[ -n "$xvfb_pid" ]] && kill "$xvfb_pid" 2>/dev/null
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+
+if [[ -z "${DISPLAY:-}" ]]; then
+  for n in $(seq 90 140); do
+    [[ -e /tmp/.X11-unix/X$n || -e /tmp/.X$n-lock ]] && continue
+    Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    export DISPLAY=":$n"
+    sleep 2
+    kill -0 "$xvfb_pid" 2>/dev/null && break
+    xvfb_pid=
+  done
+  [[ -n "$xvfb_pid" ]] || { echo "no Xvfb display could be started" >&2; exit 2; }
+fi
+
+# A fresh copy of the data (real copies: links would lead folder scans back to the undamaged
+# files, and the game's own writes must stay in the scratch folder).
+make_data() {
+  local dir=$1
+  rm -rf "$dir"
+  mkdir -p "$dir"
+  cp -r "$root/GAME_DATA" "$dir/GAME_DATA"
+  if [[ -d "$scratch/cache" ]]; then
+    rm -rf "$dir/GAME_DATA/physx_buffer"
+    cp -r "$scratch/cache" "$dir/GAME_DATA/physx_buffer"
+  fi
+}
+
+# Plays one run in folder $1, log in $1/log; sets status and how.
+play() {
+  local dir=$1
+  status= how=
+  (cd "$dir" && exec "$game" >"$dir/log" 2>&1) &
+  game_pid=$!
+  local wid=
+  for _ in $(seq 1 60); do
+    kill -0 "$game_pid" 2>/dev/null || break
+    wid=$(xdotool search --onlyvisible --name '^Wardens of Hollowmere$' 2>/dev/null | head -n 1)
+    [[ -n "$wid" ]] && break
+    sleep 1
+  done
+  if [[ -n "$wid" ]]; then
+    for _ in $(seq 1 60); do
+      kill -0 "$game_pid" 2>/dev/null || break
+      grep -q "Starting gameloop of scene Vezaz" "$dir/log" && break
+      xdotool mousemove --window "$wid" 230 385 click 1 2>/dev/null
+      sleep 1
+    done
+    if kill -0 "$game_pid" 2>/dev/null && grep -q "Starting gameloop of scene Vezaz" "$dir/log"; then
+      sleep 4
+    fi
+  fi
+  if kill -0 "$game_pid" 2>/dev/null; then
+    if [[ -z "$wid" ]]; then how=nowindow; fi
+    kill -TERM "$game_pid" 2>/dev/null
+    for _ in $(seq 1 15); do kill -0 "$game_pid" 2>/dev/null || break; sleep 1; done
+    if kill -0 "$game_pid" 2>/dev/null; then
+      kill -9 "$game_pid" 2>/dev/null
+      how=hang
+    fi
+  fi
+  wait "$game_pid" 2>/dev/null
+  status=$?
+  game_pid=
+}
+
+# One clean run makes the physics cache that the cache cases then damage.
+make_data "$scratch/clean"
+play "$scratch/clean"
+if [[ $status -ne 0 ]] || ! grep -q "Starting gameloop of scene Vezaz" "$scratch/clean/log"; then
+  echo "the game does not run on undamaged data (status $status):" >&2
+  tail -n 20 "$scratch/clean/log" >&2
+  exit 2
+fi
+cp -r "$scratch/clean/GAME_DATA/physx_buffer" "$scratch/cache"
+
+# Every file the game reads; one frame of each frame sequence.
+mapfile -t files < <(
+  cd "$scratch/clean" &&
+    find GAME_DATA -type f ! -name '*.md' ! -name '*.txt' ! -name '*.tmp*' |
+    awk -F/ '{ folder = $0; sub(/\/[^\/]*$/, "", folder) }
+             /\/(towercards\/[A-Z]+|tv)\/frame_[0-9]+\.png$/ { if (seen[folder]++) next; }
+             { print }' | sort | grep -E -- "$filter"
+)
+
+printf '| file | damage | outcome | exit | first line naming it |\n|---|---|---|---|---|\n'
+bad=0
+for file in "${files[@]}"; do
+  for damage in truncated random missing; do
+    dir=$scratch/case
+    make_data "$dir"
+    target=$dir/$file
+    size=$(stat -L -c %s "$target")
+    rm -f "$target"
+    case $damage in
+      truncated) head -c $((size / 2)) "$scratch/clean/$file" >"$target" ;;
+      random) head -c "$size" /dev/urandom >"$target" ;;
+      missing) ;;
+    esac
+    play "$dir"
+    # The file is named by its file name, or by what the game calls it: a sound by its short
+    # name, a shader by its program name, a frame or a PBR map found by scanning by its folder.
+    base=$(basename "$file")
+    stem=${base%.*}
+    folder=$(dirname "${file#GAME_DATA/}")
+    folder=${folder#textures/}
+    line=$(grep -v "Reading shader file" "$dir/log" |
+      grep -F -e "$base" -e "GAME_DATA/textures/$folder" -e "video $folder " -e "shader $stem" \
+        -e "name $stem" -e "name ${stem%%_*}" -e "sound ${stem%%_*} " | head -n 1 |
+      sed -E 's/\x1b\[[0-9;]*m//g; s/^\[[^]]*\] //; s/\|/\\|/g' | cut -c1-150)
+    if [[ "$how" == hang || "$how" == nowindow ]]; then
+      outcome=HANG
+    elif [[ $status -eq 0 ]]; then
+      [[ -n "$line" ]] && outcome=ok || outcome=SILENT
+    elif [[ $status -eq 1 ]]; then
+      # Fatal: a critical line, or the error line of a font or sound library failure, naming the file.
+      if grep -qE "\[(critical|error)\]" "$dir/log" && [[ -n "$line" ]]; then outcome=fatal; else outcome=SILENT; fi
+    else
+      outcome=CRASH
+    fi
+    [[ $outcome == ok || $outcome == fatal ]] || bad=$((bad + 1))
+    printf '| %s | %s | %s | %s | %s |\n' "${file#GAME_DATA/}" "$damage" "$outcome" "$status" "$line"
+    if [[ $outcome != ok && $outcome != fatal && -n "${HM_KEEP_LOGS:-}" ]]; then
+      cp "$dir/log" "$HM_KEEP_LOGS/$(echo "${file#GAME_DATA/}" | tr / _).$damage.log"
+    fi
+  done
+done
+echo
+echo "$((${#files[@]} * 3)) cases, $bad not handled cleanly"
+[[ $bad -eq 0 ]]
