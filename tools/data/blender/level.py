@@ -23,7 +23,7 @@ ROAD_POINTS = [(-6.0, 5.0), (-2.0, 4.8), (2.0, 4.6), (4.2, 3.4), (3.8, 1.6), (1.
 CORE = Vector((3.7, -3.9, 0))
 PATH_SECONDS = 4.7      # played at 0.05 to 0.08: 59 to 94 seconds from the gate to the core
 PLOT_COUNT = 18
-OUTLYING_PLOTS = 4     # extra plots that see only a short piece of road: a poor choice for an arrow tower
+OUTLYING_PLOTS = 3     # extra plots that see only a short piece of road: a poor choice for an arrow tower
 # What the first camera frames: the middle of the road's area, seen from the south.
 VIEW_CENTRE = Vector((0.3, -0.7, 0.0))
 NOTICE_BOARD = CORE + Vector((1.6, 2.4, 0))
