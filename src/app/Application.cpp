@@ -5,6 +5,7 @@
 #include "app/Settings.h"
 #include "app/StopSignal.h"
 #include "app/Window.h"
+#include "audio/SoundEngine.h"
 #include "render/Renderer.h"
 #include "scene/Scene.h"
 
@@ -43,6 +44,7 @@ int runGame(const SceneFactory& firstScene) {
         return 1;
     }
 
+    window->soundEngine().setVolume(settings->volume);
     window->registerCursor("default", "hud/cursor/default.png");
     window->registerCursor("no", "hud/cursor/no.png");
     window->setCursor("default");

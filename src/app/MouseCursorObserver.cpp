@@ -28,8 +28,17 @@ void MouseCursorObserver::onFramebufferSize(Window&, int width, int height) {
     windowSize_ = glm::vec2(static_cast<float>(width), static_cast<float>(height));
 }
 
+bool MouseCursorObserver::overWidget() const {
+    if (windowSize_.x <= 0.0f || windowSize_.y <= 0.0f)
+        return false;
+    return scene_.widgetAt({cursor_.x / windowSize_.x, 1.0f - cursor_.y / windowSize_.y}) != nullptr;
+}
+
 void MouseCursorObserver::onMouseButton(Window&, int button, int action, int) {
     if (button != MouseButton::Left || action != InputAction::Release)
+        return;
+    // A click on a widget is the widget's alone, whatever was hovered in the world before.
+    if (overWidget())
         return;
     if (Node3D* node = hovered_.get())
         node->onClick(cursor_, hitPosition_, hitNormal_);
@@ -38,8 +47,9 @@ void MouseCursorObserver::onMouseButton(Window&, int button, int action, int) {
 void MouseCursorObserver::update(float) {
     CameraNode* camera = scene_.activeCamera();
     Node3D* picked = nullptr;
-    // Without a size (before the first resize report, or minimised) there is no ray to cast.
-    if (camera && windowSize_.x > 0.0f && windowSize_.y > 0.0f) {
+    // Without a size (before the first resize report, or minimised) there is no ray to cast; under
+    // a widget nothing in the world is hovered.
+    if (camera && windowSize_.x > 0.0f && windowSize_.y > 0.0f && !overWidget()) {
         const glm::vec2 ndc(2.0f * cursor_.x / windowSize_.x - 1.0f, 1.0f - 2.0f * cursor_.y / windowSize_.y);
         glm::vec4 eye = glm::inverse(camera->getProjection()) * glm::vec4(ndc, -1.0f, 1.0f);
         eye = glm::vec4(eye.x, eye.y, -1.0f, 0.0f);

@@ -1,7 +1,8 @@
 // Picks the node under the mouse cursor: every frame a ray from the active camera through the
 // cursor goes into the scene's physics world (up to 100 units); the node whose body it hits
 // first hears when the cursor enters it, stays over it and leaves it, and a left-button release
-// over it is a click. Only nodes with a physics body can be picked.
+// over it is a click. Only nodes with a physics body can be picked. Where a 2D widget takes the
+// pointer (Scene::widgetAt) nothing in the world is hovered or clicked.
 #pragma once
 
 #include "app/InputHandler.h"
@@ -28,6 +29,8 @@ public:
     void onMouseButton(Window& window, int button, int action, int mods) override;
 
     Node3D* hoveredNode() const { return hovered_.get(); }
+    // True while a 2D widget takes the pointer: the world gets neither hover nor click.
+    bool overWidget() const;
     const glm::vec3& rayDirection() const { return rayDirection_; }
     const glm::vec3& hitPosition() const { return hitPosition_; }
     const glm::vec3& hitNormal() const { return hitNormal_; }

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <limits>
 
 namespace hm {
@@ -19,6 +20,22 @@ std::int32_t readInt32(const INIReader& reader, const char* key, std::int32_t fa
     if (value < std::numeric_limits<std::int32_t>::min() || value > std::numeric_limits<std::int32_t>::max())
         return fallback;
     return static_cast<std::int32_t>(value);
+}
+
+// The master volume, a real number from 0 to 1. A value that is not a number, or lies outside
+// that range, keeps the default and says so: a typo must not leave the game silent or clipping.
+float readVolume(const INIReader& reader, float fallback) {
+    if (!reader.HasValue("sound", "volume"))
+        return fallback;
+    const std::string text = reader.Get("sound", "volume", "");
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || !std::isfinite(value) || value < 0.0 || value > 1.0) {
+        spdlog::warn("Settings: [sound] volume '{0}' is not a number from 0 to 1; using {1}.", text,
+                     fallback);
+        return fallback;
+    }
+    return static_cast<float>(value);
 }
 
 // A window edge the windowing library can open: 0 or below makes it fail (or abort), and
@@ -63,6 +80,7 @@ Settings loadSettings(const std::string& path) {
         spdlog::warn(
             "Settings {0}: [window] brightness = {1} is not a finite factor of 0 or more; using {2}.", path,
             reader.Get("window", "brightness", ""), settings.brightness);
+    settings.volume = readVolume(reader, settings.volume);
     const std::string quality = reader.Get("graphics", "quality", qualityName(settings.quality));
     if (const auto level = parseQuality(quality))
         settings.quality = *level;

@@ -325,6 +325,7 @@ void Window::setCursor(const std::string& name) {
         return;
     if (name.empty()) {
         glfwSetCursor(handle_, nullptr);
+        cursorName_.clear();
         return;
     }
     GLFWcursor* cursor = getCursor(name);
@@ -333,6 +334,7 @@ void Window::setCursor(const std::string& name) {
         return;
     }
     glfwSetCursor(handle_, cursor);
+    cursorName_ = name;
 }
 
 GLFWcursor* Window::getCursor(const std::string& name) const {

@@ -58,6 +58,8 @@ public:
     void registerCursor(const std::string& name, const std::string& file);
     void setCursor(const std::string& name);
     GLFWcursor* getCursor(const std::string& name) const;
+    // The name of the cursor shown now; empty for the system's own.
+    const std::string& cursorName() const { return cursorName_; }
 
     // Runs the scene's game loop, or schedules it as the successor of the running scene. A
     // headless window only opens the scene: its owner calls advance.
@@ -120,6 +122,7 @@ private:
     bool exitRequested_ = false;
     bool terminated_ = false;
     std::map<std::string, GLFWcursor*> cursors_;
+    std::string cursorName_;
     double brightness_ = 1.0;
     bool headless_ = false;
     glm::ivec2 headlessSize_{0, 0};

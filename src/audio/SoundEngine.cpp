@@ -138,6 +138,8 @@ struct SoundEngine::Impl {
     glm::vec3 listenerPosition{0.0f};
     glm::vec3 listenerVelocity{0.0f};
     bool listenerLost = false; // the camera gave no usable pose last time
+    float volume = 1.0f;
+    bool muted = false;
 
     void openDevice();
     void loadStash(const std::filesystem::path& folder);
@@ -147,6 +149,8 @@ struct SoundEngine::Impl {
     std::size_t acquireVoice();
     const Voice* voiceOf(const SoundChannel& channel) const;
     void release();
+    // Hands volume and mute to the listener's gain, which scales every voice.
+    void applyGain() const;
 };
 
 void SoundEngine::Impl::openDevice() {
@@ -382,6 +386,34 @@ void SoundEngine::updateListener(const ListenerPose& pose) {
     alListener3f(AL_VELOCITY, velocity.x, velocity.y, velocity.z);
     alListenerfv(AL_ORIENTATION, orientation);
     checkAl("Failed to update the listener attributes");
+}
+
+void SoundEngine::Impl::applyGain() const {
+    if (!context)
+        return;
+    makeCurrent();
+    alListenerf(AL_GAIN, muted ? 0.0f : volume);
+    checkAl("Failed to set the volume");
+}
+
+void SoundEngine::setVolume(float volume) {
+    if (!std::isfinite(volume))
+        return;
+    impl_->volume = std::clamp(volume, 0.0f, 1.0f);
+    impl_->applyGain();
+}
+
+void SoundEngine::setMuted(bool muted) {
+    impl_->muted = muted;
+    impl_->applyGain();
+}
+
+float SoundEngine::volume() const {
+    return impl_->volume;
+}
+
+bool SoundEngine::muted() const {
+    return impl_->muted;
 }
 
 bool SoundEngine::isPlaying(const SoundChannel& channel) const {

@@ -93,6 +93,13 @@ public:
     // velocity, and its viewing direction and up vector as orientation.
     void updateListener(const ListenerPose& pose);
 
+    // Master volume of everything the engine plays, from 0 to 1 (clamped; not a number keeps the
+    // current volume). Muting silences the engine without forgetting the volume.
+    void setVolume(float volume);
+    void setMuted(bool muted);
+    float volume() const;
+    bool muted() const;
+
     bool isPlaying(const SoundChannel& channel) const;
     // Cuts the playback short; a stale handle is ignored.
     void stop(const SoundChannel& channel);

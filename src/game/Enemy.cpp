@@ -1,6 +1,7 @@
 #include "game/Enemy.h"
 
 #include "animation/NodeAnimator.h"
+#include "game/HealthBar.h"
 #include "game/LevelCoordinator.h"
 #include "render/Material.h"
 #include "scene/Node3DBody.h"
@@ -22,6 +23,7 @@ Enemy::Enemy(const RiggedMeshNode& prototype, EnemyType type, int id)
     found.clear();
     findAllByBaseName("EnemyTarget", found);
     targetPoint_ = found.empty() ? NodeRef<Node3D>(this) : NodeRef<Node3D>(found.front());
+    addChild(std::make_unique<HealthBar>());
 }
 
 Enemy::~Enemy() {

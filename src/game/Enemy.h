@@ -3,7 +3,7 @@
 // The enemy does not move itself: it hangs under a path carrier that the path animation moves.
 // It plays "Walk", "Attack" and "Dying" on its body and, in step, on its glowing core parts,
 // flashes red when hit, dies and sinks into the ground, or attacks the core at the end of the
-// path and costs lives.
+// path and costs lives. Once hurt it shows a health bar (HealthBar, a child node).
 #pragma once
 
 #include "animation/RiggedMeshNode.h"

@@ -94,6 +94,16 @@ void LevelCoordinator::begin() {
     setResources(kStartResources);
     spawnCountdown_ = spawnSchedule().front().delay;
     refreshWaveText();
+    refreshNextMonster();
+}
+
+void LevelCoordinator::refreshNextMonster() {
+    const auto& schedule = spawnSchedule();
+    const int next = spawnedCount_ + 1;
+    if (next < static_cast<int>(schedule.size()) && spawnCountdown_ > kNoSpawn)
+        hud_.showNextMonster(schedule[static_cast<std::size_t>(next)].type, std::max(spawnCountdown_, 0.0f));
+    else
+        hud_.showNextMonster(std::nullopt, 0.0f);
 }
 
 Node3D* LevelCoordinator::getPrototypeNode(const std::string& name) const {
@@ -272,6 +282,7 @@ void LevelCoordinator::update(float dt) {
             }
             spdlog::debug("Spawned Enemy {0}, next enemy in {1}", spawnedCount_, spawnCountdown_);
         }
+        refreshNextMonster();
     }
 }
 

@@ -91,6 +91,7 @@ private:
     void loadPrototypes(const ModelLoader& loader);
     void setupMaterials();
     void refreshWaveText();
+    void refreshNextMonster();
     void end(GameState state, float delay, const char* message);
 
     static inline LevelCoordinator* instance_ = nullptr;

@@ -2,6 +2,10 @@
 // tests implement it with a recorder, so the rules run without a window.
 #pragma once
 
+#include "game/Prototypes.h"
+
+#include <optional>
+
 namespace hm {
 
 class LevelHud {
@@ -19,6 +23,9 @@ public:
     virtual void showEnd(bool won) = 0;
     // Slides the building-card panel in (a base is selected) or out.
     virtual void showCards(bool shown) = 0;
+    // The kind of the next scheduled monster and the seconds until it comes; no kind once the
+    // last monster of the schedule has come.
+    virtual void showNextMonster(std::optional<EnemyType> type, float seconds) {}
 };
 
 } // namespace hm

@@ -4,10 +4,12 @@
 #include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Window.h"
+#include "audio/SoundEngine.h"
 #include "game/BuildingCards.h"
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
+#include "game/RangeRing.h"
 #include "game/Tower.h"
 #include "import/ModelImporter.h"
 #include "render/CameraNode.h"
@@ -19,6 +21,8 @@
 #include "ui/Overlay.h"
 #include "ui/TextLineNode.h"
 
+#include <cctype>
+#include <cmath>
 #include <stdexcept>
 
 namespace hm {
@@ -31,6 +35,14 @@ template <typename T> T& place(T& node, int anchor, float x, float y, float size
     if (size > 0.0f)
         node.scale(size, size, size);
     return node;
+}
+
+// "WALKING_STONE_MONSTER" is shown as "walking stone monster".
+std::string monsterName(EnemyType type) {
+    std::string name = enemyPrototype(type).typeName;
+    for (char& c : name)
+        c = c == '_' ? ' ' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return name;
 }
 
 // Every node of the tree whose base name is the given one, depth-first.
@@ -115,6 +127,13 @@ void LevelScene::buildHud() {
     waveText_ =
         &place(wave.createChild<TextLineNode>("tWave", "Oetztype", 18.0f, "3/7"), 0, 0.75f, 0.52f, 0.0f);
 
+    // What comes next: a dark strip beside the wave panel with the monster's kind and the wait.
+    auto& next = place(root->createChild<ImageNode>(false, "panelNextMonster"), 1, 0.26f, 0.985f, 0.0f);
+    next.scale(0.36f, 0.045f, 1.0f);
+    next.setMaterial(colourMaterial("hudPanelNextMonster", {0.08f, 0.06f, 0.04f, 0.55f}));
+    nextMonsterText_ =
+        &place(next.createChild<TextLineNode>("tNextMonster", "Oetztype", 15.0f, ""), 4, 0.04f, 0.5f, 0.0f);
+
     pictureMaterial("hudButSpeedActive", "hud/button_speedup_active.png");
     speedButton_ =
         &place(root->createChild<ButtonNode>(true, "butSpeedup", [this] { coordinator_->toggleSpeed(); }), 8,
@@ -127,6 +146,8 @@ void LevelScene::buildHud() {
     pauseVeil_ = &place(root->createChild<ImageNode>(false, "pOverlay"), 6, 0.0f, 0.0f, 0.0f);
     pauseVeil_->setMaterial(colourMaterial("pauseOverlay", {0.0f, 0.0f, 0.0f, 0.3f}));
     pauseVeil_->setMode(DisplayMode::Disabled);
+    // Plots can still be chosen while the game is paused.
+    pauseVeil_->setCatchesPointer(false);
 
     pictureMaterial("hudButResume", "hud/button_pause_resume.png");
     pauseButton_ =
@@ -182,6 +203,8 @@ void LevelScene::buildWorld() {
 
     if (auto intro = nodeAnimator().createAnimation("Intro", 0, 0))
         nodeAnimator().play(intro);
+
+    rangeRing_ = &rootRef.createChild<RangeRing>(cardPanel_);
 
     Node3D* pathTemplate = rootRef.findByName("EnemyPathNode");
     coordinator_->setWorld(pathTemplate, rootRef.findByName("EnemySpawnPoint"));
@@ -239,6 +262,16 @@ void LevelScene::onKey(Window& window, int key, int, int action, int) {
         trackShotSpeed_ -= 0.1f;
         spdlog::info("new trackshotspeed: {0}", trackShotSpeed_);
         break;
+    case Key::P:
+    case Key::Space:
+        coordinator_->togglePause();
+        break;
+    case Key::M: {
+        SoundEngine& sound = window.soundEngine();
+        sound.setMuted(!sound.muted());
+        spdlog::info(sound.muted() ? "Sound muted" : "Sound on");
+        break;
+    }
     case Key::I:
         if (Node2D* hud = root2D())
             hud->setMode(hud->mode() == DisplayMode::Hidden ? DisplayMode::Active : DisplayMode::Hidden);
@@ -261,6 +294,17 @@ void LevelScene::showResources(int resources) {
 void LevelScene::showWave(int defeated, int total) {
     if (waveText_)
         waveText_->setText(std::to_string(defeated) + "/" + std::to_string(total));
+}
+
+void LevelScene::showNextMonster(std::optional<EnemyType> type, float seconds) {
+    if (!nextMonsterText_)
+        return;
+    // Whole seconds, counted down: 0.2 s to go still reads "1 s".
+    std::string text = type ? "next: " + monsterName(*type) + " in " +
+                                  std::to_string(static_cast<int>(std::ceil(seconds))) + " s"
+                            : std::string("last monster");
+    if (text != nextMonsterText_->text())
+        nextMonsterText_->setText(std::move(text));
 }
 
 void LevelScene::showPaused(bool paused) {

@@ -1,8 +1,8 @@
 // The scene in which the game is played: the level model, the rules (LevelCoordinator) and the
 // heads-up display. Every frame the time is scaled by the game speed (0 while paused); the world
 // and the rules then advance in fixed steps of kSimulationStep, so outcomes do not depend on the
-// frame rate. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot
-// speed, I hides the HUD, R restarts, Escape quits.
+// frame rate. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot speed, P or Space
+// pauses, M mutes, I hides the HUD, R restarts, Escape quits.
 #pragma once
 
 #include "game/LevelHud.h"
@@ -18,6 +18,7 @@ class ButtonNode;
 class ImageNode;
 class LevelCoordinator;
 class NodeAnimation;
+class RangeRing;
 class Node2D;
 class TextLineNode;
 class Video2DTexture;
@@ -39,6 +40,7 @@ public:
 
     LevelCoordinator& coordinator() const { return *coordinator_; }
     float trackShotSpeed() const { return trackShotSpeed_; }
+    RangeRing& rangeRing() const { return *rangeRing_; }
     // Called after every simulation step; a scripted player acts here, between two steps.
     void setAfterStep(std::function<void()> callback) { afterStep_ = std::move(callback); }
 
@@ -54,6 +56,7 @@ private:
     void showDoubleSpeed(bool doubled) override;
     void showEnd(bool won) override;
     void showCards(bool shown) override;
+    void showNextMonster(std::optional<EnemyType> type, float seconds) override;
 
     std::unique_ptr<LevelCoordinator> coordinator_;
     float trackShotSpeed_ = 0.2f;
@@ -67,11 +70,13 @@ private:
     TextLineNode* resourcesText_ = nullptr;
     TextLineNode* livesText_ = nullptr;
     TextLineNode* waveText_ = nullptr;
+    TextLineNode* nextMonsterText_ = nullptr;
     ButtonNode* speedButton_ = nullptr;
     BuildingCardPanel* cardPanel_ = nullptr;
     ImageNode* pauseVeil_ = nullptr;
     ButtonNode* pauseButton_ = nullptr;
     ImageNode* endVeil_ = nullptr;
+    RangeRing* rangeRing_ = nullptr; // owned by the 3D tree
 };
 
 } // namespace hm

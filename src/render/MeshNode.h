@@ -30,6 +30,7 @@ public:
     const std::shared_ptr<Mesh>& mesh() const { return mesh_; }
     const std::shared_ptr<Material>& material() const { return material_; }
     void setMaterial(std::shared_ptr<Material> material) { material_ = std::move(material); }
+    void setMesh(std::shared_ptr<Mesh> mesh) { mesh_ = std::move(mesh); }
     // Largest distance of a vertex from the mesh origin, in the mesh's own units.
     float boundingRadius() const;
 

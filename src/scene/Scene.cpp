@@ -161,6 +161,16 @@ void Scene::update(Window& window, float elapsed) {
 
     if (root2D_)
         root2D_->updatePass(elapsed);
+    // A widget that slid away or was hidden under a still cursor lets go of its hover now. The
+    // hooks may change the tree, so walk a copy.
+    std::vector<Node2D*> nodes2D;
+    nodes2D.reserve(drawOrder2D_.size());
+    for (const auto& entry : drawOrder2D_)
+        nodes2D.push_back(entry.second);
+    for (Node2D* node : nodes2D)
+        if (std::any_of(drawOrder2D_.begin(), drawOrder2D_.end(),
+                        [&](const auto& e) { return e.second == node; }))
+            node->refreshPointer();
 
     cursorObserver_->update(elapsed);
 }
@@ -243,6 +253,13 @@ void Scene::removeNode2D(Node2D& node, float depth) {
         }
     // Not under its depth (should not happen): look through the whole record.
     std::erase_if(drawOrder2D_, [&](const auto& entry) { return entry.second == &node; });
+}
+
+Node2D* Scene::widgetAt(const glm::vec2& screen) const {
+    for (auto it = drawOrder2D_.rbegin(); it != drawOrder2D_.rend(); ++it)
+        if (it->second->catchesPointer(screen))
+            return it->second;
+    return nullptr;
 }
 
 void Scene::registerCamera(CameraNode& camera) {

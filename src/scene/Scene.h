@@ -6,7 +6,7 @@
 // is replaced. Concrete scenes build their content in load() and extend update().
 //
 // Frame order of update: physics step (only for elapsed > 0), node animator, updateables (last
-// to first), 3D tree, 2D tree, cursor observer.
+// to first), 3D tree, 2D tree, the 2D nodes' pointer check, cursor observer.
 //
 // Cameras, lights and particle systems announce themselves when they join the scene and leave
 // when they go; the scene only observes them (the nodes live in the 3D tree).
@@ -15,6 +15,7 @@
 #include "app/InputHandler.h"
 #include "scene/PropertyHolder.h"
 
+#include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 
 #include <map>
@@ -72,6 +73,9 @@ public:
     const std::multimap<float, Node2D*>& drawOrder2D() const { return drawOrder2D_; }
     void addNode2D(Node2D& node, float depth);
     void removeNode2D(Node2D& node, float depth);
+    // The topmost 2D node that takes the pointer at this screen position (x right, y up, 0 to 1),
+    // or null: the cursor observer hands nothing under such a node to the 3D world.
+    Node2D* widgetAt(const glm::vec2& screen) const;
 
     // --- Cameras ----------------------------------------------------------------------------
     // Hands the scene's aspect ratio to the camera and files it under its node name,

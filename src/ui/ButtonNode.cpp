@@ -6,6 +6,7 @@
 #include "render/ShaderLocations.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace hm {
 
@@ -17,11 +18,15 @@ void ButtonNode::update(float dt) {
 }
 
 void ButtonNode::render(int pass) {
-    const float g = 1.0f + kMaxBrightening * glow_;
+    const float g = shade_ * (1.0f + kMaxBrightening * glow_);
     prepareDraw();
     gpu::setUniform(shader::kButtonColour, glm::vec4(g, g, g, 1.0f));
     quad().draw(pass, false);
     gpu::setUniform(shader::kButtonColour, glm::vec4(1.0f));
+}
+
+void ButtonNode::setShade(float shade) {
+    shade_ = std::isfinite(shade) ? std::clamp(shade, 0.0f, 1.0f) : 1.0f;
 }
 
 void ButtonNode::onClick(int button, int action) {

@@ -1,7 +1,8 @@
 // An image that brightens under the mouse and runs a callback when clicked.
 //
 // The glow follows the hover state over 0.2 s and makes the picture up to 30 % brighter. The
-// click fires on the release of the left button over the button, wherever it was pressed.
+// click fires on the release of the left button over the button, wherever it was pressed. A
+// shade below 1 darkens the picture, for a button that cannot be used now.
 #pragma once
 
 #include "ui/ImageNode.h"
@@ -24,6 +25,9 @@ public:
 
     void setOnClickCallback(Callback callback) { onClickCallback_ = std::move(callback); }
     float glow() const { return glow_; }
+    // Colour factor of the picture, 1 for its own colours; clamped to 0..1.
+    void setShade(float shade);
+    float shade() const { return shade_; }
 
     // Glow gained (hovered) or lost per second.
     static constexpr float kGlowRate = 5.0f;
@@ -32,6 +36,7 @@ public:
 
 private:
     float glow_ = 0.0f;
+    float shade_ = 1.0f;
     Callback onClickCallback_;
 };
 

@@ -53,7 +53,18 @@ void ImageNode::leaveHover() {
     onHoverLeave();
 }
 
-void ImageNode::onCursorPosition(Window& window, double x, double y) {
+glm::vec2 ImageNode::toLocal(const glm::vec2& screen) const {
+    return glm::vec2(glm::inverse(getWorldMatrix()) * glm::vec4(screen, 0.0f, 1.0f));
+}
+
+namespace {
+// A node squashed to nothing gives NaN, which compares as outside.
+bool insideUnitSquare(const glm::vec2& p) {
+    return p.x >= 0.0f && p.x <= 1.0f && p.y >= 0.0f && p.y <= 1.0f;
+}
+} // namespace
+
+void ImageNode::trackCursor(Window& window, double x, double y, bool reportOver) {
     if (!acceptsInput()) {
         // Nothing hidden is under the cursor; a stale hover would let a later click through.
         if (hovered_)
@@ -63,21 +74,35 @@ void ImageNode::onCursorPosition(Window& window, double x, double y) {
     const glm::ivec2 size = window.framebufferSize();
     if (size.x <= 0 || size.y <= 0)
         return;
-    const glm::vec4 screen(static_cast<float>(x / size.x), static_cast<float>(1.0 - y / size.y), 0.0f, 1.0f);
-    const glm::vec4 local = glm::inverse(getWorldMatrix()) * screen;
-    cursorLocal_ = glm::vec2(local);
-    // A node squashed to nothing gives NaN here, which compares as outside.
-    const bool inside =
-        cursorLocal_.x >= 0.0f && cursorLocal_.x <= 1.0f && cursorLocal_.y >= 0.0f && cursorLocal_.y <= 1.0f;
-    if (inside) {
+    cursorLocal_ = toLocal({static_cast<float>(x / size.x), static_cast<float>(1.0 - y / size.y)});
+    if (insideUnitSquare(cursorLocal_)) {
         if (!hovered_) {
             hovered_ = true;
             onHoverEnter();
+            onHover();
+        } else if (reportOver) {
+            onHover();
         }
-        onHover();
     } else if (hovered_) {
         leaveHover();
     }
+}
+
+void ImageNode::onCursorPosition(Window& window, double x, double y) {
+    cursor_ = {x, y};
+    cursorKnown_ = true;
+    trackCursor(window, x, y, true);
+}
+
+void ImageNode::refreshPointer() {
+    if (Window* w = registeredWindow(); w && cursorKnown_)
+        trackCursor(*w, cursor_.x, cursor_.y, false);
+    else if (hovered_ && !acceptsInput())
+        leaveHover();
+}
+
+bool ImageNode::catchesPointer(const glm::vec2& screen) const {
+    return catchesPointer_ && acceptsInput() && insideUnitSquare(toLocal(screen));
 }
 
 void ImageNode::onMouseButton(Window& window, int button, int action, int mods) {

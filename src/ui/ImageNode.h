@@ -7,7 +7,12 @@
 //
 // Mouse input reaches the node once it has a window (Node2D::setWindow): cursor moves drive the
 // hover hooks, and a mouse button event while hovered calls onClick. A node that is Hidden or
-// Disabled, or sits below such a node, takes no input and is never hovered.
+// Disabled, or sits below such a node, takes no input and is never hovered. The hover is also
+// checked once a frame against the last cursor position, so a node that slides away or is
+// hidden under a still cursor hears onHoverLeave at once.
+//
+// An image takes the pointer over its area (catchesPointer): a click or hover there is not handed
+// to the 3D world behind it. Veils that only tint the screen give it up with setCatchesPointer.
 #pragma once
 
 #include "app/InputHandler.h"
@@ -39,6 +44,9 @@ public:
     void onCursorPosition(Window& window, double x, double y) override;
     void onMouseButton(Window& window, int button, int action, int mods) override;
     void onFramebufferSize(Window& window, int width, int height) override;
+    bool catchesPointer(const glm::vec2& screen) const override;
+    void refreshPointer() override;
+    void setCatchesPointer(bool catches) { catchesPointer_ = catches; }
 
     // With keepAspect the image takes the aspect ratio of the material's picture. A null
     // material is refused with a warning.
@@ -62,6 +70,10 @@ private:
     // Sets the x scale from the y scale, the picture's and the window's aspect ratios.
     void correctAspect();
     void leaveHover();
+    // The cursor's position in the node's unit square for a screen position (x right, y up).
+    glm::vec2 toLocal(const glm::vec2& screen) const;
+    // Enters or leaves the hover for a cursor at window pixel (x, y); onHover only if reportOver.
+    void trackCursor(Window& window, double x, double y, bool reportOver);
 
     bool keepAspect_;
     float imageAspect_ = 1.0f;
@@ -69,6 +81,9 @@ private:
     std::shared_ptr<CanvasMaterial> material_;
     glm::vec2 cursorLocal_{0.0f};
     bool hovered_ = false;
+    bool catchesPointer_ = true;
+    bool cursorKnown_ = false;
+    glm::dvec2 cursor_{0.0};
 };
 
 } // namespace hm

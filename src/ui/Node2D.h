@@ -18,6 +18,7 @@
 #pragma once
 
 #include <glm/mat4x4.hpp>
+#include <glm/vec2.hpp>
 #include <glm/vec3.hpp>
 
 #include <cstdint>
@@ -72,6 +73,12 @@ public:
     virtual void update(float dt) {}
     virtual std::string getTypeName() const { return "Node2D " + name_; }
     virtual void onWorldMatrixChanged(const glm::mat4& previous) {}
+    // True when the node takes the pointer at this screen position, so that nothing behind it
+    // (other widgets, the 3D world) may react to it. Plain nodes take nothing.
+    virtual bool catchesPointer(const glm::vec2& screen) const { return false; }
+    // Once a frame, after the update pass: a node that follows the pointer checks that it is
+    // still under it, although the pointer has not moved (the node moved, or it was hidden).
+    virtual void refreshPointer() {}
 
     // --- Placement --------------------------------------------------------------------------
     // One of the nine Anchor values; another value leaves the anchor as it is.

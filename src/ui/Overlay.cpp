@@ -10,6 +10,8 @@ namespace hm {
 Overlay::Overlay(FadeState fadeState, std::string name, const glm::vec4& colour, float fadeSpeed)
     : ImageNode(false, std::move(name)), fadeState_(fadeState) {
     setFadeSpeed(fadeSpeed);
+    // A veil only tints the screen; the world behind it still takes the pointer.
+    setCatchesPointer(false);
     ownMaterial_ = std::make_shared<CanvasMaterial>("?overlay " + getName());
     ownMaterial_->setShader("canvas");
     ownMaterial_->setColour(colour);

@@ -47,10 +47,10 @@ TEST(Settings, FileRules) {
         {"empty file gives defaults", "", Settings{}},
         {"all keys",
          "[window]\nwidth=1024\nheight=768\nrefresh_rate=144\nfullscreen=true\n"
-         "borderless=on\ntitle=Hollow\nbrightness=1.25\n",
+         "borderless=on\ntitle=Hollow\nbrightness=1.25\n[sound]\nvolume=0.6\n",
          with([](Settings& s) {
              s.width = 1024, s.height = 768, s.refreshRate = 144, s.fullscreen = true;
-             s.borderless = true, s.title = "Hollow", s.brightness = 1.25;
+             s.borderless = true, s.title = "Hollow", s.brightness = 1.25, s.volume = 0.6f;
          })},
         {"section and key case, hex base", "[Window]\nWIDTH = 0x400\n",
          with([](Settings& s) { s.width = 1024; })},
@@ -128,6 +128,47 @@ TEST(Settings, FileRules) {
         EXPECT_EQ(s.borderless, c.expected.borderless);
         EXPECT_EQ(s.title, c.expected.title);
         EXPECT_DOUBLE_EQ(s.brightness, c.expected.brightness);
+        EXPECT_FLOAT_EQ(s.volume, c.expected.volume);
+    }
+}
+
+// The sound section: a volume from 0 to 1. Anything else keeps full volume and is logged, so
+// that a typo neither silences the game nor goes unnoticed.
+TEST(Settings, SoundVolume) {
+    const struct {
+        const char* name;
+        std::string contents;
+        float volume;
+        const char* warning; // the logged value, or null when nothing is logged
+    } cases[] = {
+        {"no sound section", "[window]\nwidth = 640\n", 1.0f, nullptr},
+        {"half", "[sound]\nvolume = 0.5\n", 0.5f, nullptr},
+        {"silent", "[sound]\nvolume = 0\n", 0.0f, nullptr},
+        {"full", "[sound]\nvolume = 1.0\n", 1.0f, nullptr},
+        {"section and key case", "[Sound]\nVOLUME = 0.25\n", 0.25f, nullptr},
+        {"inline comment", "[sound]\nvolume = 0.75 ; quieter\n", 0.75f, nullptr},
+        {"trailing text after the number", "[sound]\nvolume = 0.4db\n", 0.4f, nullptr},
+        {"in the window section it is not the volume", "[window]\nvolume = 0.3\n", 1.0f, nullptr},
+        {"above full", "[sound]\nvolume = 1.5\n", 1.0f, "1.5"},
+        {"negative", "[sound]\nvolume = -0.1\n", 1.0f, "-0.1"},
+        {"not a number", "[sound]\nvolume = loud\n", 1.0f, "loud"},
+        {"empty", "[sound]\nvolume =\n", 1.0f, ""},
+        {"nan", "[sound]\nvolume = nan\n", 1.0f, "nan"},
+        {"infinite", "[sound]\nvolume = inf\n", 1.0f, "inf"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SettingsFile file(c.contents);
+        test::LogCapture log;
+        const Settings s = loadSettings(file.path());
+        EXPECT_FLOAT_EQ(s.volume, c.volume);
+        if (c.warning) {
+            EXPECT_EQ(log.count(std::string("Settings: [sound] volume '") + c.warning +
+                                "' is not a number from 0 to 1; using 1."),
+                      1u);
+        } else {
+            EXPECT_TRUE(log.lines().empty());
+        }
     }
 }
 
@@ -181,6 +222,7 @@ TEST(Settings, ShippedFileHoldsTheDefaults) {
     EXPECT_FALSE(s.borderless);
     EXPECT_EQ(s.title, "Wardens of Hollowmere");
     EXPECT_DOUBLE_EQ(s.brightness, 1.0);
+    EXPECT_FLOAT_EQ(s.volume, 1.0f);
     EXPECT_EQ(s.quality, RenderQuality::High);
 }
 

@@ -32,6 +32,8 @@ namespace {
 constexpr const char* kFolderVariable = "HM_AUDIO_CAPTURE_FOLDER";
 constexpr const char* kModeVariable = "HM_AUDIO_CAPTURE_MODE";
 constexpr const char* kPositionVariable = "HM_AUDIO_CAPTURE_POSITION";
+// A master volume for the child to set, or "muted".
+constexpr const char* kVolumeVariable = "HM_AUDIO_CAPTURE_VOLUME";
 
 // Off the origin, turned and tilted, so that a listener read wrongly from the camera is heard.
 glm::mat4 cameraPose() {
@@ -67,6 +69,12 @@ public:
         CameraNode camera("cam", 1.0f, 0.1f, 100.0f, 1.0f);
         camera.setWorldMatrix(cameraPose());
         engine.updateListener(Scene::listenerPoseOf(camera));
+        if (const char* volume = std::getenv(kVolumeVariable)) {
+            if (std::string(volume) == "muted")
+                engine.setMuted(true);
+            else
+                engine.setVolume(std::stof(volume));
+        }
         if (mode == "capture") {
             ASSERT_TRUE(engine.hasDevice());
             playAndWait(engine, position);
@@ -153,7 +161,7 @@ protected:
     SoundCapture() { test::writeTone(folder.path() / "sounds" / "tone_1.wav", 0.3f); }
 
     // Plays the tone at a position given in the camera's frame (x right, y up, -z ahead).
-    Capture capture(const glm::vec3& inCameraFrame) {
+    Capture capture(const glm::vec3& inCameraFrame, const char* volume = nullptr) {
         const glm::vec3 world = glm::vec3(cameraPose() * glm::vec4(inCameraFrame, 1.0f));
         const std::filesystem::path out = folder.path() / "out.wav";
         std::filesystem::remove(out);
@@ -167,6 +175,7 @@ protected:
         const ChildResult child = runChild(folder.path(), {{kFolderVariable, folderText.c_str()},
                                                            {kModeVariable, "capture"},
                                                            {kPositionVariable, position.c_str()},
+                                                           {kVolumeVariable, volume},
                                                            {"ALSOFT_CONF", conf.c_str()},
                                                            {"ALSOFT_DRIVERS", nullptr}});
         EXPECT_EQ(child.status, 0) << child.output;
@@ -191,7 +200,9 @@ protected:
                 result.onsetRight += r * r;
             }
         }
-        EXPECT_GT(result.left + result.right, 0.0) << "nothing was heard";
+        if (!volume || std::string(volume) != "muted") {
+            EXPECT_GT(result.left + result.right, 0.0) << "nothing was heard";
+        }
         return result;
     }
 
@@ -235,6 +246,20 @@ TEST_F(SoundCapture, LoudnessFallsWithTheInverseOfTheDistance) {
     const double inside = (closer.left + closer.right) / std::max(atMinimum.left + atMinimum.right, 1.0);
     EXPECT_NEAR(inside, 1.0, 0.2);
     std::printf("energy 1 unit / 10 units: %.3g; 0.25 / 0.5 units: %.3g\n", ratio, inside);
+}
+
+TEST_F(SoundCapture, TheVolumeScalesEverythingAndMutingSilences) {
+    const glm::vec3 ahead{0.0f, 0.0f, -1.0f};
+    const Capture full = capture(ahead);
+    const Capture half = capture(ahead, "0.5");
+    const Capture muted = capture(ahead, "muted");
+    const double fullEnergy = full.left + full.right;
+    // Half the amplitude is a quarter of the energy.
+    const double ratio = (half.left + half.right) / std::max(fullEnergy, 1.0);
+    EXPECT_GT(ratio, 0.25 / 1.3);
+    EXPECT_LT(ratio, 0.25 * 1.3);
+    EXPECT_LT(muted.left + muted.right, fullEnergy * 1e-6);
+    std::printf("energy at volume 0.5 / 1.0: %.3g; muted: %.3g\n", ratio, muted.left + muted.right);
 }
 
 TEST_F(SoundCapture, WithoutAnAudioDeviceTheGameRunsSilent) {

@@ -457,7 +457,7 @@ TEST(GameData, LevelPathAndPlots) {
     };
     walk(m.scene->mRootNode);
     EXPECT_GE(bases, 8u);
-    EXPECT_LE(bases, 20u);
+    EXPECT_LE(bases, 22u);
     EXPECT_GE(nearEnd, 2u) << "the last stretch before the core needs plots";
 
     const aiAnimation* boom = m.animation("ExplosionAnimation");

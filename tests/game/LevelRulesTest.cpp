@@ -27,6 +27,12 @@ struct RecordingHud : LevelHud {
     void showDoubleSpeed(bool value) override { doubled = value; }
     void showEnd(bool won) override { end = won ? "won" : "lost"; }
     void showCards(bool shown) override { cards.push_back(shown); }
+    void showNextMonster(std::optional<EnemyType> type, float seconds) override {
+        nextMonster = type;
+        nextSeconds = seconds;
+    }
+    std::optional<EnemyType> nextMonster;
+    float nextSeconds = -1.0f;
     int lives = -1, resources = -1;
     std::string wave, end;
     bool paused = false, doubled = false;
@@ -96,25 +102,38 @@ TEST_F(LevelRulesTest, PrototypesLoadAndTheLevelBegins) {
     EXPECT_EQ(hud.wave, "0/18");
 }
 
+// The HUD is told what comes next and when, until the last monster of the schedule has come.
 TEST_F(LevelRulesTest, SpawnsFollowTheSchedule) {
     test::LogCapture log;
+    EXPECT_EQ(hud.nextMonster, EnemyType::FLOATING_STONE_MONSTER);
+    EXPECT_FLOAT_EQ(hud.nextSeconds, 1.0f);
     coordinator->update(0.99f);
     EXPECT_EQ(coordinator->spawnedCount(), -1);
+    EXPECT_NEAR(hud.nextSeconds, 0.01f, 1e-5f);
     coordinator->update(0.02f);
     EXPECT_EQ(coordinator->spawnedCount(), 0);
     EXPECT_EQ(log.count("Spawned Enemy 0, next enemy in 0.5"), 1u);
+    EXPECT_EQ(hud.nextMonster, EnemyType::FLOATING_STONE_MONSTER);
+    EXPECT_FLOAT_EQ(hud.nextSeconds, 0.5f);
     coordinator->update(0.5f);
     EXPECT_EQ(coordinator->spawnedCount(), 1);
     coordinator->update(9.9f);
     EXPECT_EQ(coordinator->spawnedCount(), 1);
     coordinator->update(0.2f);
     EXPECT_EQ(coordinator->spawnedCount(), 2);
+    EXPECT_EQ(hud.nextMonster, EnemyType::WALKING_STONE_MONSTER); // entry 3, five seconds on
+    EXPECT_FLOAT_EQ(hud.nextSeconds, 5.0f);
+    coordinator->togglePause();
+    coordinator->update(2.0f);
+    EXPECT_FLOAT_EQ(hud.nextSeconds, 5.0f);
+    coordinator->togglePause();
     EXPECT_EQ(enemy(0).getName(), "e[0]");
     EXPECT_EQ(enemy(0).getParent()->getName(), "ep[0]");
     EXPECT_EQ(enemy(0).state(), EnemyState::Walking);
     for (int i = 0; i < 400 && coordinator->spawnedCount() < 17; ++i)
         coordinator->update(0.5f);
     EXPECT_EQ(coordinator->spawnedCount(), 17);
+    EXPECT_EQ(hud.nextMonster, std::nullopt);
     coordinator->update(100.0f);
     EXPECT_EQ(coordinator->spawnedCount(), 17);
     EXPECT_FLOAT_EQ(coordinator->spawnCountdown(), LevelCoordinator::kNoSpawn);

@@ -2,6 +2,7 @@
 
 #include "app/InputCodes.h"
 #include "app/Window.h"
+#include "audio/SoundEngine.h"
 #include "game/BuildingCards.h"
 #include "game/Enemy.h"
 #include "game/LevelCoordinator.h"
@@ -65,6 +66,31 @@ TEST_F(LevelSceneTest, KeysPauseNothingButTrackShotsAndHudMode) {
     play(3.0f);
     EXPECT_EQ(rules().resources(), resources);
     EXPECT_EQ(rules().spawnedCount(), -1);
+}
+
+TEST_F(LevelSceneTest, PAndSpacePauseLikeTheButtonAndMMutes) {
+    Node2D* veil = scene->root2D()->findChild("pOverlay");
+    ASSERT_NE(veil, nullptr);
+    for (int key : {Key::P, Key::Space}) {
+        SCOPED_TRACE(key);
+        scene->onKey(window, key, 0, InputAction::Press, 0);
+        EXPECT_EQ(rules().state(), GameState::Playing);
+        scene->onKey(window, key, 0, InputAction::Release, 0);
+        EXPECT_EQ(rules().state(), GameState::Paused);
+        EXPECT_EQ(veil->mode(), DisplayMode::Frozen);
+        scene->onKey(window, key, 0, InputAction::Release, 0);
+        EXPECT_EQ(rules().state(), GameState::Playing);
+        EXPECT_EQ(veil->mode(), DisplayMode::Disabled);
+    }
+
+    SoundEngine& sound = window.soundEngine();
+    sound.setVolume(0.4f);
+    ASSERT_FALSE(sound.muted());
+    scene->onKey(window, Key::M, 0, InputAction::Release, 0);
+    EXPECT_TRUE(sound.muted());
+    scene->onKey(window, Key::M, 0, InputAction::Release, 0);
+    EXPECT_FALSE(sound.muted());
+    EXPECT_FLOAT_EQ(sound.volume(), 0.4f); // unmuting gives back the chosen volume
 }
 
 // Pressing 2 while shot 1 runs shows shot 2 at once: the camera is where shot 2 alone puts it.

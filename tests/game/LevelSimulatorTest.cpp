@@ -77,10 +77,11 @@ TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
         const char* plan;
         bool won;
     };
-    // Plots 14 and 8 see the most road.
+    // Plots 17 and 11 see the most road; arrows win when built from the gate towards the core, passing by
+    // the outlying plots 1, 2 and 10.
     for (const Case& c :
-         {Case{PlayerPolicy::Plan, "C14", false}, Case{PlayerPolicy::Plan, "A8", false},
-          Case{PlayerPolicy::Plan, "A1,A2,A3,A4,A5,A6,A7,A8,A9,A10,A11,A12,A13,A14,A15,A16,A17,A18", true},
+         {Case{PlayerPolicy::Plan, "C17", false}, Case{PlayerPolicy::Plan, "A11", false},
+          Case{PlayerPolicy::Plan, "A3,A4,A5,A6,A7,A8,A9,A11,A12,A13,A14,A15,A16,A17,A18,A19,A20,A21", true},
           Case{PlayerPolicy::Cannons, "none", true}}) {
         const PlayResult result = play(c.policy, c.plan);
         EXPECT_EQ(result.won, c.won) << policyName(c.policy) << " " << c.plan << ": lives " << result.lives

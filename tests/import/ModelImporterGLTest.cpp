@@ -194,6 +194,9 @@ TEST_F(ModelImport, WithoutSceneDataOnlyNodePropertiesAreCopied) {
 }
 
 TEST_F(ModelImport, TheLevelBringsCamerasLightsSkyAndNodeAnimations) {
+    // Materials live as long as the window's GPU state: another test in this process may have made
+    // the level's materials already, and then their maps are not looked up (nor logged) again.
+    const bool groundIsNew = MaterialRegistry::instance().findMaterial("ValleyGround") == nullptr;
     test::LogCapture log;
     ImportScene scene;
     auto root = importModel(&scene, 0, "Vezaz.fbx", "level");
@@ -226,8 +229,12 @@ TEST_F(ModelImport, TheLevelBringsCamerasLightsSkyAndNodeAnimations) {
     EXPECT_EQ(stone->getTexture(Normal)->name(), "stone/no_stone.png");
     EXPECT_EQ(stone->getTexture(AmbientOcclusion)->name(), "stone/ao_stone.png");
     // The meadow has no metallic map: the slot keeps its default, and the log says so.
-    EXPECT_TRUE(log.contains("Material ValleyGround: no me_* map in GAME_DATA/textures/terrain; the slot "
-                             "keeps its default texture."));
+    auto ground = MaterialRegistry::instance().findMaterial("ValleyGround");
+    ASSERT_NE(ground, nullptr);
+    EXPECT_EQ(ground->getTexture(Metallic), PBRMaterial::defaultTextures()[Metallic]);
+    if (groundIsNew)
+        EXPECT_TRUE(log.contains("Material ValleyGround: no me_* map in GAME_DATA/textures/terrain; the "
+                                 "slot keeps its default texture."));
     EXPECT_FALSE(log.contains("Material DressedStone: no me_* map in GAME_DATA/textures/stone; the slot "
                               "keeps its default texture."));
 

@@ -23,6 +23,7 @@ ROAD_POINTS = [(-6.0, 5.0), (-2.0, 4.8), (2.0, 4.6), (4.2, 3.4), (3.8, 1.6), (1.
 CORE = Vector((3.7, -3.9, 0))
 PATH_SECONDS = 4.7      # played at 0.05 to 0.08: 59 to 94 seconds from the gate to the core
 PLOT_COUNT = 18
+OUTLYING_PLOTS = 3     # extra plots that see only a short piece of road: a poor choice for an arrow tower
 # What the first camera frames: the middle of the road's area, seen from the south.
 VIEW_CENTRE = Vector((0.3, -0.7, 0.0))
 NOTICE_BOARD = CORE + Vector((1.6, 2.4, 0))
@@ -101,6 +102,10 @@ def base_spots(road, count=PLOT_COUNT, reach=2.0):
                 continue
             candidates.append(q)
 
+    def in_first_view(q):
+        # The first camera looks north over the valley: its frame is narrow at the near (southern) side.
+        return q.y >= 1.0 or abs(q.x - VIEW_CENTRE.x) <= 5.0
+
     end = samples[-1]
     spots = [min(candidates, key=lambda q: abs((q - end).length - 1.5) + (0 if (q - CORE).length > 2.5 else 5))]
     seen = {i for i, r in enumerate(samples) if (r - spots[0]).length <= reach}
@@ -109,6 +114,13 @@ def base_spots(road, count=PLOT_COUNT, reach=2.0):
                    key=lambda q: coverage(q, seen) + 0.25 * coverage(q, set()))
         spots.append(best)
         seen |= {i for i, r in enumerate(samples) if (r - best).length <= reach}
+    # A few outlying plots see only a short piece of road within arrow range (a little more within cannon
+    # range). A player who reads the road passes them by; one who builds anywhere wastes coins there.
+    for _ in range(OUTLYING_PLOTS):
+        best = min((q for q in candidates if all((q - s).length >= 1.8 for s in spots) and coverage(q, set()) >= 8
+                    and in_first_view(q)),
+                   key=lambda q: (coverage(q, set()), q.x, q.y))
+        spots.append(best)
     # Numbered from the gate towards the core, as a player reads the road.
     def progress(q):
         return min(range(len(samples)), key=lambda i: (samples[i] - q).length)

@@ -1,0 +1,216 @@
+// The level's HUD with the real level: what the pointer reaches, range rings, health bars, card
+// figures and the next monster, and a golden picture of it all.
+#include "app/InputCodes.h"
+#include "app/MouseCursorObserver.h"
+#include "game/BuildingCards.h"
+#include "game/Enemy.h"
+#include "game/HealthBar.h"
+#include "game/LevelCoordinator.h"
+#include "game/LevelScene.h"
+#include "game/RangeRing.h"
+#include "game/Tower.h"
+#include "render/CameraNode.h"
+#include "support/GLTestWindow.h"
+#include "support/ImageCompare.h"
+#include "support/LogCapture.h"
+#include "ui/TextLineNode.h"
+#include "ui/UiTestSupport.h"
+
+#include <glm/geometric.hpp>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace hm {
+namespace {
+
+constexpr int kSize = 512;
+
+class LevelHudTest : public testing::Test {
+protected:
+    void SetUp() override {
+        test::resize(window, kSize, kSize);
+        window.registerCursor("default", "hud/cursor/default.png");
+        window.registerCursor("no", "hud/cursor/no.png");
+        window.setCursor("default");
+        scene = std::make_unique<LevelScene>("Vezaz");
+        scene->start(window);
+        scene->setAspectRatio(1.0f);
+        window.dispatchFramebufferSize(kSize, kSize);
+        // The intro flight ends in the play view.
+        play(4.5f);
+    }
+    void play(float seconds, float step = 1.0f / 15.0f) {
+        for (float t = 0.0f; t < seconds; t += step)
+            scene->update(window, step);
+    }
+    LevelCoordinator& rules() { return scene->coordinator(); }
+
+    // Window pixel of a world point seen by the active camera.
+    glm::dvec2 pixelOf(const glm::vec3& world) {
+        const CameraNode& camera = *scene->activeCamera();
+        const glm::vec4 clip = camera.getProjection() * camera.getView() * glm::vec4(world, 1.0f);
+        const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+        return {(ndc.x + 1.0) * 0.5 * kSize, (1.0 - ndc.y) * 0.5 * kSize};
+    }
+    // Window pixel of the centre of a 2D node.
+    glm::dvec2 pixelOf(const Node2D& node) {
+        const glm::vec4 centre = node.getWorldMatrix() * glm::vec4(0.5f, 0.5f, 0.0f, 1.0f);
+        return {centre.x * kSize, (1.0 - centre.y) * kSize};
+    }
+    void pointAt(const glm::dvec2& pixel) { window.dispatchCursorPosition(pixel.x, pixel.y); }
+    // The world is picked at the end of a frame; the ring follows it in the next one.
+    void settle() {
+        scene->update(window, 0.0f);
+        scene->update(window, 0.0f);
+    }
+    void click() {
+        window.dispatchMouseButton(MouseButton::Left, InputAction::Press, 0);
+        window.dispatchMouseButton(MouseButton::Left, InputAction::Release, 0);
+    }
+    // The plot nearest to the middle of the picture, so that it is surely on screen.
+    TowerBase& plotInView() {
+        TowerBase* best = nullptr;
+        double bestDistance = 1e9;
+        for (TowerBase* base : rules().towerBases()) {
+            const double d = glm::length(pixelOf(base->getWorldPosition()) - glm::dvec2(kSize / 2.0));
+            if (d < bestDistance)
+                bestDistance = d, best = base;
+        }
+        return *best;
+    }
+    BuildingCard& card(TowerType type) {
+        for (const auto& child : panel().children())
+            if (auto* c = dynamic_cast<BuildingCard*>(child.get()); c && c->towerType() == type)
+                return *c;
+        throw std::logic_error("no card");
+    }
+    BuildingCardPanel& panel() {
+        return *dynamic_cast<BuildingCardPanel*>(scene->root2D()->findChild("panelCards"));
+    }
+
+    Window& window = test::glWindow();
+    std::unique_ptr<LevelScene> scene;
+};
+
+// A click on a card the player cannot afford belongs to the card: the plot the pointer came
+// from stays selected, although the click arrives before the world has seen the pointer move.
+// When the panel slides away under the still pointer, the cursor is the default one again.
+TEST_F(LevelHudTest, ACardTakesItsClicksAndTheCursorComesBackWhenThePanelGoes) {
+    TowerBase& plot = plotInView();
+    pointAt(pixelOf(plot.getWorldPosition()));
+    scene->update(window, 0.0f);
+    ASSERT_EQ(scene->cursorObserver().hoveredNode(), &plot);
+    click();
+    ASSERT_EQ(rules().selectedBase(), &plot);
+    play(0.6f);
+    ASSERT_EQ(panel().slideState(), SlideState::Open);
+
+    rules().setResources(0);
+    scene->update(window, 0.0f);
+    BuildingCard& cannon = card(TowerType::CANNON);
+    EXPECT_FALSE(cannon.affordable());
+    EXPECT_FLOAT_EQ(cannon.shade(), BuildingCard::kDimShade);
+
+    pointAt(pixelOf(cannon));
+    EXPECT_TRUE(cannon.hovered());
+    EXPECT_EQ(window.cursorName(), "no");
+    click(); // in the same frame as the move
+    EXPECT_EQ(rules().selectedBase(), &plot);
+    scene->update(window, 0.0f);
+    EXPECT_EQ(scene->cursorObserver().hoveredNode(), nullptr) << "the world under a card is not hovered";
+    click();
+    EXPECT_EQ(rules().selectedBase(), &plot);
+    EXPECT_EQ(panel().slideState(), SlideState::Open);
+    // The selected plot previews the hovered card's range.
+    ASSERT_TRUE(scene->rangeRing().current());
+    EXPECT_EQ(scene->rangeRing().current()->base, &plot);
+    EXPECT_EQ(scene->rangeRing().current()->type, TowerType::CANNON);
+
+    // Money arrives while the pointer rests on the card: it lights up and the cursor follows.
+    rules().setResources(1000);
+    scene->update(window, 0.0f);
+    EXPECT_TRUE(cannon.affordable());
+    EXPECT_EQ(window.cursorName(), "default");
+    rules().setResources(0);
+    scene->update(window, 0.0f);
+    EXPECT_EQ(window.cursorName(), "no");
+
+    rules().selectTowerBase(nullptr);
+    play(1.0f);
+    EXPECT_EQ(panel().slideState(), SlideState::Gone);
+    EXPECT_FALSE(cannon.hovered());
+    EXPECT_EQ(window.cursorName(), "default");
+    EXPECT_FALSE(scene->rangeRing().current());
+}
+
+TEST_F(LevelHudTest, HoveringABuiltTowerShowsItsRangeOnTheGround) {
+    TowerBase& plot = plotInView();
+    rules().setResources(1000);
+    plot.build(TowerType::CANNON);
+    play(0.5f);
+    pointAt(pixelOf(plot.getWorldPosition() + glm::vec3(0.0f, 0.8f, 0.0f)));
+    settle();
+    ASSERT_TRUE(scene->rangeRing().current());
+    EXPECT_EQ(scene->rangeRing().current()->base, &plot);
+    EXPECT_EQ(scene->rangeRing().current()->type, TowerType::CANNON);
+    EXPECT_TRUE(scene->rangeRing().shown());
+    // Every point of the ring lies at the cannon's range from the plot, seen from above.
+    const glm::vec3 centre = plot.getWorldPosition();
+    for (const glm::vec3& p : scene->rangeRing().groundPoints(plot, towerPrototype(TowerType::CANNON).range))
+        EXPECT_NEAR(glm::length(glm::vec2(p.x - centre.x, p.z - centre.z)), 3.0f, 1e-4f);
+
+    pointAt({2.0, 2.0}); // the lives panel in the corner
+    settle();
+    EXPECT_FALSE(scene->rangeRing().shown());
+}
+
+TEST_F(LevelHudTest, TheNextMonsterIsNamedWithItsWait) {
+    auto* text = dynamic_cast<TextLineNode*>(scene->root2D()->findChild("tNextMonster"));
+    ASSERT_NE(text, nullptr);
+    // 4.5 s in: entry 2 (a floating monster) comes 10 s after entry 1 at 1.5 s.
+    EXPECT_EQ(text->text(), "next: floating stone monster in 7 s");
+}
+
+// The level as a player sees it: an arrow tower under the pointer with its range ring, a hurt
+// monster with its health bar, the cards of a second selected plot (the cannon dimmed, since
+// 200 does not buy it) and the next monster at the top.
+TEST_F(LevelHudTest, GoldenPictureOfTheHud) {
+    TowerBase& plot = plotInView();
+    rules().setResources(1000);
+    plot.build(TowerType::ARROW);
+    play(5.0f); // risen, and its construction smoke has cleared
+    TowerBase* other = nullptr;
+    for (TowerBase* base : rules().towerBases())
+        if (base != &plot && (!other || glm::length(base->getWorldPosition() - plot.getWorldPosition()) <
+                                            glm::length(other->getWorldPosition() - plot.getWorldPosition())))
+            other = base;
+    ASSERT_NE(other, nullptr);
+    rules().selectTowerBase(other);
+    rules().setResources(200);
+    ASSERT_FALSE(rules().enemies().empty());
+    Enemy& monster = *rules().enemies().front(); // the one furthest along the road, in view
+    monster.hit(20.0f);
+    play(0.6f); // the panel is in, the hit flash is over
+    pointAt(pixelOf(plot.getWorldPosition() + glm::vec3(0.0f, 0.8f, 0.0f)));
+    settle();
+
+    ASSERT_TRUE(scene->rangeRing().shown());
+    EXPECT_EQ(scene->rangeRing().current()->base, &plot);
+    const auto* bar = dynamic_cast<HealthBar*>(monster.findByName("healthBar"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_TRUE(bar->look().visible);
+    EXPECT_FALSE(card(TowerType::CANNON).affordable());
+    EXPECT_TRUE(card(TowerType::ARROW).affordable());
+
+    scene->render(window, 0.0f);
+    const test::Image image = test::readFramebuffer(kSize, kSize);
+    test::savePng("build/level_hud.png", image);
+    // The turning tower pictures on the cards and the TV screen are shared video textures whose
+    // frame depends on what ran before in this process: up to 1 % of the pixels may differ.
+    const std::string mismatch = test::matchGolden("tests/game/golden/level_hud.png", image, 5, 0.01);
+    EXPECT_TRUE(mismatch.empty()) << mismatch << " (picture in build/level_hud.png)";
+}
+
+} // namespace
+} // namespace hm
