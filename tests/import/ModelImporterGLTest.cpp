@@ -232,9 +232,10 @@ TEST_F(ModelImport, TheLevelBringsCamerasLightsSkyAndNodeAnimations) {
     auto ground = MaterialRegistry::instance().findMaterial("ValleyGround");
     ASSERT_NE(ground, nullptr);
     EXPECT_EQ(ground->getTexture(Metallic), PBRMaterial::defaultTextures()[Metallic]);
-    if (groundIsNew)
+    if (groundIsNew) {
         EXPECT_TRUE(log.contains("Material ValleyGround: no me_* map in GAME_DATA/textures/terrain; the "
                                  "slot keeps its default texture."));
+    }
     EXPECT_FALSE(log.contains("Material DressedStone: no me_* map in GAME_DATA/textures/stone; the slot "
                               "keeps its default texture."));
 
