@@ -39,6 +39,7 @@ cleanup() {
   rm -rf "$scratch"
 }
 trap cleanup EXIT
+trap "exit 143" TERM INT HUP
 
 if [[ -z "${DISPLAY:-}" ]]; then
   for n in $(seq 90 140); do
