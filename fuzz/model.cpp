@@ -18,21 +18,17 @@
 
 namespace {
 
-void readNode(const aiNode& node, const aiScene& scene) {
+void readNode(hm::ModelImporter& importer, const aiNode& node, const aiScene& scene) {
     hm::EmptyNode target(node.mName.C_Str());
-    hm::readBodyProperties(
-        target, node, scene, 1,
-        [&](const aiNode& fileNode, std::vector<glm::vec3>& positions, std::vector<std::uint32_t>* indices) {
-            return hm::readHullData(fileNode, scene, positions, indices);
-        });
+    hm::readBodyProperties(importer, target, node, scene);
     for (unsigned i = 0; i < scene.mNumCameras; ++i)
         if (scene.mCameras[i]->mName == node.mName)
-            hm::createCamera(*scene.mCameras[i], node);
+            hm::createCamera(importer, *scene.mCameras[i], node);
     for (unsigned i = 0; i < scene.mNumLights; ++i)
         if (scene.mLights[i]->mName == node.mName)
             hm::createLight(*scene.mLights[i], node);
     for (unsigned i = 0; i < node.mNumChildren; ++i)
-        readNode(*node.mChildren[i], scene);
+        readNode(importer, *node.mChildren[i], scene);
 }
 
 } // namespace
@@ -52,6 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         parser.ReadFile(path, hm::ModelImporter::kPostProcessFlags | aiProcess_ValidateDataStructure);
     if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode)
         return 0;
-    readNode(*scene->mRootNode, *scene);
+    // Collects what the readers hand back (hull nodes to skip, orbit cameras); no tree is built
+    // here, so none of it is resolved.
+    hm::ModelImporter importer;
+    readNode(importer, *scene->mRootNode, *scene);
     return 0;
 }
