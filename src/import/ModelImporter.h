@@ -82,6 +82,10 @@ public:
     // are refused (with an error line) in favour of the model defaults.
     static int settleFlags(const Scene* scene, int flags);
 
+    // Adds assimp post-processing steps to the parse of later imports, e.g. its structure
+    // validation (aiProcess_ValidateDataStructure), which refuses an inconsistent file outright.
+    void addParseSteps(unsigned steps) { extraParseSteps_ |= steps; }
+
     int flags() const { return flags_; }
     int upAxis() const { return upAxis_; }
     const SpecialNode* special(const aiNode* node) const;
@@ -107,6 +111,7 @@ private:
     const aiScene* file_ = nullptr;
     int flags_ = 0;
     int upAxis_ = 1;
+    unsigned extraParseSteps_ = 0;
     std::map<const aiNode*, SpecialNode> special_;
     std::vector<std::shared_ptr<Material>> materials_;
     std::vector<std::pair<OrbitCameraNode*, std::string>> pendingOrbitCentres_;
