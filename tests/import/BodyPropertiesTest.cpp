@@ -2,6 +2,7 @@
 #include "import/BodyProperties.h"
 
 #include "app/Window.h"
+#include "import/ModelImporter.h"
 #include "scene/EmptyNode.h"
 #include "scene/Scene.h"
 
@@ -28,7 +29,8 @@ public:
         auto root = std::make_unique<EmptyNode>("root");
         auto ball = std::make_unique<EmptyNode>("ball");
         ball->translate(glm::vec3(0.0f, 10.0f, 0.0f));
-        readBodyProperties(*ball, file, fileScene, 1);
+        ModelImporter importer;
+        readBodyProperties(importer, *ball, file, fileScene);
         ball_ = root->addChild(std::move(ball));
         setRoot3D(std::move(root));
     }
