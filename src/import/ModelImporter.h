@@ -8,9 +8,9 @@
 // node or an EmptyNode. Node user properties configure bodies, cameras and lights
 // (NodeProperties.h, BodyProperties.h) and the rest are copied into the node's properties.
 //
-// One import runs at a time, on the main thread (it creates GL objects). The importer keeps the
-// state of the running import (flags, up axis, special nodes, materials, orbit cameras waiting
-// for their centre) where the node-property readers reach it through ModelImporter::running().
+// Imports run on the main thread (they create GL objects). The importer keeps the state of its
+// import (flags, up axis, special nodes, materials, orbit cameras waiting for their centre) and
+// hands itself to the node-property readers, which report back to it.
 #pragma once
 
 #include <map>
@@ -73,6 +73,9 @@ public:
     // Imports the file at path (relative to the working directory); see importModel.
     std::unique_ptr<Node3D> importFile(Scene* scene, int flags, const std::string& path,
                                        const std::string& rootName = "");
+    // Adds assimp post-processing steps to the parse of later imports, e.g. its structure
+    // validation (aiProcess_ValidateDataStructure), which refuses an inconsistent file outright.
+    void addParseSteps(unsigned steps) { extraParseSteps_ |= steps; }
 
     // Parses the file with the importer's post-processing and drops the result: the parser's
     // share of an import, for measurements. False when the file cannot be read.
@@ -81,13 +84,6 @@ public:
     // The flags an import runs with: 0 means the defaults, and scene-only bits without a scene
     // are refused (with an error line) in favour of the model defaults.
     static int settleFlags(const Scene* scene, int flags);
-
-    // The import in progress, or null.
-    static ModelImporter* running();
-
-    // Adds assimp post-processing steps to the parse of later imports, e.g. its structure
-    // validation (aiProcess_ValidateDataStructure), which refuses an inconsistent file outright.
-    void addParseSteps(unsigned steps) { extraParseSteps_ |= steps; }
 
     int flags() const { return flags_; }
     int upAxis() const { return upAxis_; }
@@ -101,8 +97,6 @@ public:
     const std::vector<std::shared_ptr<Material>>& materials() const { return materials_; }
 
 private:
-    class Running;
-
     void buildSpecialNodes();
     void importMaterials();
     std::unique_ptr<Node3D> buildNode(const aiNode& fileNode);
