@@ -3,7 +3,8 @@
 // The loaders under test read files by path, so each input is written to a scratch file first,
 // in /dev/shm when it exists to keep the disk out of the loop. Log lines go to a sink that
 // formats and drops them: formatting still runs (a bad format argument is a finding), the
-// console stays quiet and the fuzzer stays fast.
+// console stays quiet and the fuzzer stays fast. HM_FUZZ_LOG=1 keeps the console log, to see
+// what the loaders say about one input (build/fuzz/fuzz_NAME FILE).
 #pragma once
 
 #include <spdlog/sinks/null_sink.h>
@@ -13,6 +14,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -20,6 +22,8 @@
 namespace hm::fuzz {
 
 inline void quietLogging() {
+    if (const char* keep = std::getenv("HM_FUZZ_LOG"); keep && *keep && *keep != '0')
+        return;
     auto logger = std::make_shared<spdlog::logger>("fuzz", std::make_shared<spdlog::sinks::null_sink_mt>());
     logger->set_level(spdlog::level::trace);
     spdlog::set_default_logger(logger);

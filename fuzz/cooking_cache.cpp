@@ -6,11 +6,12 @@
 // the file itself so that inputs get past that check; the same bytes are also handed straight
 // to both decoders, so that payloads are explored without a matching checksum.
 
+#include "FuzzSupport.h"
+
 #include "physics/Cooking.h"
 #include "physics/CookingCache.h"
 
 #include <btBulletCollisionCommon.h>
-#include <spdlog/spdlog.h>
 
 #include <cstdint>
 #include <cstring>
@@ -66,7 +67,7 @@ void decode(hm::CookedKind kind, const std::vector<std::uint8_t>& payload) {
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    spdlog::set_level(spdlog::level::off);
+    hm::fuzz::quietLogging();
     return 0;
 }
 

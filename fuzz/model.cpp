@@ -1,39 +1,28 @@
-// Model files on arbitrary bytes, through everything of the import that needs no OpenGL: the
-// pre-check of the file, assimp's parse with its own structure validation, then our readers of
-// node user properties (cameras, lights, physics bodies with their hull geometry) on every node.
+// Model files on arbitrary bytes, through the whole import that needs no OpenGL: the size and
+// count checks before parsing, assimp's parse with its own structure validation, then our walk
+// of the file: meshes and skinned meshes, materials with their texture slots, cameras, lights,
+// physics bodies with their hull geometry, node and scene properties and node animations.
 // Nothing may crash, and no file may cost more than the import allows.
+//
+// Every input gets a render device and a scene of its own, so materials, textures and
+// animations of one input never decide what the next one does. The imported tree is not added
+// to the scene: its bodies are not cooked, and nothing is written to the physics cache.
 #include "FuzzSupport.h"
 
-#include "import/BodyProperties.h"
 #include "import/ModelImporter.h"
-#include "import/ModelLimits.h"
-#include "import/NodeProperties.h"
-#include "render/CameraNode.h"
-#include "render/LightNode.h"
-#include "scene/EmptyNode.h"
+#include "render/RenderDevice.h"
+#include "scene/Node3D.h"
+#include "scene/Scene.h"
 
-#include <assimp/Importer.hpp>
 #include <assimp/postprocess.h>
-#include <assimp/scene.h>
 
 namespace {
 
-void readNode(const aiNode& node, const aiScene& scene) {
-    hm::EmptyNode target(node.mName.C_Str());
-    hm::readBodyProperties(
-        target, node, scene, 1,
-        [&](const aiNode& fileNode, std::vector<glm::vec3>& positions, std::vector<std::uint32_t>* indices) {
-            return hm::readHullData(fileNode, scene, positions, indices);
-        });
-    for (unsigned i = 0; i < scene.mNumCameras; ++i)
-        if (scene.mCameras[i]->mName == node.mName)
-            hm::createCamera(*scene.mCameras[i], node);
-    for (unsigned i = 0; i < scene.mNumLights; ++i)
-        if (scene.mLights[i]->mName == node.mName)
-            hm::createLight(*scene.mLights[i], node);
-    for (unsigned i = 0; i < node.mNumChildren; ++i)
-        readNode(*node.mChildren[i], scene);
-}
+class ImportScene : public hm::Scene {
+public:
+    ImportScene() : Scene("fuzz") {}
+    void load() override {}
+};
 
 } // namespace
 
@@ -45,13 +34,13 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static hm::fuzz::ScratchFile file(".fbx");
     const std::string& path = file.write(data, size);
-    if (!hm::checkModelLimits(path))
-        return 0;
-    Assimp::Importer parser;
-    const aiScene* scene =
-        parser.ReadFile(path, hm::ModelImporter::kPostProcessFlags | aiProcess_ValidateDataStructure);
-    if (!scene || (scene->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !scene->mRootNode)
-        return 0;
-    readNode(*scene->mRootNode, *scene);
+    hm::RenderDevice device(hm::RenderDevice::Kind::Null);
+    ImportScene scene;
+    hm::ModelImporter importer;
+    importer.addParseSteps(aiProcess_ValidateDataStructure);
+    // Everything the import can read: node animations, scene and node properties, ambient.
+    const int everything =
+        hm::LoadNodeAnimations | hm::LoadSceneProperties | hm::LoadNodeProperties | hm::LoadAmbient;
+    std::unique_ptr<hm::Node3D> root = importer.importFile(&scene, everything, path);
     return 0;
 }

@@ -35,6 +35,9 @@ with_display() {
 
 with_display build/release
 
+# A few seconds of every fuzz harness from its committed seeds; a finding fails the run.
+bash tools/fuzz.sh all 5
+
 ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build/sanitize -L unit
 # The GL driver keeps allocations of its own until exit: leak checks stay with the unit tests.
 ASAN_OPTIONS=detect_leaks=0 UBSAN_OPTIONS=print_stacktrace=1 with_display build/sanitize -L gl -E e2e

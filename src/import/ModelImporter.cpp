@@ -219,7 +219,7 @@ std::unique_ptr<Node3D> ModelImporter::importFile(Scene* scene, int flags, const
     if (!checkModelLimits(path))
         return nullptr;
     Assimp::Importer parser;
-    file_ = parser.ReadFile(path, kPostProcessFlags);
+    file_ = parser.ReadFile(path, kPostProcessFlags | extraParseSteps_);
     if (!file_ || (file_->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !file_->mRootNode) {
         spdlog::error("Assimp Loading Error: {0} (model file {1})", parser.GetErrorString(), path);
         file_ = nullptr;

@@ -85,6 +85,10 @@ public:
     // The import in progress, or null.
     static ModelImporter* running();
 
+    // Adds assimp post-processing steps to the parse of later imports, e.g. its structure
+    // validation (aiProcess_ValidateDataStructure), which refuses an inconsistent file outright.
+    void addParseSteps(unsigned steps) { extraParseSteps_ |= steps; }
+
     int flags() const { return flags_; }
     int upAxis() const { return upAxis_; }
     const SpecialNode* special(const aiNode* node) const;
@@ -112,6 +116,7 @@ private:
     const aiScene* file_ = nullptr;
     int flags_ = 0;
     int upAxis_ = 1;
+    unsigned extraParseSteps_ = 0;
     std::map<const aiNode*, SpecialNode> special_;
     std::vector<std::shared_ptr<Material>> materials_;
     std::vector<std::pair<OrbitCameraNode*, std::string>> pendingOrbitCentres_;
