@@ -7,6 +7,25 @@
 
 namespace hm {
 
+VertexBoneData::Added VertexBoneData::add(std::int32_t boneId, float weight) {
+    for (std::size_t i = 0; i < 4; ++i)
+        if (ids[i] < 0) {
+            ids[i] = boneId;
+            weights[i] = weight;
+            return Added::Stored;
+        }
+    std::size_t smallest = 0;
+    for (std::size_t i = 1; i < 4; ++i)
+        if (weights[i] < weights[smallest])
+            smallest = i;
+    if (weights[smallest] < weight) {
+        ids[smallest] = boneId;
+        weights[smallest] = weight;
+        return Added::ReplacedSmallest;
+    }
+    return Added::Dropped;
+}
+
 RiggedMesh::RiggedMesh(std::vector<Vertex> vertices, std::vector<std::uint32_t> indices,
                        std::vector<VertexBoneData> boneData, std::vector<std::unique_ptr<BoneInfo>> bones,
                        BoneInfo* root, std::vector<std::shared_ptr<Animation>> animations)

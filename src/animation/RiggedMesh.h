@@ -7,13 +7,25 @@
 
 #include "animation/Animation.h"
 #include "animation/BoneInfo.h"
-#include "import/ImportMath.h"
 #include "render/Mesh.h"
 
+#include <array>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
 namespace hm {
+
+// Bone ids and weights of one vertex: four slots, id -1 marks a free slot.
+struct VertexBoneData {
+    std::array<std::int32_t, 4> ids{-1, -1, -1, -1};
+    std::array<float, 4> weights{0.0f, 0.0f, 0.0f, 0.0f};
+
+    enum class Added { Stored, ReplacedSmallest, Dropped };
+    // Puts the weight into a free slot, or in place of the smallest weight when it is larger.
+    Added add(std::int32_t boneId, float weight);
+};
+static_assert(sizeof(VertexBoneData) == 32);
 
 class RiggedMesh : public Mesh {
 public:

@@ -1,6 +1,7 @@
 #include "import/BodyProperties.h"
 
 #include "app/Log.h"
+#include "import/ModelImporter.h"
 #include "import/NodeProperties.h"
 #include "physics/PhysicsBody.h"
 #include "physics/PhysicsWorld.h"
@@ -77,8 +78,8 @@ glm::ivec3 locks(const aiMetadata& metadata, const char* key) {
 
 } // namespace
 
-void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fileScene, int upAxis,
-                        const HullReader& readHull) {
+void readBodyProperties(ModelImporter& importer, Node3D& node, const aiNode& fileNode,
+                        const aiScene& fileScene) {
     const aiMetadata* metadata = fileNode.mMetaData;
     aiString bodyKind;
     if (!metadata || !get(*metadata, "Body", bodyKind))
@@ -98,7 +99,7 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
         hasKey(*metadata, "BodyMaterial") ? readMaterial(*metadata, name) : nullptr;
     aiString bufferName;
     get(*metadata, "BodyBufferFile", bufferName);
-    std::int32_t orientation = upAxis;
+    std::int32_t orientation = importer.upAxis();
     get(*metadata, "BodyOrientation", orientation);
     float density = 1.0f, mass = -1.0f;
     get(*metadata, "Density", density);
@@ -168,10 +169,7 @@ void readBodyProperties(Node3D& node, const aiNode& fileNode, const aiScene& fil
         std::vector<glm::vec3> positions;
         std::vector<std::uint32_t> indices;
         const bool wantsIndices = kind == "Mesh";
-        const bool found =
-            readHull ? readHull(fileNode, positions, wantsIndices ? &indices : nullptr)
-                     : readHullData(fileNode, fileScene, positions, wantsIndices ? &indices : nullptr);
-        if (found) {
+        if (readHullData(importer, fileNode, fileScene, positions, wantsIndices ? &indices : nullptr)) {
             if (wantsIndices) {
                 body = std::make_unique<MeshBody>(actor, material, gravity, bufferName.C_Str(),
                                                   std::move(positions), std::move(indices), name);

@@ -7,7 +7,6 @@
 #include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "import/BodyProperties.h"
-#include "import/ImportMath.h"
 #include "import/Metadata.h"
 #include "import/ModelLimits.h"
 #include "import/NodeProperties.h"
@@ -38,8 +37,6 @@ namespace {
 glm::mat4 toGlm(const aiMatrix4x4& m) {
     return glm::transpose(glm::make_mat4(&m.a1));
 }
-
-ModelImporter* runningImporter = nullptr;
 
 constexpr std::array<const char*, 35> kReservedKeys{"Body",
                                                     "BodyBufferFile",
@@ -151,25 +148,10 @@ void buildVertices(const aiMesh& mesh, std::vector<Vertex>& vertices, std::vecto
 
 } // namespace
 
-class ModelImporter::Running {
-public:
-    explicit Running(ModelImporter& importer) : previous_(runningImporter) { runningImporter = &importer; }
-    ~Running() { runningImporter = previous_; }
-    Running(const Running&) = delete;
-    Running& operator=(const Running&) = delete;
-
-private:
-    ModelImporter* previous_;
-};
-
 std::unique_ptr<Node3D> importModel(Scene* scene, int flags, const std::string& fileName,
                                     const std::string& rootName) {
     ModelImporter importer;
     return importer.importFile(scene, flags, kModelsFolder + toForwardSlashes(fileName), rootName);
-}
-
-ModelImporter* ModelImporter::running() {
-    return runningImporter;
 }
 
 bool ModelImporter::parseFile(const std::string& path) {
@@ -206,7 +188,6 @@ void ModelImporter::addPendingOrbitCentre(OrbitCameraNode& camera, std::string c
 
 std::unique_ptr<Node3D> ModelImporter::importFile(Scene* scene, int flags, const std::string& path,
                                                   const std::string& rootName) {
-    Running running(*this);
     special_.clear();
     materials_.clear();
     pendingOrbitCentres_.clear();
@@ -299,7 +280,7 @@ std::unique_ptr<Node3D> ModelImporter::buildNode(const aiNode& fileNode) {
         case SpecialKind::Ignored:
             return nullptr;
         case SpecialKind::Camera:
-            node = createCamera(*file_->mCameras[entry->index], fileNode);
+            node = createCamera(*this, *file_->mCameras[entry->index], fileNode);
             break;
         case SpecialKind::Light:
             node = createLight(*file_->mLights[entry->index], fileNode);
@@ -326,7 +307,7 @@ std::unique_ptr<Node3D> ModelImporter::buildNode(const aiNode& fileNode) {
     node->setLocalMatrix(toGlm(fileNode.mTransformation));
     if ((flags_ & LoadNodeProperties) && fileNode.mMetaData)
         copyMetadata(*fileNode.mMetaData, *node);
-    readBodyProperties(*node, fileNode, *file_, upAxis_);
+    readBodyProperties(*this, *node, fileNode, *file_);
 
     for (unsigned c = 0; c < fileNode.mNumChildren; ++c) {
         std::unique_ptr<Node3D> child = buildNode(*fileNode.mChildren[c]);

@@ -8,9 +8,9 @@
 // node or an EmptyNode. Node user properties configure bodies, cameras and lights
 // (NodeProperties.h, BodyProperties.h) and the rest are copied into the node's properties.
 //
-// One import runs at a time, on the main thread (it creates GL objects). The importer keeps the
-// state of the running import (flags, up axis, special nodes, materials, orbit cameras waiting
-// for their centre) where the node-property readers reach it through ModelImporter::running().
+// Imports run on the main thread (they create GL objects). The importer keeps the state of its
+// import (flags, up axis, special nodes, materials, orbit cameras waiting for their centre) and
+// hands itself to the node-property readers, which report back to it.
 #pragma once
 
 #include <map>
@@ -82,9 +82,6 @@ public:
     // are refused (with an error line) in favour of the model defaults.
     static int settleFlags(const Scene* scene, int flags);
 
-    // The import in progress, or null.
-    static ModelImporter* running();
-
     // Adds assimp post-processing steps to the parse of later imports, e.g. its structure
     // validation (aiProcess_ValidateDataStructure), which refuses an inconsistent file outright.
     void addParseSteps(unsigned steps) { extraParseSteps_ |= steps; }
@@ -101,8 +98,6 @@ public:
     const std::vector<std::shared_ptr<Material>>& materials() const { return materials_; }
 
 private:
-    class Running;
-
     void buildSpecialNodes();
     void importMaterials();
     std::unique_ptr<Node3D> buildNode(const aiNode& fileNode);

@@ -1,9 +1,9 @@
 #include "import/NodeProperties.h"
 
 #include "app/Log.h"
-#include "import/ImportMath.h"
 #include "import/Metadata.h"
 #include "import/ModelImporter.h"
+#include "physics/Cooking.h"
 #include "render/CameraNode.h"
 #include "render/LightNode.h"
 #include "render/OrbitCameraNode.h"
@@ -17,7 +17,43 @@
 
 namespace hm {
 
-std::unique_ptr<CameraNode> createCamera(const aiCamera& camera, const aiNode& node) {
+namespace {
+
+struct AttenuationRow {
+    float range, constant, linear, quadratic;
+};
+
+constexpr AttenuationRow kAttenuationTable[] = {
+    {0, 0, 40, 200},           {1, 1, 10, 50},
+    {7, 1, 0.7f, 1.8f},        {13, 1, 0.35f, 0.44f},
+    {20, 1, 0.22f, 0.20f},     {32, 1, 0.14f, 0.07f},
+    {50, 1, 0.09f, 0.032f},    {65, 1, 0.07f, 0.017f},
+    {100, 1, 0.045f, 0.0075f}, {160, 1, 0.027f, 0.0028f},
+    {200, 1, 0.022f, 0.0019f}, {325, 1, 0.014f, 0.0007f},
+    {600, 1, 0.007f, 0.0002f}, {3250, 1, 0.0014f, 0.000007f},
+};
+
+} // namespace
+
+glm::vec3 attenuationForRange(float range) {
+    constexpr std::size_t rows = std::size(kAttenuationTable);
+    if (!(range >= kAttenuationTable[0].range) || range >= kAttenuationTable[rows - 1].range)
+        return glm::vec3(0.0f);
+    for (std::size_t i = 1; i < rows; ++i) {
+        const auto& row = kAttenuationTable[i];
+        if (row.range > range) {
+            const auto& previous = kAttenuationTable[i - 1];
+            const float t = (range - previous.range) / (row.range - previous.range);
+            return glm::vec3(previous.constant + t * (row.constant - previous.constant),
+                             previous.linear + t * (row.linear - previous.linear),
+                             previous.quadratic + t * (row.quadratic - previous.quadratic));
+        }
+    }
+    return glm::vec3(0.0f);
+}
+
+std::unique_ptr<CameraNode> createCamera(ModelImporter& importer, const aiCamera& camera,
+                                         const aiNode& node) {
     const std::string name = node.mName.C_Str();
     std::string type = metadata::getString(node.mMetaData, "CameraType").value_or("General");
     if (type != "General" && type != "Orbital") {
@@ -35,8 +71,7 @@ std::unique_ptr<CameraNode> createCamera(const aiCamera& camera, const aiNode& n
     if (type == "Orbital") {
         auto orbit = std::make_unique<OrbitCameraNode>(name, vertical, nearPlane, farPlane, aspect);
         std::string centre = metadata::getString(node.mMetaData, "OrbitCenter").value_or("");
-        if (auto* importer = ModelImporter::running())
-            importer->addPendingOrbitCentre(*orbit, std::move(centre));
+        importer.addPendingOrbitCentre(*orbit, std::move(centre));
         return orbit;
     }
     const glm::vec3 lookAt(camera.mLookAt.x, camera.mLookAt.y, camera.mLookAt.z);
@@ -90,8 +125,8 @@ std::unique_ptr<LightNode> createLight(const aiLight& light, const aiNode& node)
     }
 }
 
-bool readHullData(const aiNode& node, const aiScene& scene, std::vector<glm::vec3>& positions,
-                  std::vector<std::uint32_t>* indices) {
+bool readHullData(ModelImporter& importer, const aiNode& node, const aiScene& scene,
+                  std::vector<glm::vec3>& positions, std::vector<std::uint32_t>* indices) {
     const std::string name = node.mName.C_Str();
     const aiNode* hull = node.FindNode(aiString(name + "_hull"));
     const aiMesh* mesh = nullptr;
@@ -110,8 +145,7 @@ bool readHullData(const aiNode& node, const aiScene& scene, std::vector<glm::vec
                           hull->mName.C_Str());
             return false;
         }
-        if (auto* importer = ModelImporter::running())
-            importer->markIgnored(hull);
+        importer.markIgnored(hull);
         mesh = scene.mMeshes[hull->mMeshes[0]];
     }
 

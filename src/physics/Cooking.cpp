@@ -1,19 +1,19 @@
 #include "physics/Cooking.h"
 
-#include "import/ImportMath.h"
-
 #include <BulletCollision/CollisionDispatch/btInternalEdgeUtility.h>
 #include <BulletCollision/CollisionShapes/btOptimizedBvh.h>
 #include <LinearMath/btConvexHull.h>
 #include <LinearMath/btConvexHullComputer.h>
 #include <btBulletCollisionCommon.h>
 
+#include <glm/ext/vector_int3_sized.hpp>
 #include <glm/geometric.hpp>
 #include <glm/vec3.hpp>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 
 namespace hm {
 
@@ -322,6 +322,61 @@ std::optional<std::vector<glm::vec3>> decodeHull(const std::vector<std::uint8_t>
         if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z))
             return std::nullopt;
     return hull;
+}
+
+std::vector<std::uint32_t> weldPositions(const std::vector<glm::vec3>& positions,
+                                         std::vector<glm::vec3>& welded, float tolerance) {
+    // A grid of cells one tolerance wide: a match can only sit in the 27 cells around a point,
+    // which keeps welding linear for terrain-sized meshes. Among several matches the earliest
+    // position wins, exactly as a linear search in output order would decide.
+    // Cell coordinates are 64-bit and clamped far inside their range, so coordinates of any size
+    // have a cell and its neighbours (beyond the clamp many points share a cell, which costs
+    // time, never a wrong weld). Points that are not finite are never welded.
+    using Cell = glm::i64vec3;
+    struct CellHash {
+        std::size_t operator()(const Cell& c) const {
+            return static_cast<std::size_t>(c.x) * 73856093u ^ static_cast<std::size_t>(c.y) * 19349663u ^
+                   static_cast<std::size_t>(c.z) * 83492791u;
+        }
+    };
+    std::unordered_map<Cell, std::vector<std::uint32_t>, CellHash> grid;
+    const double cellSize = tolerance > 0.0f ? tolerance : 1e-6;
+    auto cellOf = [&](const glm::vec3& p) {
+        constexpr double kLimit = 4.0e18;
+        Cell cell;
+        for (int i = 0; i < 3; ++i)
+            cell[i] = static_cast<std::int64_t>(std::clamp(std::floor(p[i] / cellSize), -kLimit, kLimit));
+        return cell;
+    };
+
+    std::vector<std::uint32_t> mapping;
+    mapping.reserve(positions.size());
+    for (const glm::vec3& p : positions) {
+        if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) {
+            mapping.push_back(static_cast<std::uint32_t>(welded.size()));
+            welded.push_back(p);
+            continue;
+        }
+        const Cell cell = cellOf(p);
+        std::uint32_t best = UINT32_MAX;
+        for (int dx = -1; dx <= 1; ++dx)
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dz = -1; dz <= 1; ++dz) {
+                    auto it = grid.find(cell + Cell(dx, dy, dz));
+                    if (it == grid.end())
+                        continue;
+                    for (std::uint32_t index : it->second)
+                        if (index < best && glm::distance(welded[index], p) < tolerance)
+                            best = index;
+                }
+        if (best == UINT32_MAX) {
+            best = static_cast<std::uint32_t>(welded.size());
+            welded.push_back(p);
+            grid[cell].push_back(best);
+        }
+        mapping.push_back(best);
+    }
+    return mapping;
 }
 
 std::shared_ptr<CookedTriangleMesh> CookedTriangleMesh::cook(const std::vector<glm::vec3>& vertices,

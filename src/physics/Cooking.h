@@ -1,6 +1,7 @@
 // Cooking of collision shapes that are expensive to build: convex hulls reduced to a vertex
 // limit, and triangle meshes with their bounding-volume hierarchy. Both can be turned into a
-// byte payload for the cooking cache and back.
+// byte payload for the cooking cache and back. The vertex welding used here is shared with the
+// importer's hull reader.
 #pragma once
 
 #include <glm/vec3.hpp>
@@ -16,6 +17,11 @@ class btTriangleInfoMap;
 class btOptimizedBvh;
 
 namespace hm {
+
+// Merges positions closer than `tolerance` (keeping the first of them) and returns, for every
+// input position, the index of the position it became in `welded`.
+std::vector<std::uint32_t> weldPositions(const std::vector<glm::vec3>& positions,
+                                         std::vector<glm::vec3>& welded, float tolerance = 0.001f);
 
 // The corners of the convex hull of the points, at most maxVertices of them. Empty when the
 // points span no volume.

@@ -147,7 +147,7 @@ Node2D* Node2D::addChild(std::unique_ptr<Node2D> child) {
     return &ref;
 }
 
-std::unique_ptr<Node2D> Node2D::removeChild(Node2D* child) {
+std::unique_ptr<Node2D> Node2D::releaseChild(Node2D* child) {
     std::unique_ptr<Node2D> taken = takeDirectChild(child);
     if (taken) {
         taken->setScene(nullptr);

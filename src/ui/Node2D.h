@@ -111,7 +111,7 @@ public:
     }
     // Takes a direct child out of the tree (it leaves the scene) and hands it to the caller;
     // null when it is not a child of this node.
-    std::unique_ptr<Node2D> removeChild(Node2D* child);
+    std::unique_ptr<Node2D> releaseChild(Node2D* child);
     // This node if the name matches, else the first match depth-first through the children.
     Node2D* findChild(const std::string& name);
 

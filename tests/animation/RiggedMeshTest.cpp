@@ -1,4 +1,5 @@
-// Bone matrices from a skeleton and a pose, without a GPU.
+// Bone matrices from a skeleton and a pose, and the per-vertex bone weights, without a GPU.
+#include "animation/RiggedMesh.h"
 #include "animation/BoneInfo.h"
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -67,6 +68,18 @@ TEST(BoneMatrices, IndicesOutsideTheListAreSkipped) {
     std::vector<glm::mat4> matrices(3, glm::mat4(0.0f));
     computeBoneMatrices({&s.root}, {}, matrices); // must not write past the end
     expectMatrix(matrices[2], glm::mat4(1.0f));
+}
+
+TEST(VertexBoneData, FiveWeightsKeepTheFourLargest) {
+    VertexBoneData v;
+    EXPECT_EQ(v.add(0, 0.1f), VertexBoneData::Added::Stored);
+    v.add(1, 0.4f);
+    v.add(2, 0.2f);
+    v.add(3, 0.3f);
+    EXPECT_EQ(v.add(4, 0.1f), VertexBoneData::Added::Dropped); // equal to the smallest kept
+    EXPECT_EQ(v.add(5, 0.25f), VertexBoneData::Added::ReplacedSmallest);
+    EXPECT_EQ(v.ids, (std::array<std::int32_t, 4>{5, 1, 2, 3}));
+    EXPECT_EQ(v.weights, (std::array<float, 4>{0.25f, 0.4f, 0.2f, 0.3f}));
 }
 
 } // namespace

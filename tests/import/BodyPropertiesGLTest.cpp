@@ -1,4 +1,5 @@
 #include "import/BodyProperties.h"
+#include "import/ModelImporter.h"
 
 #include "physics/PhysicsBody.h"
 #include "physics/PhysicsWorld.h"
@@ -48,11 +49,12 @@ public:
 class BodyPropertiesTest : public testing::Test {
 protected:
     Window& window = test::glWindow();
+    ModelImporter importer;
     aiScene scene;
 
     PhysicsBody* read(Node3D& node, const std::vector<std::pair<std::string, Value>>& properties) {
         auto file = fileNode(properties);
-        readBodyProperties(node, *file, scene, 1);
+        readBodyProperties(importer, node, *file, scene);
         return static_cast<PhysicsBody*>(node.getBody());
     }
     std::unique_ptr<MeshNode> meshNode(const glm::vec3& size) {

@@ -57,6 +57,22 @@ void expectVec3(const glm::vec3& actual, const glm::vec3& expected, float tolera
         EXPECT_NEAR(actual[i], expected[i], tolerance) << "component " << i;
 }
 
+TEST(LightAttenuation, FromRange) {
+    struct Case {
+        float range;
+        glm::vec3 expected;
+    };
+    for (const Case& c :
+         {Case{50.0f, {1, 0.09f, 0.032f}}, Case{57.5f, {1, 0.08f, 0.0245f}}, Case{5000.0f, {0, 0, 0}},
+          Case{3250.0f, {0, 0, 0}}, Case{-1.0f, {0, 0, 0}}, Case{0.5f, {0.5f, 25.0f, 125.0f}},
+          Case{0.0f, {0, 40, 200}}, Case{std::nanf(""), {0, 0, 0}}}) {
+        SCOPED_TRACE(c.range);
+        const glm::vec3 a = attenuationForRange(c.range);
+        for (int i = 0; i < 3; ++i)
+            EXPECT_NEAR(a[i], c.expected[i], 1e-5f);
+    }
+}
+
 TEST(CreateLight, PointLightAttenuationFromRangeOrVector) {
     struct Case {
         const char* what;
@@ -156,8 +172,9 @@ TEST(CreateCamera, GeneralAndOrbitalCamerasWithTheVerticalFieldOfView) {
     };
     for (const Case& c : cases) {
         test::LogCapture log;
+        ModelImporter importer;
         auto node = fileNode("cam", c.meta);
-        auto camera = createCamera(fileCamera, *node);
+        auto camera = createCamera(importer, fileCamera, *node);
         ASSERT_NE(camera, nullptr);
         EXPECT_EQ(camera->getTypeName(), c.type);
         EXPECT_EQ(camera->getName(), "cam");
@@ -176,9 +193,13 @@ protected:
         ASSERT_NE(file_, nullptr) << importer_.GetErrorString();
     }
     const aiNode& node(const char* name) const { return *file_->mRootNode->FindNode(name); }
+    bool read(const char* name, std::vector<glm::vec3>& positions, std::vector<std::uint32_t>* indices) {
+        return readHullData(modelImporter_, node(name), *file_, positions, indices);
+    }
 
     Assimp::Importer importer_;
     const aiScene* file_ = nullptr;
+    ModelImporter modelImporter_;
 };
 
 TEST_F(HullFixture, HullChildIsWeldedAndFacesReferToTheSurvivingPositions) {
@@ -186,7 +207,7 @@ TEST_F(HullFixture, HullChildIsWeldedAndFacesReferToTheSurvivingPositions) {
     const aiMesh& mesh = *file_->mMeshes[hull.mMeshes[0]];
     std::vector<glm::vec3> positions;
     std::vector<std::uint32_t> indices;
-    ASSERT_TRUE(readHullData(node("Rock"), *file_, positions, &indices));
+    ASSERT_TRUE(read("Rock", positions, &indices));
 
     // Flat shading repeats each corner once per face; welding keeps one per place.
     EXPECT_LT(positions.size(), mesh.mNumVertices);
@@ -204,17 +225,28 @@ TEST_F(HullFixture, HullChildIsWeldedAndFacesReferToTheSurvivingPositions) {
 
 TEST_F(HullFixture, OwnMeshWithoutHullChildAndTheTwoFailures) {
     std::vector<glm::vec3> positions;
-    EXPECT_TRUE(readHullData(node("Ground"), *file_, positions, nullptr));
+    EXPECT_TRUE(read("Ground", positions, nullptr));
     EXPECT_EQ(positions.size(), 8u); // a box
 
     test::LogCapture log;
     positions.clear();
-    EXPECT_FALSE(readHullData(node("Broken"), *file_, positions, nullptr));
+    EXPECT_FALSE(read("Broken", positions, nullptr));
     EXPECT_TRUE(log.contains("The hull node Broken_hull does not contain any mesh data. Please fix it..."));
-    EXPECT_FALSE(readHullData(node("Lonely"), *file_, positions, nullptr));
+    EXPECT_FALSE(read("Lonely", positions, nullptr));
     EXPECT_TRUE(
         log.contains("The node Lonely neither does have a hull-child node nor a mesh on its own. I need mesh "
                      "data somewhere!"));
+}
+
+// The hull node is kept out of the walk of the import it was read for, and of no other.
+TEST_F(HullFixture, AUsedHullNodeIsSkippedByItsOwnImportOnly) {
+    ModelImporter other;
+    std::vector<glm::vec3> positions;
+    ASSERT_TRUE(read("Rock", positions, nullptr));
+    const ModelImporter::SpecialNode* skipped = modelImporter_.special(&node("Rock_hull"));
+    ASSERT_NE(skipped, nullptr);
+    EXPECT_EQ(skipped->kind, ModelImporter::SpecialKind::Ignored);
+    EXPECT_EQ(other.special(&node("Rock_hull")), nullptr);
 }
 
 class NamedScene : public Scene {

@@ -14,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <limits>
 #include <random>
 
 #include <unistd.h>
@@ -133,6 +134,69 @@ std::vector<glm::vec3> spherePoints(int count, float radius) {
     for (int i = 0; i < count; ++i)
         out.push_back(glm::normalize(glm::vec3(n(rng), n(rng), n(rng))) * radius);
     return out;
+}
+
+TEST(Welding, KeepsTheFirstOfCoincidentPositions) {
+    const std::vector<glm::vec3> positions = {
+        {0, 0, 0}, {1, 0, 0}, {0.0005f, 0, 0}, {1, 0.0009f, 0}, {2, 0, 0}, {0, 0, 0.002f},
+    };
+    std::vector<glm::vec3> welded;
+    const auto mapping = weldPositions(positions, welded);
+    EXPECT_EQ(mapping, (std::vector<std::uint32_t>{0, 1, 0, 1, 2, 3}));
+    ASSERT_EQ(welded.size(), 4u);
+    EXPECT_EQ(welded[0], glm::vec3(0, 0, 0));
+}
+
+// The grid must decide exactly as the straightforward search over all earlier positions.
+TEST(Welding, MatchesALinearSearch) {
+    std::mt19937 rng(7);
+    std::uniform_real_distribution<float> coordinate(0.0f, 0.01f);
+    std::vector<glm::vec3> positions(2000);
+    for (auto& p : positions)
+        p = {coordinate(rng), coordinate(rng), coordinate(rng)};
+
+    std::vector<glm::vec3> linear;
+    std::vector<std::uint32_t> expected;
+    for (const auto& p : positions) {
+        std::uint32_t found = UINT32_MAX;
+        for (std::uint32_t i = 0; i < linear.size() && found == UINT32_MAX; ++i)
+            if (glm::distance(linear[i], p) < 0.001f)
+                found = i;
+        if (found == UINT32_MAX) {
+            found = static_cast<std::uint32_t>(linear.size());
+            linear.push_back(p);
+        }
+        expected.push_back(found);
+    }
+    std::vector<glm::vec3> welded;
+    EXPECT_EQ(weldPositions(positions, welded), expected);
+    EXPECT_EQ(welded.size(), linear.size());
+}
+
+// Coordinates far from the origin (beyond 2.1e6 the cell index of a 0.001 grid leaves the int
+// range) and ones that are not numbers: equal far positions still weld, non-finite ones never do.
+TEST(Welding, FarAndNonFinitePositions) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const std::vector<glm::vec3> positions = {
+        {3.0e6f, 0, 0},
+        {-3.0e6f, 5, 0},
+        {3.0e6f, 0, 0},
+        {1e30f, -1e30f, 3e38f},
+        {1e30f, -1e30f, 3e38f},
+        {nan, 0, 0},
+        {nan, 0, 0},
+        {0, inf, 0},
+        {0, inf, 0},
+        {-3.0e6f, 5, 0},
+        {2.2e6f, 1, 1},
+        {2.2e6f, 1, 1.25f},
+        {0, 0, 0},
+    };
+    std::vector<glm::vec3> welded;
+    const auto mapping = weldPositions(positions, welded);
+    EXPECT_EQ(mapping, (std::vector<std::uint32_t>{0, 1, 0, 2, 2, 3, 4, 5, 6, 1, 7, 8, 9}));
+    EXPECT_EQ(welded.size(), 10u);
 }
 
 TEST(Cooking, HullHonoursTheVertexLimitAndStaysInsideTheInput) {

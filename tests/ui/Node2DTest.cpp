@@ -112,14 +112,14 @@ TEST(Node2D, ChildrenMoveBetweenParentsAndCyclesAreRefused) {
     EXPECT_EQ(root.findChild("nobody"), nullptr);
 
     // Out of one parent and into another.
-    std::unique_ptr<Node2D> taken = a.removeChild(&leaf);
+    std::unique_ptr<Node2D> taken = a.releaseChild(&leaf);
     ASSERT_EQ(taken.get(), &leaf);
     EXPECT_EQ(leaf.parent(), nullptr);
     EXPECT_TRUE(a.children().empty());
     EXPECT_EQ(b.addChild(std::move(taken)), &leaf);
     EXPECT_EQ(leaf.parent(), &b);
     EXPECT_EQ(b.children().size(), 2u);
-    EXPECT_EQ(a.removeChild(&leaf), nullptr) << "not a child of a";
+    EXPECT_EQ(a.releaseChild(&leaf), nullptr) << "not a child of a";
 
     // A node cannot go below itself; the tree stays as it was.
     EXPECT_EQ(leaf.addChild(std::unique_ptr<Node2D>(&b)), nullptr);
@@ -186,7 +186,7 @@ TEST(Node2D, AnUpdateMayRemoveAnEarlierOrALaterSibling) {
         void update(float dt) override {
             RecordingNode2D::update(dt);
             if (victim)
-                parent()->removeChild(victim).reset();
+                parent()->releaseChild(victim).reset();
             victim = nullptr;
         }
         Node2D* victim = nullptr;
@@ -249,7 +249,7 @@ TEST_F(SceneDrawOrder, NodesFileThemselvesByDepthAndLeaveWithTheirSubtree) {
 
     // A node added later joins; one taken out leaves with its children.
     scene.root2D()->createChild<Node2D>("late");
-    std::unique_ptr<Node2D> gone = scene.root2D()->removeChild(&front);
+    std::unique_ptr<Node2D> gone = scene.root2D()->releaseChild(&front);
     EXPECT_EQ(gone->scene(), nullptr);
     EXPECT_EQ(gone->children()[0]->scene(), nullptr);
     EXPECT_EQ(order(), (std::vector<std::string>{"root@0", "late@0", "back@3"}));

@@ -124,7 +124,7 @@ TEST_F(Widgets, AButtonMayDestroyItselfFromItsCallback) {
     auto panel = std::make_unique<Node2D>("panel");
     panel->setWindow(&window);
     ButtonNode* button = nullptr;
-    button = &panel->createChild<ButtonNode>(false, "close", [&] { panel->removeChild(button).reset(); });
+    button = &panel->createChild<ButtonNode>(false, "close", [&] { panel->releaseChild(button).reset(); });
     button->setWindow(&window);
     window.dispatchCursorPosition(10, 60);
     window.dispatchMouseButton(0, 0, 0);
@@ -237,7 +237,7 @@ TEST_F(Widgets, TheSceneHandsItsWindowToThe2DTreeAtStartAndToNodesJoiningLater) 
 
     auto& late = scene.root2D()->createChild<ImageNode>(false, "late");
     EXPECT_EQ(late.registeredWindow(), &window);
-    std::unique_ptr<Node2D> removed = scene.root2D()->removeChild(&late);
+    std::unique_ptr<Node2D> removed = scene.root2D()->releaseChild(&late);
     EXPECT_EQ(late.registeredWindow(), nullptr) << "leaving the scene withdraws it from the window";
 }
 
