@@ -53,6 +53,21 @@ std::int32_t readWindowEdge(const INIReader& reader, const std::string& path, co
     return fallback;
 }
 
+// A file that ends early (cut short while being saved or copied) still parses; one line naming the
+// keys it lacks tells that apart from a complete file.
+void reportAbsentKeys(const INIReader& reader, const std::string& path) {
+    static const char* const kKeys[][2] = {
+        {"window", "width"},      {"window", "height"},     {"window", "refresh_rate"},
+        {"window", "fullscreen"}, {"window", "borderless"}, {"window", "title"},
+        {"window", "brightness"}, {"sound", "volume"},      {"graphics", "quality"}};
+    std::string absent;
+    for (const auto& [section, key] : kKeys)
+        if (!reader.HasValue(section, key))
+            absent += std::string(absent.empty() ? "" : ", ") + "[" + section + "] " + key;
+    if (!absent.empty())
+        spdlog::info("Settings {0}: no value for {1}; the defaults are used.", path, absent);
+}
+
 } // namespace
 
 Settings loadSettings(const std::string& path) {
@@ -66,6 +81,8 @@ Settings loadSettings(const std::string& path) {
             "Settings {0}: line {1} is not a section, a key = value line or a comment; it is skipped.", path,
             reader.ParseError());
     }
+    if (reader.ParseError() >= 0)
+        reportAbsentKeys(reader, path);
     settings.width = readWindowEdge(reader, path, "width", settings.width);
     settings.height = readWindowEdge(reader, path, "height", settings.height);
     settings.refreshRate = readInt32(reader, "refresh_rate", settings.refreshRate);

@@ -158,6 +158,19 @@ void onJoystickCallback(int joystickId, int event) {
 
 } // namespace
 
+WindowRequest chooseWindowRequest(bool fullscreen, bool borderless, int width, int height,
+                                  const std::function<const GLFWvidmode*()>& queryMode) {
+    if (!fullscreen || !borderless)
+        return {width, height, nullptr};
+    const GLFWvidmode* mode = queryMode();
+    if (!mode) {
+        spdlog::warn("The monitor's video mode cannot be read; the borderless window opens at {0}x{1}.",
+                     width, height);
+        return {width, height, nullptr};
+    }
+    return {mode->width, mode->height, mode};
+}
+
 Window::Window(const std::string& title, bool fullscreen, bool borderless, int width, int height,
                double brightness)
     : timer_([] { return glfwGetTime(); },
@@ -173,22 +186,18 @@ Window::Window(const std::string& title, bool fullscreen, bool borderless, int w
     glfwWindowHint(GLFW_OPENGL_PROFILE, GLFW_OPENGL_CORE_PROFILE);
     glfwWindowHint(GLFW_RESIZABLE, GLFW_TRUE);
 
-    if (fullscreen) {
+    if (fullscreen)
         monitor_ = glfwGetPrimaryMonitor();
-        const GLFWvidmode* mode = borderless && monitor_ ? glfwGetVideoMode(monitor_) : nullptr;
-        if (borderless && monitor_ && !mode)
-            spdlog::warn("The monitor's video mode cannot be read; the borderless window opens at {0}x{1}.",
-                         width, height);
-        if (mode) {
-            glfwWindowHint(GLFW_RED_BITS, mode->redBits);
-            glfwWindowHint(GLFW_GREEN_BITS, mode->greenBits);
-            glfwWindowHint(GLFW_BLUE_BITS, mode->blueBits);
-            glfwWindowHint(GLFW_REFRESH_RATE, mode->refreshRate);
-            width = mode->width;
-            height = mode->height;
-        }
+    const WindowRequest request = chooseWindowRequest(fullscreen, borderless, width, height, [this] {
+        return monitor_ ? glfwGetVideoMode(monitor_) : nullptr;
+    });
+    if (request.mode) {
+        glfwWindowHint(GLFW_RED_BITS, request.mode->redBits);
+        glfwWindowHint(GLFW_GREEN_BITS, request.mode->greenBits);
+        glfwWindowHint(GLFW_BLUE_BITS, request.mode->blueBits);
+        glfwWindowHint(GLFW_REFRESH_RATE, request.mode->refreshRate);
     }
-    handle_ = glfwCreateWindow(width, height, title.c_str(), monitor_, nullptr);
+    handle_ = glfwCreateWindow(request.width, request.height, title.c_str(), monitor_, nullptr);
     if (!handle_) {
         glfwTerminate();
         throw std::runtime_error("GLFW-Window could not be created");

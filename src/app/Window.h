@@ -25,6 +25,7 @@
 
 #include <glm/vec2.hpp>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -32,12 +33,27 @@
 struct GLFWwindow;
 struct GLFWmonitor;
 struct GLFWcursor;
+struct GLFWvidmode;
 
 namespace hm {
 
 class RenderDevice;
 class Scene;
 class SoundEngine;
+
+// The size a new window asks for, and the monitor mode whose colour depth and refresh rate a
+// borderless full screen takes over (null for any other window).
+struct WindowRequest {
+    int width = 0;
+    int height = 0;
+    const GLFWvidmode* mode = nullptr;
+};
+
+// A borderless full screen takes the monitor's current mode, which queryMode reads (it is asked
+// only then). The query gives null when there is no monitor or its mode cannot be read: the
+// window then opens at the configured size, with a warning.
+WindowRequest chooseWindowRequest(bool fullscreen, bool borderless, int width, int height,
+                                  const std::function<const GLFWvidmode*()>& queryMode);
 
 class Window {
 public:

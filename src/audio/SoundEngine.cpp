@@ -11,6 +11,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
+#include <fstream>
 #include <limits>
 #include <optional>
 #include <unordered_map>
@@ -48,6 +50,41 @@ void checkAlc(ALCdevice* device, const char* context) {
 struct SndFileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
+
+std::uint32_t littleEndian32(const unsigned char* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// The frame count a RIFF/WAVE file's own header promises (data chunk size over block size), or
+// nothing for any other file. libsndfile quietly sizes a data chunk that runs past the end of
+// the file by what is there, so only this count tells a file cut short from a short sound.
+std::optional<std::uint64_t> promisedWavFrames(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    unsigned char riff[12];
+    if (!in.read(reinterpret_cast<char*>(riff), sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0 ||
+        std::memcmp(riff + 8, "WAVE", 4) != 0)
+        return std::nullopt;
+    std::uint32_t blockAlign = 0;
+    unsigned char chunk[16];
+    // A header walks a handful of chunks; a damaged one must not keep the loop going for long.
+    for (int i = 0; i < 64 && in.read(reinterpret_cast<char*>(chunk), 8); ++i) {
+        const std::uint32_t size = littleEndian32(chunk + 4);
+        if (std::memcmp(chunk, "fmt ", 4) == 0 && size >= 16) {
+            if (!in.read(reinterpret_cast<char*>(chunk), 16))
+                return std::nullopt;
+            blockAlign = static_cast<std::uint32_t>(chunk[12]) | static_cast<std::uint32_t>(chunk[13]) << 8;
+            in.seekg(static_cast<std::streamoff>(size - 16 + (size & 1)), std::ios::cur);
+        } else if (std::memcmp(chunk, "data", 4) == 0) {
+            if (blockAlign == 0)
+                return std::nullopt;
+            return size / blockAlign;
+        } else {
+            in.seekg(static_cast<std::streamoff>(size) + (size & 1), std::ios::cur);
+        }
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -98,10 +135,14 @@ std::optional<DecodedSound> decodeSoundFile(const std::filesystem::path& path, c
         spdlog::error("Load sound: {0}: {1} ({2})", name, sf_strerror(file.get()), path.string());
         return std::nullopt;
     }
-    if (sound.samples.size() < maxFrames && static_cast<sf_count_t>(sound.samples.size()) < info.frames)
-        spdlog::warn(
-            "Load sound: {0}: the file ends after {1} of its {2} frames; the sound is cut short ({3})", name,
-            sound.samples.size(), info.frames, path.string());
+    if (sound.samples.size() < maxFrames) {
+        const std::uint64_t promised =
+            std::max(static_cast<std::uint64_t>(info.frames), promisedWavFrames(path).value_or(0));
+        if (sound.samples.size() < promised)
+            spdlog::warn(
+                "Load sound: {0}: the file is truncated: {1} of {2} frames; the sound is cut short ({3})",
+                name, sound.samples.size(), promised, path.string());
+    }
     return sound;
 }
 

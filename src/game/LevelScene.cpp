@@ -135,9 +135,12 @@ void LevelScene::buildHud() {
         &place(next.createChild<TextLineNode>("tNextMonster", "Oetztype", 15.0f, ""), 4, 0.04f, 0.5f, 0.0f);
 
     pictureMaterial("hudButSpeedActive", "hud/button_speedup_active.png");
-    speedButton_ =
-        &place(root->createChild<ButtonNode>(true, "butSpeedup", [this] { coordinator_->toggleSpeed(); }), 8,
-               0.98f, 0.02f, 0.1f);
+    speedButton_ = &place(root->createChild<ButtonNode>(true, "butSpeedup",
+                                                        [this] {
+                                                            playUiClick(*this);
+                                                            coordinator_->toggleSpeed();
+                                                        }),
+                          8, 0.98f, 0.02f, 0.1f);
     speedButton_->setMaterial(pictureMaterial("hudButSpeedNormal", "hud/button_speedup_normal.png"));
 
     cardPanel_ = &root->createChild<BuildingCardPanel>();
@@ -150,9 +153,12 @@ void LevelScene::buildHud() {
     pauseVeil_->setCatchesPointer(false);
 
     pictureMaterial("hudButResume", "hud/button_pause_resume.png");
-    pauseButton_ =
-        &place(root->createChild<ButtonNode>(true, "butPause", [this] { coordinator_->togglePause(); }), 3,
-               0.98f, 0.98f, 0.07f);
+    pauseButton_ = &place(root->createChild<ButtonNode>(true, "butPause",
+                                                        [this] {
+                                                            playUiClick(*this);
+                                                            coordinator_->togglePause();
+                                                        }),
+                          3, 0.98f, 0.98f, 0.07f);
     pauseButton_->setMaterial(pictureMaterial("hudButPause", "hud/button_pause_pause.png"));
 
     endVeil_ = &place(root->createChild<ImageNode>(false, "eOverlay"), 6, 0.0f, 0.0f, 0.0f);
@@ -173,9 +179,12 @@ void LevelScene::buildHud() {
                                                          }),
                        0, 0.64f, 0.3f, 0.08f);
     exit.setMaterial(pictureMaterial("butExit", "hud/overlay/butExit.png"));
-    auto& replay =
-        place(endVeil_->createChild<ButtonNode>(true, "butReplay", [this] { coordinator_->restart(); }), 0,
-              0.4f, 0.3f, 0.08f);
+    auto& replay = place(endVeil_->createChild<ButtonNode>(true, "butReplay",
+                                                           [this] {
+                                                               playUiClick(*this);
+                                                               coordinator_->restart();
+                                                           }),
+                         0, 0.4f, 0.3f, 0.08f);
     replay.setMaterial(pictureMaterial("butReplay", "hud/overlay/butReplay.png"));
 
     root->createChild<Overlay>(FadeState::FadingOut, "bOverlay", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f), 1.0f);

@@ -4,6 +4,7 @@
 #include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Window.h"
+#include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelScene.h"
 #include "import/ModelImporter.h"
@@ -104,7 +105,10 @@ void MainMenuScene::wireSign(const std::string& name, std::function<void()> onCl
         spdlog::warn("The menu has no sign named {0}.", name);
         return;
     }
-    sign->setClickCallback(std::move(onClick));
+    sign->setClickCallback([this, onClick = std::move(onClick)] {
+        playUiClick(*this);
+        onClick();
+    });
     sign->setMouseEnterCallback([sign] { setFirstChildMaterial(*sign, "tHoverMenu"); });
     sign->setMouseLeaveCallback([sign] { setFirstChildMaterial(*sign, "ColorPicker"); });
 }

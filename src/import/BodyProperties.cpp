@@ -72,7 +72,9 @@ glm::ivec3 locks(const aiMetadata& metadata, const char* key) {
     aiVector3D v;
     if (!get(metadata, key, v))
         return glm::ivec3(0);
-    auto truncate = [](float f) { return std::isfinite(f) ? static_cast<int>(f) : 0; };
+    // Only whether the truncated value is zero matters; a value beyond any integer is simply
+    // non-zero, never converted (that conversion has no defined result).
+    auto truncate = [](float f) { return std::isfinite(f) && std::trunc(f) != 0.0f ? 1 : 0; };
     return {truncate(v.x), truncate(v.y), truncate(v.z)};
 }
 

@@ -73,6 +73,9 @@ public:
     // Imports the file at path (relative to the working directory); see importModel.
     std::unique_ptr<Node3D> importFile(Scene* scene, int flags, const std::string& path,
                                        const std::string& rootName = "");
+    // Adds assimp post-processing steps to the parse of later imports, e.g. its structure
+    // validation (aiProcess_ValidateDataStructure), which refuses an inconsistent file outright.
+    void addParseSteps(unsigned steps) { extraParseSteps_ |= steps; }
 
     // Parses the file with the importer's post-processing and drops the result: the parser's
     // share of an import, for measurements. False when the file cannot be read.
@@ -81,10 +84,6 @@ public:
     // The flags an import runs with: 0 means the defaults, and scene-only bits without a scene
     // are refused (with an error line) in favour of the model defaults.
     static int settleFlags(const Scene* scene, int flags);
-
-    // Adds assimp post-processing steps to the parse of later imports, e.g. its structure
-    // validation (aiProcess_ValidateDataStructure), which refuses an inconsistent file outright.
-    void addParseSteps(unsigned steps) { extraParseSteps_ |= steps; }
 
     int flags() const { return flags_; }
     int upAxis() const { return upAxis_; }

@@ -23,7 +23,7 @@ TEST(SoundData, EverySoundTheGamePlaysLoadsFromTheDataFolder) {
 }
 
 // Damaged headers: the sample rate goes to the mixer as it is (one it refuses ends the game), and
-// a file that says it is longer than it is gives what it holds.
+// a file that says it is longer than it is gives what it holds, with a line saying it is truncated.
 TEST(SoundData, DamagedHeadersAreRefusedOrReadForWhatTheyHold) {
     test::TempFolder folder("decode");
     const std::vector<std::int16_t> tone(400, 1000);
@@ -38,7 +38,9 @@ TEST(SoundData, DamagedHeadersAreRefusedOrReadForWhatTheyHold) {
         {"usual", test::wavBytes(tone, 1, 8000), 400, ""},
         {"sample rate far too high", test::wavBytes(tone, 1, 400000), 0, "a sample rate of 400000 Hz"},
         {"sample rate far too low", test::wavBytes(tone, 1, 10), 0, "a sample rate of 10 Hz"},
-        {"data claimed beyond the end", longer, 400, ""},
+        {"data claimed beyond the end", longer, 400, "the file is truncated: 400 of 1073741816 frames"},
+        {"cut in half", test::wavBytes(tone, 1, 8000).substr(0, 44 + 400), 200,
+         "the file is truncated: 200 of 400 frames"},
         {"stereo averaged to mono", test::wavBytes(std::vector<std::int16_t>(800, 1000), 2, 8000), 400, ""},
     };
     for (const auto& c : cases) {
@@ -56,9 +58,13 @@ TEST(SoundData, DamagedHeadersAreRefusedOrReadForWhatTheyHold) {
         } else {
             ASSERT_TRUE(sound);
             EXPECT_EQ(sound->samples.size(), c.samples);
+            const auto warnings = log.messages(spdlog::level::warn);
             if (*c.line) {
-                ASSERT_EQ(log.messages(spdlog::level::warn).size(), 1u);
-                EXPECT_NE(log.messages(spdlog::level::warn)[0].find(c.line), std::string::npos);
+                ASSERT_EQ(warnings.size(), 1u);
+                EXPECT_NE(warnings[0].find(c.line), std::string::npos) << warnings[0];
+                EXPECT_NE(warnings[0].find(path.string()), std::string::npos) << warnings[0];
+            } else {
+                EXPECT_TRUE(warnings.empty());
             }
             EXPECT_EQ(sound->samples.front(), 1000);
         }

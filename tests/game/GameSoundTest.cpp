@@ -13,9 +13,9 @@ namespace {
 TEST(GameSound, SoundsMissingFromTheFolderAreNamed) {
     test::TempFolder folder("game_sounds");
     const std::string tone = test::wavBytes(std::vector<std::int16_t>(800, 1000), 1, 8000);
-    for (const char* file :
-         {"TowerArrowCharge_01.wav", "TowerCannonCharge_01.wav", "ProjectileArrowShoot_01.wav",
-          "ProjectileArrowHit_01.wav", "ProjectileCannonballShoot_01.wav", "construction_01.wav"})
+    for (const char* file : {"TowerArrowCharge_01.wav", "TowerCannonCharge_01.wav",
+                             "ProjectileArrowShoot_01.wav", "ProjectileArrowHit_01.wav",
+                             "ProjectileCannonballShoot_01.wav", "construction_01.wav", "UiClick_01.wav"})
         test::writeBytes(folder.path() / file, tone);
     test::writeBytes(folder.path() / "ProjectileCannonballHit_01.wav", "RIFF garbage");
     SoundEngine engine(folder.path());
