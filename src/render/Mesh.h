@@ -57,6 +57,10 @@ public:
     float boundingRadius() const;
     // Edge lengths of the axis-aligned box around the vertices.
     glm::vec3 boundingBoxSize() const;
+    // A sphere around every vertex, in the mesh's own units: the centre of their box and the
+    // largest distance of a vertex from it (worked out once, the vertices never change).
+    glm::vec3 boundCentre() const { return boundCentre_; }
+    float boundRadius() const { return boundRadius_; }
 
     const std::vector<Vertex>& vertices() const { return vertices_; }
     const std::vector<std::uint32_t>& indices() const { return indices_; }
@@ -82,6 +86,8 @@ private:
 
     std::vector<Vertex> vertices_;
     std::vector<std::uint32_t> indices_;
+    glm::vec3 boundCentre_{0.0f};
+    float boundRadius_ = 0.0f;
     VertexStream extra_;
     // Filled by the first draw.
     mutable VertexArrayHandle vertexArray_;
