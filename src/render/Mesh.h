@@ -65,8 +65,8 @@ public:
     const std::vector<Vertex>& vertices() const { return vertices_; }
     const std::vector<std::uint32_t>& indices() const { return indices_; }
     // 0 until the first draw.
-    GLuint vertexArray() const { return vertexArray_.get(); }
-    GLuint extraBuffer() const { return extraBuffer_.get(); }
+    GLName vertexArray() const { return vertexArray_.get(); }
+    GLName extraBuffer() const { return extraBuffer_.get(); }
     bool uploaded() const { return static_cast<bool>(vertexArray_); }
     // Uploads now rather than on the first draw (needs the GL context).
     void ensureUploaded() const;

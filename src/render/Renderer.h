@@ -19,6 +19,8 @@
 #include "render/SceneUniforms.h"
 #include "render/ShadowCascades.h"
 
+#include <GL/glew.h>
+
 #include <glm/mat4x4.hpp>
 
 #include <array>
