@@ -227,47 +227,49 @@ private:
     Links links_;
 };
 
-// ASCII link lines: C: "OO",child,parent (a property name may follow).
+// ASCII links: the key C, then the kind in quotes, the child's id and the parent's id (a
+// property name may follow). The parser splits tokens at white space and commas, not at line
+// ends, so a link may sit anywhere; ids are read as it reads them (decimal digits, 0 when they
+// overflow 64 bits).
 Links asciiLinks(const std::vector<std::uint8_t>& bytes) {
     Links links;
+    const std::size_t size = bytes.size();
     auto skipSpaces = [&](std::size_t& i) {
-        while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\t'))
+        while (i < size && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
             ++i;
     };
     auto readId = [&](std::size_t& i, std::int64_t& id) {
         skipSpaces(i);
-        const bool negative = i < bytes.size() && bytes[i] == '-';
-        if (negative)
-            ++i;
-        const std::size_t first = i;
+        if (i >= size || bytes[i] < '0' || bytes[i] > '9')
+            return false;
         std::uint64_t value = 0;
-        while (i < bytes.size() && bytes[i] >= '0' && bytes[i] <= '9' && i - first < 19)
-            value = value * 10 + (bytes[i++] - '0');
-        id = negative ? -static_cast<std::int64_t>(value) : static_cast<std::int64_t>(value);
-        return i > first;
+        bool overflow = false;
+        for (; i < size && bytes[i] >= '0' && bytes[i] <= '9'; ++i) {
+            const std::uint64_t next = value * 10 + std::uint64_t(bytes[i] - '0');
+            overflow = overflow || value > (~std::uint64_t(0) - 9) / 10 || next < value;
+            value = next;
+        }
+        id = overflow ? 0 : static_cast<std::int64_t>(value);
+        return true;
     };
-    for (std::size_t line = 0; line < bytes.size();) {
-        std::size_t i = line;
-        skipSpaces(i);
-        const std::size_t next =
-            std::find(bytes.begin() + static_cast<std::ptrdiff_t>(i), bytes.end(), '\n') - bytes.begin();
-        line = next + 1;
-        if (next - i < 3 || bytes[i] != 'C' || bytes[i + 1] != ':')
+    auto isNamePart = [](std::uint8_t c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    };
+    for (std::size_t at = 0; at + 1 < size; ++at) {
+        if (bytes[at] != 'C' || bytes[at + 1] != ':' || (at > 0 && isNamePart(bytes[at - 1])))
             continue;
-        i += 2;
+        std::size_t i = at + 2;
         skipSpaces(i);
-        if (i >= next || bytes[i] != '"')
+        if (i >= size || bytes[i] != '"')
             continue;
-        const std::size_t closing = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(i + 1),
-                                              bytes.begin() + static_cast<std::ptrdiff_t>(next), '"') -
-                                    bytes.begin();
-        i = closing + 1;
-        skipSpaces(i);
+        i = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(i + 1), bytes.end(), '"') - bytes.begin() +
+            1;
         std::int64_t child = 0, parent = 0;
-        if (i >= next || bytes[i] != ',' || !readId(++i, child))
+        skipSpaces(i);
+        if (i >= size || bytes[i] != ',' || !readId(++i, child))
             continue;
         skipSpaces(i);
-        if (i >= next || bytes[i] != ',' || !readId(++i, parent))
+        if (i >= size || bytes[i] != ',' || !readId(++i, parent))
             continue;
         links.emplace_back(child, parent);
     }

@@ -169,6 +169,19 @@ TEST(ModelLimits, ObjectLinksMustNotLoopOrNestTooDeep) {
     }
 }
 
+// The parser reads tokens, not lines: a link anywhere in the text counts, and an id too large
+// for 64 bits reads as 0.
+TEST(ModelLimits, ObjectLoopsAreFoundWhereverTheParserFindsThem) {
+    for (const std::string text :
+         {"; FBX\n\tC: \"OO\",30,0*\tC: \"OO\",40,40\n", "; FBX\nC:\n\"OO\",\n7,\n7\n",
+          "; FBX\nC: \"OO\",0,99999999999999999999\n"}) {
+        ScratchModel model(Bytes(text.begin(), text.end()));
+        test::LogCapture log;
+        EXPECT_FALSE(checkModelLimits(model.path())) << text;
+        EXPECT_EQ(log.messages(spdlog::level::err).size(), 1u) << text;
+    }
+}
+
 TEST(ModelLimits, EveryShippedModelAndFixturePasses) {
     test::LogCapture log;
     for (const char* folder : {"GAME_DATA/models", "tests/fixtures"}) {
