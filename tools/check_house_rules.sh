@@ -6,6 +6,8 @@
 #     src/app);
 #   - OpenGL calls appear only in src/render (and the context set-up in src/app/Window.cpp), GLFW
 #     calls only in src/app;
+#   - no header outside src/render brings in the OpenGL headers, not even through headers of ours
+#     (a render header that other folders include stays free of them);
 #   - the engine never includes the game (src/game); only the game, main.cpp and the tools may.
 # Prints every breach as file:line and exits with status 1 when there is one.
 set -uo pipefail
@@ -38,6 +40,27 @@ check "OpenGL calls outside src/render" '(^|[^A-Za-z0-9_.>:])(gl[A-Z][A-Za-z0-9]
 check "OpenGL names outside src/render" '\b(GL_[A-Z0-9_]+|GLuint|GLint|GLenum|GLsizei|GLfloat)\b' \
   'src/render/|src/app/Window\.cpp:'
 check "GLFW calls or names outside src/app" '\b(glfw[A-Z][A-Za-z]*|GLFW_[A-Z0-9_]+|GLFWwindow)\b' 'src/app/'
+
+# Headers (under src, by their include path) that bring in the OpenGL headers directly or through
+# other headers of ours: grown from the direct includers until nothing is added.
+gl_headers() {
+  local found grown pattern
+  found=$(grep -rlE --include='*.h' "$(include 'GL/')" src | sed 's|^src/||' | sort -u)
+  while true; do
+    pattern=$(echo "$found" | sed 's/[.]/\\./g' | paste -sd'|')
+    grown=$( (echo "$found"; grep -rlE --include='*.h' "$(include "($pattern)[\">]")" src | sed 's|^src/||') | sort -u)
+    [[ $grown == "$found" ]] && break
+    found=$grown
+  done
+  echo "$found"
+}
+found=$(gl_headers | grep -v '^render/' | sed 's|^|src/|' || true)
+if [[ -n $found ]]; then
+  echo "house rule broken: headers outside src/render that bring in OpenGL"
+  echo "$found" | sed 's/^/  /'
+  breaches=$((breaches + 1))
+fi
+
 check "the engine includes the game" "$(include 'game/')" 'src/game/|src/main\.cpp:|src/tools/'
 
 if ((breaches > 0)); then

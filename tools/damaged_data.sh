@@ -169,7 +169,7 @@ for file in "${files[@]}"; do
     folder=$(dirname "${file#GAME_DATA/}")
     folder=${folder#textures/}
     line=$(messages "$dir/log" | grep -v "Reading shader file" | grep -vxF -f "$scratch/baseline.lines" |
-      grep -F -e "$base" -e "GAME_DATA/textures/$folder" -e "video $folder " -e "shader $stem" \
+      grep -F -e "$base" -e "GAME_DATA/textures/$folder" -e "video $folder " -e "shader $stem" -e "shader program $stem" \
         -e "name $stem" -e "name ${stem%%_*}" -e "sound ${stem%%_*} " | head -n 1 |
       sed -E 's/\|/\\|/g' | cut -c1-150)
     if [[ "$how" == hang || "$how" == nowindow ]]; then

@@ -106,9 +106,10 @@ std::optional<DecodedSound> decodeSoundFile(const std::filesystem::path& path, c
     }
 
     // Read in pieces: the frame count in a header is only a claim (a damaged file may promise
-    // terabytes), and a truncated file simply ends early; keep what is there.
+    // terabytes), and a truncated file simply ends early; keep what is there. A piece of 4096
+    // samples costs nothing to set up, which matters for the many short effects.
     const auto channels = static_cast<std::size_t>(info.channels);
-    const std::size_t chunkFrames = std::max<std::size_t>(1, 65536 / channels);
+    const std::size_t chunkFrames = std::max<std::size_t>(1, 4096 / channels);
     const auto maxFrames = static_cast<std::size_t>(info.samplerate) * kMaxSoundSeconds;
     std::vector<float> chunk(chunkFrames * channels);
     DecodedSound sound;

@@ -2,9 +2,12 @@
 
 #include "app/Log.h"
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace hm {
@@ -15,6 +18,52 @@ constexpr char kBinaryMagic[] = "Kaydara FBX Binary  ";
 constexpr std::size_t kBinaryHeaderSize = 27;
 constexpr std::uint64_t kDeflateRatio = 1032; // the most zlib can unpack from one byte
 constexpr int kMaxDepth = 64;
+
+// Object links of the file ("C" records: the child's id, then its parent's id).
+using Links = std::vector<std::pair<std::int64_t, std::int64_t>>;
+
+// The parser follows the links recursively: a loop, or a chain of objects deeper than
+// kMaxModelHierarchyDepth, would run it out of stack. Objects are taken from the leaves up
+// (those that are nobody's parent first); what is left at the end lies on a loop.
+bool checkLinks(const Links& links, const std::string& path) {
+    std::unordered_map<std::int64_t, std::size_t> childrenLeft;
+    std::unordered_map<std::int64_t, std::vector<std::int64_t>> parentsOf;
+    for (const auto& [child, parent] : links) {
+        ++childrenLeft[parent];
+        childrenLeft.try_emplace(child, 0);
+        parentsOf[child].push_back(parent);
+    }
+    std::unordered_map<std::int64_t, std::size_t> height; // the longest chain of links below
+    std::vector<std::int64_t> ready;
+    for (const auto& [id, count] : childrenLeft)
+        if (count == 0)
+            ready.push_back(id);
+    std::size_t taken = 0;
+    while (!ready.empty()) {
+        const std::int64_t id = ready.back();
+        ready.pop_back();
+        ++taken;
+        const std::size_t below = height[id];
+        if (below > kMaxModelHierarchyDepth) {
+            spdlog::error(
+                "The model file {0} is refused before parsing: its objects are linked more than {1} "
+                "deep.",
+                path, kMaxModelHierarchyDepth);
+            return false;
+        }
+        for (const std::int64_t parent : parentsOf[id]) {
+            height[parent] = std::max(height[parent], below + 1);
+            if (--childrenLeft[parent] == 0)
+                ready.push_back(parent);
+        }
+    }
+    if (taken < childrenLeft.size()) {
+        spdlog::error("The model file {0} is refused before parsing: its objects are linked in a loop.",
+                      path);
+        return false;
+    }
+    return true;
+}
 
 class BinaryScan {
 public:
@@ -73,6 +122,8 @@ private:
                 return refuse("a record's properties reach past the record", at);
             if (!properties(propertiesAt, propertiesAt + propertyBytes, propertyCount))
                 return false;
+            if (nameLength == 1 && bytes_[at + headerSize] == 'C')
+                readLink(propertiesAt, propertiesAt + propertyBytes);
             const std::uint64_t nestedAt = propertiesAt + propertyBytes;
             if (nestedAt < recordEnd && !records(nestedAt, recordEnd, depth + 1, false))
                 return false;
@@ -150,11 +201,80 @@ private:
         return true;
     }
 
+    // A link record holds its kind as a string, then the child's and the parent's 64-bit ids
+    // (files that name objects by string instead are not checked). The properties were checked
+    // to lie inside the record already.
+    void readLink(std::uint64_t at, std::uint64_t end) {
+        std::uint32_t kindLength = 0;
+        std::int64_t child = 0, parent = 0;
+        if (at >= end || bytes_[at] != 'S' || !read(at + 1, end, &kindLength, 4))
+            return;
+        at += 5 + std::uint64_t(kindLength);
+        if (at >= end || bytes_[at] != 'L' || !read(at + 1, end, &child, 8) || at + 9 >= end ||
+            bytes_[at + 9] != 'L' || !read(at + 10, end, &parent, 8))
+            return;
+        links_.emplace_back(child, parent);
+    }
+
+public:
+    const Links& links() const { return links_; }
+
+private:
     const std::vector<std::uint8_t>& bytes_;
     const std::string& path_;
     bool wide_ = false;
     std::uint64_t total_ = 0;
+    Links links_;
 };
+
+// ASCII links: the key C, then the kind in quotes, the child's id and the parent's id (a
+// property name may follow). The parser splits tokens at white space and commas, not at line
+// ends, so a link may sit anywhere; ids are read as it reads them (decimal digits, 0 when they
+// overflow 64 bits).
+Links asciiLinks(const std::vector<std::uint8_t>& bytes) {
+    Links links;
+    const std::size_t size = bytes.size();
+    auto skipSpaces = [&](std::size_t& i) {
+        while (i < size && (bytes[i] == ' ' || bytes[i] == '\t' || bytes[i] == '\r' || bytes[i] == '\n'))
+            ++i;
+    };
+    auto readId = [&](std::size_t& i, std::int64_t& id) {
+        skipSpaces(i);
+        if (i >= size || bytes[i] < '0' || bytes[i] > '9')
+            return false;
+        std::uint64_t value = 0;
+        bool overflow = false;
+        for (; i < size && bytes[i] >= '0' && bytes[i] <= '9'; ++i) {
+            const std::uint64_t next = value * 10 + std::uint64_t(bytes[i] - '0');
+            overflow = overflow || value > (~std::uint64_t(0) - 9) / 10 || next < value;
+            value = next;
+        }
+        id = overflow ? 0 : static_cast<std::int64_t>(value);
+        return true;
+    };
+    auto isNamePart = [](std::uint8_t c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_';
+    };
+    for (std::size_t at = 0; at + 1 < size; ++at) {
+        if (bytes[at] != 'C' || bytes[at + 1] != ':' || (at > 0 && isNamePart(bytes[at - 1])))
+            continue;
+        std::size_t i = at + 2;
+        skipSpaces(i);
+        if (i >= size || bytes[i] != '"')
+            continue;
+        i = std::find(bytes.begin() + static_cast<std::ptrdiff_t>(i + 1), bytes.end(), '"') - bytes.begin() +
+            1;
+        std::int64_t child = 0, parent = 0;
+        skipSpaces(i);
+        if (i >= size || bytes[i] != ',' || !readId(++i, child))
+            continue;
+        skipSpaces(i);
+        if (i >= size || bytes[i] != ',' || !readId(++i, parent))
+            continue;
+        links.emplace_back(child, parent);
+    }
+    return links;
+}
 
 // ASCII FBX arrays start with "*N {": N elements need at least N bytes of text.
 bool checkAsciiCounts(const std::vector<std::uint8_t>& bytes, const std::string& path) {
@@ -200,9 +320,11 @@ bool checkModelLimits(const std::string& path) {
     if (!file.read(reinterpret_cast<char*>(bytes.data()), size))
         return true;
     if (bytes.size() >= kBinaryHeaderSize &&
-        std::memcmp(bytes.data(), kBinaryMagic, sizeof kBinaryMagic - 1) == 0)
-        return BinaryScan(bytes, path).run();
-    return checkAsciiCounts(bytes, path);
+        std::memcmp(bytes.data(), kBinaryMagic, sizeof kBinaryMagic - 1) == 0) {
+        BinaryScan scan(bytes, path);
+        return scan.run() && checkLinks(scan.links(), path);
+    }
+    return checkAsciiCounts(bytes, path) && checkLinks(asciiLinks(bytes), path);
 }
 
 } // namespace hm

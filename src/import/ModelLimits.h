@@ -9,7 +9,9 @@
 //   - an uncompressed array's byte count differs from its element count times its element size;
 //   - a compressed array unpacks to more than zlib can produce from its bytes (1032:1);
 //   - all arrays together unpack to more than kMaxModelArrayBytes;
-//   - an ASCII array count is larger than the file (each element takes at least one byte).
+//   - an ASCII array count is larger than the file (each element takes at least one byte);
+//   - its objects are linked in a loop, or in a chain deeper than kMaxModelHierarchyDepth (the
+//     parser follows the links recursively and would run out of stack).
 // docs/level-design.md repeats these limits for designers.
 #pragma once
 
@@ -21,6 +23,7 @@ namespace hm {
 
 inline constexpr std::uint64_t kMaxModelFileBytes = 256ull << 20;
 inline constexpr std::uint64_t kMaxModelArrayBytes = 512ull << 20;
+inline constexpr std::size_t kMaxModelHierarchyDepth = 256;
 
 // True when the file may be handed to the parser; false after an error line naming the file.
 // A file that is neither binary nor ASCII FBX passes through (the parser refuses it itself).

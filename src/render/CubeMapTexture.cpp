@@ -52,8 +52,11 @@ bool CubeMapTexture::load() {
             if (prefix == kFaceNames[face] && !faces[face])
                 faces[face] = getTextureFile(name() + "/" + fileName, true);
     }
-    for (const auto& face : faces) {
-        if (!face) {
+    for (std::size_t face = 0; face < faces.size(); ++face) {
+        if (!faces[face]) {
+            // Name the face, so a lost file is found without guessing which of the six it was.
+            spdlog::warn("The cube map {0} has no {1} image in {2}.", name(), kFaceNames[face],
+                         folder.string());
             spdlog::error(
                 "Fetching the 6 cubemap images failed. Are they correctly named inside the folder {0}?",
                 name());

@@ -3,18 +3,22 @@
 // A handle deletes its object when it is destroyed or reset, and can only be moved, so every GL
 // object has exactly one owner and no class keeps its own glDelete* bookkeeping. Handles must be
 // destroyed while the context that created them is current (the window outlives every scene).
+//
+// The header does without the OpenGL headers, so that classes outside the renderer (fonts,
+// rigged meshes, particle systems) can hold handles without seeing OpenGL: names are plain
+// unsigned integers (GLHandle.cpp checks that this is GLName) and the deleters live there too.
 #pragma once
-
-#include <GL/glew.h>
 
 #include <utility>
 
 namespace hm {
 
+using GLName = unsigned int;
+
 template <typename Deleter> class GLHandle {
 public:
     GLHandle() = default;
-    explicit GLHandle(GLuint name) : name_(name) {}
+    explicit GLHandle(GLName name) : name_(name) {}
     ~GLHandle() { reset(); }
 
     GLHandle(GLHandle&& other) noexcept : name_(std::exchange(other.name_, 0)) {}
@@ -26,46 +30,46 @@ public:
     GLHandle(const GLHandle&) = delete;
     GLHandle& operator=(const GLHandle&) = delete;
 
-    GLuint get() const { return name_; }
+    GLName get() const { return name_; }
     explicit operator bool() const { return name_ != 0; }
 
     // Deletes the owned object (if any) and takes ownership of name.
-    void reset(GLuint name = 0) {
+    void reset(GLName name = 0) {
         if (name_ != 0)
             Deleter{}(name_);
         name_ = name;
     }
     // Gives up ownership without deleting.
-    GLuint release() { return std::exchange(name_, 0); }
+    GLName release() { return std::exchange(name_, 0); }
 
 private:
-    GLuint name_ = 0;
+    GLName name_ = 0;
 };
 
 namespace gl {
 struct TextureDeleter {
-    void operator()(GLuint name) const { glDeleteTextures(1, &name); }
+    void operator()(GLName name) const;
 };
 struct BufferDeleter {
-    void operator()(GLuint name) const { glDeleteBuffers(1, &name); }
+    void operator()(GLName name) const;
 };
 struct VertexArrayDeleter {
-    void operator()(GLuint name) const { glDeleteVertexArrays(1, &name); }
+    void operator()(GLName name) const;
 };
 struct FramebufferDeleter {
-    void operator()(GLuint name) const { glDeleteFramebuffers(1, &name); }
+    void operator()(GLName name) const;
 };
 struct RenderbufferDeleter {
-    void operator()(GLuint name) const { glDeleteRenderbuffers(1, &name); }
+    void operator()(GLName name) const;
 };
 struct ShaderDeleter {
-    void operator()(GLuint name) const { glDeleteShader(name); }
+    void operator()(GLName name) const;
 };
 struct QueryDeleter {
-    void operator()(GLuint name) const { glDeleteQueries(1, &name); }
+    void operator()(GLName name) const;
 };
 struct ProgramDeleter {
-    void operator()(GLuint name) const { glDeleteProgram(name); }
+    void operator()(GLName name) const;
 };
 } // namespace gl
 

@@ -10,7 +10,18 @@
 namespace hm {
 
 Mesh::Mesh(std::vector<Vertex> vertices, std::vector<std::uint32_t> indices)
-    : vertices_(std::move(vertices)), indices_(std::move(indices)) {}
+    : vertices_(std::move(vertices)), indices_(std::move(indices)) {
+    if (vertices_.empty())
+        return;
+    glm::vec3 low = vertices_.front().position, high = low;
+    for (const auto& v : vertices_) {
+        low = glm::min(low, v.position);
+        high = glm::max(high, v.position);
+    }
+    boundCentre_ = 0.5f * (low + high);
+    for (const auto& v : vertices_)
+        boundRadius_ = std::max(boundRadius_, glm::distance(boundCentre_, v.position));
+}
 
 void Mesh::upload() const {
     GLuint names[2] = {0, 0};

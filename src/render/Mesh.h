@@ -57,12 +57,16 @@ public:
     float boundingRadius() const;
     // Edge lengths of the axis-aligned box around the vertices.
     glm::vec3 boundingBoxSize() const;
+    // A sphere around every vertex, in the mesh's own units: the centre of their box and the
+    // largest distance of a vertex from it (worked out once, the vertices never change).
+    glm::vec3 boundCentre() const { return boundCentre_; }
+    float boundRadius() const { return boundRadius_; }
 
     const std::vector<Vertex>& vertices() const { return vertices_; }
     const std::vector<std::uint32_t>& indices() const { return indices_; }
     // 0 until the first draw.
-    GLuint vertexArray() const { return vertexArray_.get(); }
-    GLuint extraBuffer() const { return extraBuffer_.get(); }
+    GLName vertexArray() const { return vertexArray_.get(); }
+    GLName extraBuffer() const { return extraBuffer_.get(); }
     bool uploaded() const { return static_cast<bool>(vertexArray_); }
     // Uploads now rather than on the first draw (needs the GL context).
     void ensureUploaded() const;
@@ -82,6 +86,8 @@ private:
 
     std::vector<Vertex> vertices_;
     std::vector<std::uint32_t> indices_;
+    glm::vec3 boundCentre_{0.0f};
+    float boundRadius_ = 0.0f;
     VertexStream extra_;
     // Filled by the first draw.
     mutable VertexArrayHandle vertexArray_;

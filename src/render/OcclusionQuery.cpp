@@ -1,5 +1,7 @@
 #include "render/OcclusionQuery.h"
 
+#include <GL/glew.h>
+
 namespace hm {
 
 void OcclusionQuery::begin() {

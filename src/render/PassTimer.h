@@ -8,6 +8,8 @@
 
 #include "render/GLHandle.h"
 
+#include <GL/glew.h>
+
 #include <array>
 #include <chrono>
 

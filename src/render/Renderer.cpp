@@ -27,6 +27,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <tuple>
+#include <utility>
 
 namespace hm {
 
@@ -57,6 +58,43 @@ void collectMeshNodes(Node3D& node, std::vector<MeshNode*>& out) {
             out.push_back(mesh);
     for (const auto& child : node.getChildren())
         collectMeshNodes(*child, out);
+}
+
+// The six planes of the box a view-projection matrix maps onto clip space, pointing inwards.
+using ViewPlanes = std::array<glm::vec4, 6>;
+
+ViewPlanes viewPlanes(const glm::mat4& m) {
+    const glm::vec4 x(m[0][0], m[1][0], m[2][0], m[3][0]);
+    const glm::vec4 y(m[0][1], m[1][1], m[2][1], m[3][1]);
+    const glm::vec4 z(m[0][2], m[1][2], m[2][2], m[3][2]);
+    const glm::vec4 w(m[0][3], m[1][3], m[2][3], m[3][3]);
+    ViewPlanes planes{w + x, w - x, w + y, w - y, w + z, w - z};
+    for (auto& plane : planes) {
+        const float length = glm::length(glm::vec3(plane));
+        if (length > 0.0f)
+            plane /= length;
+    }
+    return planes;
+}
+
+// False only when the sphere lies wholly outside one of the planes (a NaN keeps it in view).
+bool mayBeSeen(const ViewPlanes& planes, const glm::vec3& centre, float radius) {
+    for (const auto& plane : planes)
+        if (glm::dot(glm::vec3(plane), centre) + plane.w < -radius)
+            return false;
+    return true;
+}
+
+// The mesh's bounding sphere where the node draws it; a skinned mesh's bones may carry its
+// vertices anywhere, so it has none (radius below zero).
+std::pair<glm::vec3, float> worldBound(const MeshNode& node) {
+    const Mesh& mesh = *node.mesh();
+    if (mesh.flag != 0)
+        return {glm::vec3(0.0f), -1.0f};
+    const glm::mat4 world = node.getWorldMatrix();
+    const float scale = std::max({glm::length(glm::vec3(world[0])), glm::length(glm::vec3(world[1])),
+                                  glm::length(glm::vec3(world[2]))});
+    return {glm::vec3(world * glm::vec4(mesh.boundCentre(), 1.0f)), mesh.boundRadius() * scale};
 }
 
 // Generic and canvas materials may write an alpha below 1 and are drawn blended; the lit and
@@ -287,6 +325,7 @@ void Renderer::collectDraws(Scene& scene) {
     collectMeshNodes(*root, nodes);
     const bool hasLights = !scene.lights().empty();
     const glm::vec3 eye = glm::vec3(glm::inverse(uniforms_.view)[3]);
+    const ViewPlanes camera = viewPlanes(uniforms_.projection * uniforms_.view);
     for (MeshNode* node : nodes) {
         if (!node->mesh())
             continue;
@@ -294,7 +333,10 @@ void Renderer::collectDraws(Scene& scene) {
         const GLuint program = material ? litProgram(*material, hasLights) : 0u;
         const bool translucent = material && mayBeTranslucent(*material);
         const float distance = glm::distance(eye, glm::vec3(node->getWorldMatrix()[3]));
-        draws_.push_back({node, material, program, translucent, distance});
+        const auto [centre, radius] = worldBound(*node);
+        const std::uint8_t seenBy =
+            radius >= 0.0f && !mayBeSeen(camera, centre, radius) ? kEveryView & ~kCameraView : kEveryView;
+        draws_.push_back({node, material, program, translucent, distance, seenBy});
     }
     // Opaque first, grouped by program, then material, then mesh, near to far; translucent
     // ones after them, far to near.
@@ -311,12 +353,29 @@ void Renderer::collectDraws(Scene& scene) {
         draws_.begin());
 }
 
-void Renderer::drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program) {
+void Renderer::cullShadowCasters(int cascades) {
+    std::array<ViewPlanes, ShadowCascades::kCount> boxes;
+    for (int k = 0; k < cascades; ++k)
+        boxes[static_cast<std::size_t>(k)] =
+            viewPlanes(cascades_.lightProjection[static_cast<std::size_t>(k)] *
+                       cascades_.lightView[static_cast<std::size_t>(k)]);
+    for (Draw& draw : draws_) {
+        const auto [centre, radius] = worldBound(*draw.node);
+        if (radius < 0.0f)
+            continue;
+        for (int k = 0; k < cascades; ++k)
+            if (!mayBeSeen(boxes[static_cast<std::size_t>(k)], centre, radius))
+                draw.seenBy &= static_cast<std::uint8_t>(~(1u << k));
+    }
+}
+
+void Renderer::drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program,
+                        std::uint8_t view) {
     bound_ = Bound{};
     GLenum activeUnit = GL_TEXTURE0;
     for (std::size_t i = first; i < last; ++i) {
         const Draw& draw = draws_[i];
-        if (withMaterials && !draw.material)
+        if ((withMaterials && !draw.material) || !(draw.seenBy & view))
             continue;
         const GLuint wanted = withMaterials ? draw.program : program;
         const bool programChanged = wanted != bound_.program;
@@ -481,7 +540,7 @@ void Renderer::renderFlat(Window& window, Scene& scene) {
     const GLuint solid = ShaderLibrary::instance().getProgram("solid");
     glUseProgram(solid);
     glUniform3f(shader::kMaterialParameter, 0.6f, 0.55f, 0.5f);
-    drawList(0, draws_.size(), false, solid);
+    drawList(0, draws_.size(), false, solid, kCameraView);
     glUseProgram(0);
 }
 
@@ -491,7 +550,10 @@ void Renderer::shadowPass(Scene& scene, float value) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, shadowFramebuffer_.get());
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
-    // Translucent meshes cast shadows too, as they always have.
+    // Translucent meshes cast shadows too, as they always have. A cascade draws only the
+    // casters that reach into its box.
+    if (scene.sun())
+        cullShadowCasters(profile.shadowCascades);
     for (int k = 0; k < profile.shadowCascades; ++k) {
         glFramebufferTextureLayer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, shadowMaps_.get(), 0, k);
         glClear(GL_DEPTH_BUFFER_BIT);
@@ -499,7 +561,7 @@ void Renderer::shadowPass(Scene& scene, float value) {
             continue;
         glUseProgram(shadowProgram_);
         glUniform1i(shader::kShadowCascade, k);
-        drawList(0, draws_.size(), false, shadowProgram_);
+        drawList(0, draws_.size(), false, shadowProgram_, static_cast<std::uint8_t>(1u << k));
     }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
 }
@@ -526,7 +588,8 @@ void Renderer::mainPass(Scene& scene, int width, int height) {
         int flag = -1;
         for (std::size_t i = 0; i < opaqueCount_; ++i) {
             const Draw& draw = draws_[i];
-            if (!draw.material || draw.material->program() != static_cast<GLint>(pbrProgram_))
+            if (!draw.material || draw.material->program() != static_cast<GLint>(pbrProgram_) ||
+                !(draw.seenBy & kCameraView))
                 continue;
             const Mesh& mesh = *draw.node->mesh();
             mesh.ensureUploaded();
@@ -547,7 +610,7 @@ void Renderer::mainPass(Scene& scene, int width, int height) {
     }
     {
         PassScope timed(passTimer_, PassTimer::Opaque);
-        drawList(0, opaqueCount_, true, 0);
+        drawList(0, opaqueCount_, true, 0, kCameraView);
     }
     glDepthFunc(GL_LESS);
     {
@@ -558,7 +621,7 @@ void Renderer::mainPass(Scene& scene, int width, int height) {
     if (opaqueCount_ < draws_.size()) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        drawList(opaqueCount_, draws_.size(), true, 0);
+        drawList(opaqueCount_, draws_.size(), true, 0, kCameraView);
     }
 }
 

@@ -19,10 +19,13 @@
 #include "render/SceneUniforms.h"
 #include "render/ShadowCascades.h"
 
+#include <GL/glew.h>
+
 #include <glm/mat4x4.hpp>
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
@@ -90,7 +93,12 @@ private:
         GLuint program;
         bool translucent;
         float distance; // from the camera, for front-to-back order within a material
+        // Which views the mesh may show in: bit k for shadow cascade k, kCameraView for the
+        // camera. A mesh wholly outside a view's box is not drawn there.
+        std::uint8_t seenBy;
     };
+    static constexpr std::uint8_t kCameraView = 1u << ShadowCascades::kCount;
+    static constexpr std::uint8_t kEveryView = 0xff;
     // What is bound while the draw list runs; reset at the start of every list.
     struct Bound {
         GLuint program = ~0u;
@@ -104,7 +112,10 @@ private:
     void collectDraws(Scene& scene);
     void shadowPass(Scene& scene, float value);
     void mainPass(Scene& scene, int width, int height);
-    void drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program);
+    // The draws in [first, last) that `view` (a bit of Draw::seenBy) may see.
+    void drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program, std::uint8_t view);
+    // Sets the cascade bits of Draw::seenBy from the cascades' light matrices.
+    void cullShadowCasters(int cascades);
     void drawSkybox(Scene& scene);
     void ensureShadowMaps(int size);
     void ensureSceneTarget(int width, int height);

@@ -1,5 +1,7 @@
 #include "render/StreamedGeometry.h"
 
+#include <GL/glew.h>
+
 #include <algorithm>
 
 namespace hm {

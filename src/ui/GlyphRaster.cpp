@@ -4,8 +4,10 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 
 namespace hm {
@@ -18,6 +20,9 @@ constexpr int kCharacterCount = 128;
 constexpr int kGlyphEdgeFactor = 4;
 constexpr int kGlyphEdgeSlack = 64;
 constexpr int kGlyphEdgeCeiling = 4096;
+// Pixels an outline's measured size may exceed the limit by before it is refused unrendered;
+// what it renders to is checked against the limit exactly.
+constexpr double kOutlineSlack = 2.0;
 
 const char* pixelModeName(unsigned char mode) {
     switch (mode) {
@@ -102,11 +107,30 @@ GlyphRaster rasteriseGlyphs(const std::string& path, const std::string& name, in
     const int maxEdge = maxGlyphEdge(pixelSize);
     for (int code = 0; code < kCharacterCount; ++code) {
         const auto c = static_cast<unsigned char>(code);
-        if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_RENDER)) {
+        if (FT_Load_Char(face, static_cast<FT_ULong>(code), FT_LOAD_DEFAULT)) {
             spdlog::warn("Failed to load Glyph \"{0}\" for font \"{1}\"", static_cast<char>(c), name);
             continue;
         }
         const FT_GlyphSlot slot = face->glyph;
+        // An outline is measured before it is rendered: FreeType would fill a bitmap of whatever
+        // size a damaged font asks for (gigabytes, seconds) before the check below could refuse
+        // it. Its control box rounded out to whole pixels is the bitmap's size, give or take one.
+        if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+            FT_BBox box;
+            FT_Outline_Get_CBox(&slot->outline, &box);
+            const double width = std::ceil(box.xMax / 64.0) - std::floor(box.xMin / 64.0);
+            const double rows = std::ceil(box.yMax / 64.0) - std::floor(box.yMin / 64.0);
+            if (width > maxEdge + kOutlineSlack || rows > maxEdge + kOutlineSlack) {
+                spdlog::warn("Font {0}: glyph {1} renders at {2}x{3} pixels, more than {4} for a {5}-pixel "
+                             "font; it is left out.",
+                             name, code, width, rows, maxEdge, pixelSize);
+                continue;
+            }
+        }
+        if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL)) {
+            spdlog::warn("Failed to load Glyph \"{0}\" for font \"{1}\"", static_cast<char>(c), name);
+            continue;
+        }
         const FT_Bitmap& bitmap = slot->bitmap;
         if (bitmap.width > static_cast<unsigned>(maxEdge) || bitmap.rows > static_cast<unsigned>(maxEdge)) {
             spdlog::warn("Font {0}: glyph {1} renders at {2}x{3} pixels, more than {4} for a {5}-pixel font; "

@@ -99,6 +99,89 @@ TEST(ModelLimits, CountsMustFitTheFile) {
     }
 }
 
+// An ASCII FBX holding only the given object links ("C" lines: child, then parent).
+Bytes asciiLinks(const std::vector<std::pair<long, long>>& links) {
+    std::string text = "; FBX 7.4.0 project file\nConnections:  {\n";
+    for (const auto& [child, parent] : links)
+        text += "\tC: \"OO\"," + std::to_string(child) + "," + std::to_string(parent) + "\n";
+    text += "}\n";
+    return Bytes(text.begin(), text.end());
+}
+
+// The binary form: one "C" record per link (kind "OO", 64-bit child and parent ids).
+Bytes binaryLinks(const std::vector<std::pair<long, long>>& links) {
+    Bytes out(std::begin("Kaydara FBX Binary  "), std::end("Kaydara FBX Binary  "));
+    out.push_back(0x1a);
+    out.push_back(0);
+    put32(out, 7400);
+    for (const auto& [child, parent] : links) {
+        const std::uint32_t propertyBytes = (1 + 4 + 2) + 2 * (1 + 8);
+        put32(out, static_cast<std::uint32_t>(out.size()) + 13 + 1 + propertyBytes);
+        put32(out, 3);
+        put32(out, propertyBytes);
+        out.push_back(1);
+        out.push_back('C');
+        out.push_back('S');
+        put32(out, 2);
+        out.push_back('O');
+        out.push_back('O');
+        for (const long id : {child, parent}) {
+            out.push_back('L');
+            put32(out, static_cast<std::uint32_t>(id));
+            put32(out, 0);
+        }
+    }
+    out.insert(out.end(), 13, 0);
+    return out;
+}
+
+// The parser follows object links recursively: a loop (an object its own ancestor) or a very
+// deep chain would overflow its stack, so such files are refused before it sees them.
+TEST(ModelLimits, ObjectLinksMustNotLoopOrNestTooDeep) {
+    std::vector<std::pair<long, long>> deep, deepEnough;
+    for (long id = 1; id <= static_cast<long>(kMaxModelHierarchyDepth) + 1; ++id)
+        deep.emplace_back(id + 1, id);
+    deepEnough.assign(deep.begin(), deep.end() - 1);
+    struct Case {
+        const char* what;
+        std::vector<std::pair<long, long>> links;
+        bool passes;
+    };
+    const Case cases[] = {
+        {"a tree", {{20, 0}, {21, 20}, {11, 21}, {22, 0}}, true},
+        {"one mesh and material shared by two nodes",
+         {{20, 0}, {22, 0}, {10, 20}, {10, 22}, {50, 20}, {50, 22}},
+         true},
+        {"an object its own parent", {{30, 0}, {30, 30}}, false},
+        {"two objects each the other's parent", {{20, 0}, {21, 20}, {20, 21}}, false},
+        {"a loop of three below the root", {{1, 0}, {2, 1}, {3, 2}, {4, 3}, {2, 4}}, false},
+        {"a chain as deep as allowed", deepEnough, true},
+        {"a chain one link deeper", deep, false},
+    };
+    for (const Case& c : cases) {
+        for (const bool binary : {false, true}) {
+            ScratchModel model(binary ? binaryLinks(c.links) : asciiLinks(c.links));
+            test::LogCapture log;
+            EXPECT_EQ(checkModelLimits(model.path()), c.passes)
+                << c.what << (binary ? " (binary)" : " (ASCII)");
+            EXPECT_EQ(log.messages(spdlog::level::err).size(), c.passes ? 0u : 1u) << c.what;
+        }
+    }
+}
+
+// The parser reads tokens, not lines: a link anywhere in the text counts, and an id too large
+// for 64 bits reads as 0.
+TEST(ModelLimits, ObjectLoopsAreFoundWhereverTheParserFindsThem) {
+    for (const std::string text :
+         {"; FBX\n\tC: \"OO\",30,0*\tC: \"OO\",40,40\n", "; FBX\nC:\n\"OO\",\n7,\n7\n",
+          "; FBX\nC: \"OO\",0,99999999999999999999\n"}) {
+        ScratchModel model(Bytes(text.begin(), text.end()));
+        test::LogCapture log;
+        EXPECT_FALSE(checkModelLimits(model.path())) << text;
+        EXPECT_EQ(log.messages(spdlog::level::err).size(), 1u) << text;
+    }
+}
+
 TEST(ModelLimits, EveryShippedModelAndFixturePasses) {
     test::LogCapture log;
     for (const char* folder : {"GAME_DATA/models", "tests/fixtures"}) {

@@ -88,6 +88,9 @@ TEST_F(FolderTextureTest, CubeMapWithAMissingOrBrokenFaceFails) {
             log.messages(spdlog::level::err),
             std::vector<std::string>{
                 "Fetching the 6 cubemap images failed. Are they correctly named inside the folder five?"});
+        const auto warnings = log.messages(spdlog::level::warn);
+        ASSERT_EQ(warnings.size(), 1u);
+        EXPECT_EQ(warnings[0].rfind("The cube map five has no negz image in ", 0), 0u) << warnings[0];
         EXPECT_FALSE(loadCubeMap("five"));
         EXPECT_TRUE(
             log.contains("Couldn't load cubemap texture. Check earlier log entries for further details."));

@@ -362,6 +362,35 @@ TEST(Renderer, TheShadowFallsAwayFromTheSunAtEveryQualityLevel) {
     }
 }
 
+// The caster hangs high up towards the sun, out of the camera's sight, and its shadow falls in
+// the middle of the picture: a mesh the camera cannot see still casts into the cascades.
+TEST(Renderer, ACasterOutOfSightStillCastsItsShadowIntoView) {
+    Window& window = test::glWindow();
+    resize(window, 128, 128);
+    for (RenderQuality quality : {RenderQuality::High, RenderQuality::Medium, RenderQuality::Low}) {
+        SCOPED_TRACE(qualityName(quality));
+        QualityLevel level(quality);
+        BuiltScene scene([](Node3D& root) {
+            auto ground = MaterialRegistry::instance().createPBRMaterial("unseen_caster_ground");
+            root.createChild<MeshNode>("ground", makePlaneMesh(20.0f), ground);
+            auto& box = root.createChild<MeshNode>("box", makeBoxMesh({2, 2, 2}), ground);
+            box.translate({-7, 7, 0});
+            // Placed where it shines from, out of sight, so that no lens flare covers the picture.
+            auto& sun = root.createChild<SunLight>("Sun", glm::normalize(glm::vec3(1, -1, 0)),
+                                                   glm::vec3(1.0f), 3.0f, glm::vec3(0.05f));
+            sun.translate({-100, 100, 0});
+            lookFrom(root, {0, 8, 0}, {0, 0, 0}, {0, 0, -1});
+        });
+        start(scene, window);
+        scene.render(window, 0.0f);
+        const test::Image image = test::readFramebuffer(128, 128);
+        const CameraNode& camera = *scene.activeCamera();
+        const glm::vec4 clip = camera.getProjection() * camera.getView() * glm::vec4(-7, 7, 0, 1);
+        ASSERT_GT(std::abs(clip.x), clip.w) << "the caster is in sight";
+        EXPECT_LT(image.luminance(64, 64), 0.5f * image.luminance(110, 64));
+    }
+}
+
 TEST(Renderer, ReferenceSceneMatchesItsGoldenImage) {
     Window& window = test::glWindow();
     resize(window, 320, 240);

@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -90,6 +91,29 @@ TEST(GlyphRaster, GlyphsFarLargerThanThePixelSizeAreLeftOutWithALine) {
     const auto warnings = log.messages(spdlog::level::warn);
     ASSERT_EQ(warnings.size(), 1u);
     EXPECT_NE(warnings[0].find("Font huge: glyph 66 renders at"), std::string::npos) << warnings[0];
+}
+
+// A damaged TrueType font whose every outline spans thousands of pixels (found by fuzzing): each
+// glyph is measured and refused before FreeType renders it, with a line naming its size, even
+// where the bitmap would be too large for FreeType to render at all.
+TEST(GlyphRaster, OversizedOutlinesAreRefusedUnrendered) {
+    struct Case {
+        int pixelSize;
+        const char* size; // what the line says of glyph 0
+    };
+    for (const Case& c : {Case{26, "2775x4644"}, Case{400, "42676x71426"}}) {
+        test::LogCapture log;
+        const GlyphRaster raster =
+            rasteriseGlyphs("tests/ui/data/oversized_outlines.ttf", "damaged", c.pixelSize);
+        ASSERT_EQ(raster.status, GlyphRaster::Status::Ok);
+        EXPECT_TRUE(raster.glyphs.empty()) << c.pixelSize;
+        const std::string line = "Font damaged: glyph 0 renders at " + std::string(c.size) + " pixels";
+        const auto warnings = log.messages(spdlog::level::warn);
+        EXPECT_EQ(std::count_if(warnings.begin(), warnings.end(),
+                                [&](const std::string& w) { return w.rfind(line, 0) == 0; }),
+                  1)
+            << line;
+    }
 }
 
 TEST(GlyphRaster, TheGameFontRendersGreyGlyphsAndMissingFilesAreReported) {

@@ -56,6 +56,8 @@ in VertexData {
     vec3 sunLight;
     vec3 otherLight;
     vec3 shadowCoord;
+#else
+    vec3 shadowCoord[3]; // per cascade, from pbr.vert
 #endif
 } fs;
 
@@ -120,27 +122,21 @@ float sampleCascade(int cascade, vec3 coord, float texel) {
 }
 #endif
 
+#ifndef VERTEX_LIGHTING
 // 1 = lit, 0 = in shadow. The cascade is chosen by view depth; beyond the last one is lit.
-float sunShadow(vec3 N, vec3 L) {
-    int cascade = fs.viewDepth < cascadeEnds.x ? 0 : (fs.viewDepth < cascadeEnds.y ? 1 : 2);
+// The coordinates come from the vertices (normal offset and depth bias applied there).
+float sunShadow() {
     if (fs.viewDepth >= cascadeEnds.z)
         return 1.0;
-    float NdotL = clamp(dot(N, L), 0.0, 1.0);
-    float texel = 1.0 / float(textureSize(shadowMaps, 0).x);
-    // Texel size in world units grows with the cascade; offset along the normal by about one
-    // texel and add a slope-scaled depth bias, which removes acne without visible peter-panning.
-    float worldTexel = 2.0 / max(lightProjection[cascade][0][0], 1e-6) * texel;
-    float slope = sqrt(1.0 - NdotL * NdotL) / max(NdotL, 0.05);
-    vec3 offsetPosition = fs.worldPosition + N * worldTexel * 1.5;
-    vec4 lightSpace = lightProjection[cascade] * (lightView[cascade] * vec4(offsetPosition, 1.0));
-    vec3 coord = lightSpace.xyz / lightSpace.w * 0.5 + 0.5;
+    bool first = fs.viewDepth < cascadeEnds.x;
+    bool second = fs.viewDepth < cascadeEnds.y;
+    vec3 coord = first ? fs.shadowCoord[0] : (second ? fs.shadowCoord[1] : fs.shadowCoord[2]);
+    int cascade = first ? 0 : (second ? 1 : 2);
     if (coord.x <= 0.0 || coord.x >= 1.0 || coord.y <= 0.0 || coord.y >= 1.0 || coord.z >= 1.0)
         return 1.0;
-    float depthRange = 2.0 / max(abs(lightProjection[cascade][2][2]), 1e-6);
-    float bias = min(worldTexel * (0.5 + slope), 4.0 * worldTexel) / depthRange;
-    coord.z -= bias;
-    return sampleCascade(cascade, coord, texel);
+    return sampleCascade(cascade, coord, 1.0 / float(textureSize(shadowMaps, 0).x));
 }
+#endif
 
 vec3 acesTonemap(vec3 x) {
     return clamp((x * (2.51 * x + 0.03)) / (x * (2.43 * x + 0.59) + 0.14), 0.0, 1.0);
@@ -190,10 +186,8 @@ void main() {
         N = normalize(mat3(T, B, geometricNormal) * tangentNormal);
     }
 #endif
-    if (!gl_FrontFacing) {
+    if (!gl_FrontFacing)
         N = -N;
-        geometricNormal = -geometricNormal;
-    }
 
     vec3 cameraPosition = -transpose(mat3(view)) * view[3].xyz;
     vec3 V = normalize(cameraPosition - fs.worldPosition);
@@ -203,7 +197,7 @@ void main() {
 
     if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0) {
         vec3 L = normalize(-sunDirection.xyz);
-        float shadow = sunShadow(geometricNormal, L);
+        float shadow = sunShadow();
         colour += shadow * sunColour.rgb * brdf(N, V, L, albedo, metallic, roughness, F0);
     }
 

@@ -1,7 +1,10 @@
 #version 430 core
 // Lit, shadowed, normal-mapped meshes; skinned when the mesh flag is set.
+// Each cascade's shadow-map coordinate (normal offset and slope-scaled depth bias applied) is
+// worked out here per vertex: light space is affine, so the interpolated coordinate is the one the
+// fragment would compute, and the fragment shader only picks a cascade and samples.
 // With VERTEX_LIGHTING (the low quality level) the sun's diffuse light, the ambient term and the
-// point lights are worked out here per vertex and the fragment shader only adds the shadow.
+// point lights are worked out here per vertex too, with the first cascade only.
 // gl_Position is computed exactly as in depth.vert, so the depth pre-pass and this pass agree.
 
 const int MAX_BONES = 96; // locations 3..98, clear of the material parameters at 100 and 101
@@ -50,15 +53,15 @@ out VertexData {
     vec2 texCoord;
     float viewDepth;
 #ifdef VERTEX_LIGHTING
-    vec3 sunLight;     // what the sun adds where it is not shadowed
-    vec3 otherLight;   // ambient and point lights
-    vec3 shadowCoord;  // in the first cascade's map, depth bias applied
+    vec3 sunLight;   // what the sun adds where it is not shadowed
+    vec3 otherLight; // ambient and point lights
+    vec3 shadowCoord;
+#else
+    vec3 shadowCoord[3];
 #endif
 } vs;
 
-#ifdef VERTEX_LIGHTING
 layout(binding = 13) uniform sampler2DArrayShadow shadowMaps;
-#endif
 
 invariant gl_Position;
 
@@ -76,6 +79,20 @@ mat4 skinMatrix() {
         }
     }
     return total > 1e-4 ? skin / total : mat4(1.0);
+}
+
+// Where a surface point is in cascade k's map, moved about 1.5 texels along the normal and with a
+// slope-scaled depth bias: together they remove acne without visible peter-panning. The texel's
+// size in world units grows with the cascade. NdotL is the sun's clamped cosine on the normal.
+vec3 cascadeCoord(int k, vec3 position, vec3 N, float NdotL) {
+    float texel = 1.0 / float(textureSize(shadowMaps, 0).x);
+    float worldTexel = 2.0 / max(lightProjection[k][0][0], 1e-6) * texel;
+    float slope = sqrt(1.0 - min(NdotL * NdotL, 1.0)) / max(NdotL, 0.05);
+    vec4 lightSpace = lightProjection[k] * (lightView[k] * vec4(position + N * worldTexel * 1.5, 1.0));
+    vec3 coord = lightSpace.xyz / lightSpace.w * 0.5 + 0.5;
+    float depthRange = 2.0 / max(abs(lightProjection[k][2][2]), 1e-6);
+    coord.z -= min(worldTexel * (0.5 + slope), 4.0 * worldTexel) / depthRange;
+    return coord;
 }
 
 void main() {
@@ -97,25 +114,16 @@ void main() {
     vec4 viewPosition = view * worldPosition;
     vs.viewDepth = -viewPosition.z;
     gl_Position = projection * viewPosition;
-#ifdef VERTEX_LIGHTING
+    vec3 L = dot(sunDirection.xyz, sunDirection.xyz) > 0.0 ? normalize(-sunDirection.xyz) : vec3(0.0);
+    float NdotL = max(dot(vs.normal, L), 0.0);
+#ifndef VERTEX_LIGHTING
+    for (int k = 0; k < 3; ++k)
+        vs.shadowCoord[k] = cascadeCoord(k, vs.worldPosition, vs.normal, NdotL);
+#else
     const float PI = 3.14159265359;
     vec3 N = vs.normal;
-    vs.sunLight = vec3(0.0);
-    vs.shadowCoord = vec3(0.5, 0.5, 0.0);
-    if (dot(sunDirection.xyz, sunDirection.xyz) > 0.0) {
-        vec3 L = normalize(-sunDirection.xyz);
-        float NdotL = max(dot(N, L), 0.0);
-        vs.sunLight = sunColour.rgb * NdotL / PI;
-        // The same normal offset and slope-scaled bias as the per-pixel lookup in pbr.frag.
-        float texel = 1.0 / float(textureSize(shadowMaps, 0).x);
-        float worldTexel = 2.0 / max(lightProjection[0][0][0], 1e-6) * texel;
-        float slope = sqrt(1.0 - min(NdotL * NdotL, 1.0)) / max(NdotL, 0.05);
-        vec3 offsetPosition = vs.worldPosition + N * worldTexel * 1.5;
-        vec4 lightSpace = lightProjection[0] * (lightView[0] * vec4(offsetPosition, 1.0));
-        vs.shadowCoord = lightSpace.xyz / lightSpace.w * 0.5 + 0.5;
-        float depthRange = 2.0 / max(abs(lightProjection[0][2][2]), 1e-6);
-        vs.shadowCoord.z -= min(worldTexel * (0.5 + slope), 4.0 * worldTexel) / depthRange;
-    }
+    vs.sunLight = sunColour.rgb * NdotL / PI;
+    vs.shadowCoord = cascadeCoord(0, vs.worldPosition, N, NdotL);
     vs.otherLight = sunAmbient.rgb;
 #ifdef POINT_LIGHTS
     for (int i = 0; i < min(lightCount, LIGHT_COUNT); ++i) {

@@ -37,5 +37,6 @@ mat4 skinMatrix() {
 
 void main() {
     int c = clamp(cascade, 0, 2);
-    gl_Position = lightProjection[c] * lightView[c] * model * skinMatrix() * vec4(inPosition, 1.0);
+    // Matrix times vector from the right: four products of a vector instead of three of matrices.
+    gl_Position = lightProjection[c] * (lightView[c] * (model * (skinMatrix() * vec4(inPosition, 1.0))));
 }
