@@ -13,6 +13,13 @@
 # once the intro flight ends.
 set -uo pipefail
 game=$(realpath "$1")
+
+# The script clicks by window position and reads pixels off the screen, so it runs the game on a
+# display of its own: other GL tests running at the same time open windows on the shared display
+# that would cover the game's window or take its clicks.
+if [[ -z "${MENU_TO_LEVEL_OWN_DISPLAY:-}" ]]; then
+  MENU_TO_LEVEL_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$game"
+fi
 work=$(mktemp -d)
 pid=
 trap 'if [[ -n "$pid" ]]; then kill -9 "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
@@ -51,8 +58,7 @@ calm_region=(640 40 160 240)       # trees and the tent beside the core: no mons
 
 "$game" >"$log" 2>&1 &
 pid=$!
-# The game's own window, found by its process: the GL tests may open windows of the same title on
-# the same display at the same time.
+# The game's own window, found by its process.
 wid=
 for wait in $(seq 1 120); do
   wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
