@@ -9,6 +9,7 @@
 
 #include <cerrno>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <filesystem>
@@ -119,6 +120,20 @@ std::optional<std::vector<std::uint8_t>> cookedPayload(const std::vector<std::ui
     if (cookedChecksum(payload.data(), payload.size()) != header.checksum)
         return damaged("checksum mismatch");
     return payload;
+}
+
+std::optional<std::string> cookedFilePath(const std::string& folder, const std::string& name,
+                                          const std::string& nodeName) {
+    const bool plain = name != "." && name != ".." && std::none_of(name.begin(), name.end(), [](char c) {
+                           return c == '/' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+                       });
+    if (!plain) {
+        spdlog::warn(
+            "Node {0}: the physics cache name '{1}' is not a plain file name; its shape is not cached.",
+            nodeName, name);
+        return std::nullopt;
+    }
+    return std::string(kPhysicsBufferFolder) + folder + name + ".dat";
 }
 
 std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind,

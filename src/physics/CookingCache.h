@@ -20,6 +20,13 @@ enum class CookedKind : std::uint32_t { ConvexHull = 1, TriangleMesh = 2 };
 
 inline constexpr const char* kPhysicsBufferFolder = "GAME_DATA/physx_buffer/";
 
+// The cache file "GAME_DATA/physx_buffer/<folder><name>.dat" for a name a model gives, or nothing
+// (with a warning naming the node) when the name is not a plain file name: a name with a path
+// separator, a control character, or one that is "." or "..", could lead the game's writes out of
+// the cache folder. Such a shape is cooked at every load instead of cached.
+std::optional<std::string> cookedFilePath(const std::string& folder, const std::string& name,
+                                          const std::string& nodeName);
+
 // The payload of a valid cache file of that kind cooked from the geometry with that fingerprint,
 // or nothing. A missing file is silent; a damaged or outdated one is logged.
 std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind,

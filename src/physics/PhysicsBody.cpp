@@ -99,8 +99,9 @@ const std::string& PhysicsBody::ownerName() const {
 }
 
 void PhysicsBody::setBufferName(const std::string& name) {
-    bufferFile_ =
-        name.empty() ? std::string() : std::string(kPhysicsBufferFolder) + getBufferFolder() + name + ".dat";
+    bufferFile_.clear();
+    if (!name.empty())
+        bufferFile_ = cookedFilePath(getBufferFolder(), name, ownerName()).value_or(std::string());
 }
 
 void PhysicsBody::removeFromScene() {

@@ -96,6 +96,28 @@ TEST_F(CacheFolder, DamagedFilesAreRefusedWithALogLine) {
     }
 }
 
+TEST(CacheNames, OnlyPlainFileNamesAreCached) {
+    struct Case {
+        std::string name;
+        bool cached;
+    };
+    const Case cases[] = {
+        {"terrain", true},       {"rock.01", true},      {"..hidden", true}, {"../../../etc/hm", false},
+        {"..", false},           {".", false},           {"/tmp/hm", false}, {"a/b", false},
+        {"..\\settings", false}, {"line\nbreak", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        test::LogCapture log;
+        const auto path = cookedFilePath("mesh_hulls/", c.name, "Rock");
+        EXPECT_EQ(path.has_value(), c.cached);
+        if (path) {
+            EXPECT_EQ(*path, std::string(kPhysicsBufferFolder) + "mesh_hulls/" + c.name + ".dat");
+        }
+        EXPECT_EQ(log.messages(spdlog::level::warn).size(), c.cached ? 0u : 1u);
+    }
+}
+
 TEST_F(CacheFolder, AFileCookedFromOtherGeometryIsStale) {
     test::LogCapture log;
     ASSERT_TRUE(writeCookedFile(path("rock.dat"), CookedKind::ConvexHull, bytes({1, 2, 3}), 41));
