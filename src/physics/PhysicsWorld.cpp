@@ -51,6 +51,12 @@ const PhysicsMaterial* PhysicsMaterialRegistry::registerPhysicsMaterial(const st
 const PhysicsMaterial* PhysicsMaterialRegistry::createPhysicsMaterial(float staticFriction,
                                                                       float dynamicFriction,
                                                                       float restitution) {
+    // Models give unnamed materials by value and are loaded again at every replay, so equal
+    // values share one material instead of adding one per load.
+    for (const auto& material : materials_)
+        if (material->name.empty() && material->staticFriction == staticFriction &&
+            material->dynamicFriction == dynamicFriction && material->restitution == restitution)
+            return material.get();
     return newMaterial(staticFriction, dynamicFriction, restitution);
 }
 

@@ -30,7 +30,8 @@ public:
     // Registers a named material; a taken name logs a warning and returns the existing one.
     const PhysicsMaterial* registerPhysicsMaterial(const std::string& name, float staticFriction,
                                                    float dynamicFriction, float restitution);
-    // An unnamed material; null (with an error line) for values that are not finite or negative.
+    // An unnamed material, shared by every request with the same values; null (with an error
+    // line) for values that are not finite or negative.
     const PhysicsMaterial* createPhysicsMaterial(float staticFriction, float dynamicFriction,
                                                  float restitution);
     const PhysicsMaterial* getPhysicsMaterial(const std::string& name) const;

@@ -51,5 +51,16 @@ TEST(PhysicsWorld, InvalidMaterialValuesAreRefused) {
     EXPECT_TRUE(sticky->name.empty());
 }
 
+TEST(PhysicsWorld, UnnamedMaterialsOfEqualValuesAreShared) {
+    auto& materials = PhysicsWorld::instance().materials();
+    const PhysicsMaterial* first = materials.createPhysicsMaterial(0.31f, 0.29f, 0.6f);
+    EXPECT_EQ(materials.createPhysicsMaterial(0.31f, 0.29f, 0.6f), first);
+    EXPECT_NE(materials.createPhysicsMaterial(0.31f, 0.29f, 0.61f), first);
+    // A named material of the same values stays its own.
+    const PhysicsMaterial* named = materials.registerPhysicsMaterial("Shared31", 0.31f, 0.29f, 0.6f);
+    EXPECT_NE(named, first);
+    EXPECT_EQ(materials.createPhysicsMaterial(0.31f, 0.29f, 0.6f), first);
+}
+
 } // namespace
 } // namespace hm
