@@ -161,13 +161,10 @@ void Renderer::setQuality(RenderQuality quality) {
     shadowFrame_ = 0;
 }
 
-void Renderer::ensureShadowMaps(int size) {
-    if (shadowMaps_ && shadowMapSize_ == size)
-        return;
+TextureHandle Renderer::makeShadowMapArray(int size) {
     GLuint texture = 0;
     glGenTextures(1, &texture);
-    shadowMaps_.reset(texture);
-    shadowMapSize_ = size;
+    TextureHandle handle(texture);
     glBindTexture(GL_TEXTURE_2D_ARRAY, texture);
     glTexImage3D(GL_TEXTURE_2D_ARRAY, 0, GL_DEPTH_COMPONENT32, size, size, ShadowCascades::kCount, 0,
                  GL_DEPTH_COMPONENT, GL_FLOAT, nullptr);
@@ -178,12 +175,27 @@ void Renderer::ensureShadowMaps(int size) {
     glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_COMPARE_FUNC, GL_LEQUAL);
     glTexParameteri(GL_TEXTURE_2D_ARRAY, GL_TEXTURE_COMPARE_MODE, GL_COMPARE_REF_TO_TEXTURE);
     glBindTexture(GL_TEXTURE_2D_ARRAY, 0);
+    return handle;
+}
+
+void Renderer::ensureShadowMaps(int size) {
+    if (shadowMaps_ && shadowMapSize_ == size)
+        return;
+    shadowMaps_ = makeShadowMapArray(size);
+    stillShadowMaps_.reset();
+    casterCache_.invalidate();
+    shadowMapSize_ = size;
     glBindFramebuffer(GL_FRAMEBUFFER, shadowFramebuffer_.get());
-    glFramebufferTextureLayer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, texture, 0, 0);
+    glFramebufferTextureLayer(GL_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, shadowMaps_.get(), 0, 0);
     glDrawBuffer(GL_NONE);
     glReadBuffer(GL_NONE);
     glBindFramebuffer(GL_FRAMEBUFFER, 0);
     shadowFrame_ = 0;
+}
+
+void Renderer::setShadowCaching(bool enabled) {
+    // The cache's key holds all its content depends on, so it stays valid across a pause.
+    shadowCaching_ = enabled;
 }
 
 void Renderer::ensureSceneTarget(int width, int height) {
@@ -370,12 +382,14 @@ void Renderer::cullShadowCasters(int cascades) {
 }
 
 void Renderer::drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program,
-                        std::uint8_t view) {
+                        std::uint8_t view, Casters casters) {
     bound_ = Bound{};
     GLenum activeUnit = GL_TEXTURE0;
     for (std::size_t i = first; i < last; ++i) {
         const Draw& draw = draws_[i];
         if ((withMaterials && !draw.material) || !(draw.seenBy & view))
+            continue;
+        if (casters != Casters::All && draw.stillCaster != (casters == Casters::Still))
             continue;
         const GLuint wanted = withMaterials ? draw.program : program;
         const bool programChanged = wanted != bound_.program;
@@ -550,20 +564,67 @@ void Renderer::shadowPass(Scene& scene, float value) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, shadowFramebuffer_.get());
     glEnable(GL_DEPTH_TEST);
     glDisable(GL_BLEND);
+    lastShadowCacheUse_ = ShadowCasterCache::Use::DrawAll;
+    if (!scene.sun()) {
+        casterCache_.invalidate();
+        for (int k = 0; k < profile.shadowCascades; ++k) {
+            glFramebufferTextureLayer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, shadowMaps_.get(), 0, k);
+            glClear(GL_DEPTH_BUFFER_BIT);
+        }
+        glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+        return;
+    }
     // Translucent meshes cast shadows too, as they always have. A cascade draws only the
     // casters that reach into its box.
-    if (scene.sun())
-        cullShadowCasters(profile.shadowCascades);
-    for (int k = 0; k < profile.shadowCascades; ++k) {
-        glFramebufferTextureLayer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, shadowMaps_.get(), 0, k);
-        glClear(GL_DEPTH_BUFFER_BIT);
-        if (!scene.sun())
+    cullShadowCasters(profile.shadowCascades);
+
+    if (shadowCaching_) {
+        casterCache_.beginFrame();
+        const auto cascadeBits = static_cast<std::uint8_t>((1u << profile.shadowCascades) - 1u);
+        for (Draw& draw : draws_) {
+            const Mesh* mesh = draw.node->mesh().get();
+            draw.stillCaster =
+                casterCache_.record(draw.node, mesh, draw.node->getWorldMatrix(), mesh->flag != 0,
+                                    static_cast<std::uint8_t>(draw.seenBy & cascadeBits));
+        }
+        std::array<glm::mat4, ShadowCascades::kCount> light;
+        for (std::size_t k = 0; k < light.size(); ++k)
+            light[k] = cascades_.lightProjection[k] * cascades_.lightView[k];
+        lastShadowCacheUse_ = casterCache_.endFrame(light.data(), profile.shadowCascades, shadowMapSize_);
+    }
+
+    using Use = ShadowCasterCache::Use;
+    if (lastShadowCacheUse_ == Use::DrawAll) {
+        drawCascades(shadowMaps_.get(), profile.shadowCascades, true, Casters::All);
+    } else {
+        if (lastShadowCacheUse_ == Use::Rebuild) {
+            if (!stillShadowMaps_)
+                stillShadowMaps_ = makeShadowMapArray(shadowMapSize_);
+            drawCascades(stillShadowMaps_.get(), profile.shadowCascades, true, Casters::Still);
+        }
+        glCopyImageSubData(stillShadowMaps_.get(), GL_TEXTURE_2D_ARRAY, 0, 0, 0, 0, shadowMaps_.get(),
+                           GL_TEXTURE_2D_ARRAY, 0, 0, 0, 0, shadowMapSize_, shadowMapSize_,
+                           profile.shadowCascades);
+        drawCascades(shadowMaps_.get(), profile.shadowCascades, false, Casters::Moving);
+    }
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+}
+
+void Renderer::drawCascades(GLuint maps, int cascades, bool clear, Casters casters) {
+    const bool any = casters != Casters::Moving ||
+                     std::any_of(draws_.begin(), draws_.end(), [](const Draw& d) { return !d.stillCaster; });
+    for (int k = 0; k < cascades; ++k) {
+        if (!clear && !any)
+            break;
+        glFramebufferTextureLayer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, maps, 0, k);
+        if (clear)
+            glClear(GL_DEPTH_BUFFER_BIT);
+        if (!any)
             continue;
         glUseProgram(shadowProgram_);
         glUniform1i(shader::kShadowCascade, k);
-        drawList(0, draws_.size(), false, shadowProgram_, static_cast<std::uint8_t>(1u << k));
+        drawList(0, draws_.size(), false, shadowProgram_, static_cast<std::uint8_t>(1u << k), casters);
     }
-    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
 }
 
 void Renderer::mainPass(Scene& scene, int width, int height) {

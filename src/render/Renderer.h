@@ -6,7 +6,9 @@
 // material so that only what changes between two draws is bound, with blending off; a depth
 // pre-pass first where the quality level asks for one; materials that may be translucent
 // (generic and canvas ones) afterwards with blending on. The uniform block is written once per
-// frame: the 3D block and the 2D one are two ranges of one buffer.
+// frame: the 3D block and the 2D one are two ranges of one buffer. Shadow casters that keep
+// still are drawn into a cached copy of the cascades; a frame copies it and draws only the
+// casters that move (see ShadowCasterCache.h).
 //
 // The window's render device owns the renderer; it is created on first use. Only an OpenGL
 // device has one: asking for it where there is none ends the program.
@@ -18,6 +20,7 @@
 #include "render/RenderQuality.h"
 #include "render/SceneUniforms.h"
 #include "render/ShadowCascades.h"
+#include "render/ShadowCasterCache.h"
 
 #include <GL/glew.h>
 
@@ -76,6 +79,12 @@ public:
     // The benchmark's floor for what the lit frame could cost.
     void renderFlat(Window& window, Scene& scene);
 
+    // Still shadow casters drawn once into a cached copy of the cascades (see ShadowCasterCache.h);
+    // on by default. Off, every frame draws every caster.
+    void setShadowCaching(bool enabled);
+    // What the last shadow pass did with the cache.
+    ShadowCasterCache::Use lastShadowCacheUse() const { return lastShadowCacheUse_; }
+
     // Per-pass GPU times; enable it to have each frame's passes timed.
     PassTimer& passTimer() { return passTimer_; }
 
@@ -96,7 +105,9 @@ private:
         // Which views the mesh may show in: bit k for shadow cascade k, kCameraView for the
         // camera. A mesh wholly outside a view's box is not drawn there.
         std::uint8_t seenBy;
+        bool stillCaster = false; // drawn from the shadow cache (set by the shadow pass)
     };
+    enum class Casters { All, Still, Moving };
     static constexpr std::uint8_t kCameraView = 1u << ShadowCascades::kCount;
     static constexpr std::uint8_t kEveryView = 0xff;
     // What is bound while the draw list runs; reset at the start of every list.
@@ -113,11 +124,15 @@ private:
     void shadowPass(Scene& scene, float value);
     void mainPass(Scene& scene, int width, int height);
     // The draws in [first, last) that `view` (a bit of Draw::seenBy) may see.
-    void drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program, std::uint8_t view);
+    void drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program, std::uint8_t view,
+                  Casters casters = Casters::All);
+    // Draws the casters of each cascade layer of `maps`, cleared first when asked.
+    void drawCascades(GLuint maps, int cascades, bool clear, Casters casters);
     // Sets the cascade bits of Draw::seenBy from the cascades' light matrices.
     void cullShadowCasters(int cascades);
     void drawSkybox(Scene& scene);
     void ensureShadowMaps(int size);
+    static TextureHandle makeShadowMapArray(int size);
     void ensureSceneTarget(int width, int height);
     void bindBlock(bool twoD);
     GLuint litProgram(const Material& material, bool hasLights);
@@ -133,6 +148,10 @@ private:
     TextureHandle shadowMaps_;
     int shadowMapSize_ = 0;
     int shadowFrame_ = 0;
+    TextureHandle stillShadowMaps_; // the still casters' depth, same size as shadowMaps_
+    ShadowCasterCache casterCache_;
+    bool shadowCaching_ = true;
+    ShadowCasterCache::Use lastShadowCacheUse_ = ShadowCasterCache::Use::DrawAll;
     // The smaller picture of a render scale below 1.
     FramebufferHandle sceneFramebuffer_;
     TextureHandle sceneColour_;

@@ -17,6 +17,7 @@
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -389,6 +390,70 @@ TEST(Renderer, ACasterOutOfSightStillCastsItsShadowIntoView) {
         ASSERT_GT(std::abs(clip.x), clip.w) << "the caster is in sight";
         EXPECT_LT(image.luminance(64, 64), 0.5f * image.luminance(110, 64));
     }
+}
+
+std::vector<float> shadowDepth() {
+    const int size = Renderer::instance().shadowMapSize();
+    std::vector<float> depth(std::size_t(size) * std::size_t(size) * ShadowCascades::kCount);
+    glBindTexture(GL_TEXTURE_2D_ARRAY, Renderer::instance().shadowMaps());
+    glGetTexImage(GL_TEXTURE_2D_ARRAY, 0, GL_DEPTH_COMPONENT, GL_FLOAT, depth.data());
+    glBindTexture(GL_TEXTURE_2D_ARRAY, 0);
+    return depth;
+}
+
+// The still casters come from the shadow cache while another caster moves every frame: after
+// every frame the cascades hold exactly what drawing every caster gives, and a still caster that
+// is moved shows at its new place at once.
+TEST(Renderer, CachedShadowsMatchShadowsDrawnInFull) {
+    Window& window = test::glWindow();
+    resize(window, 64, 64);
+    QualityLevel level(RenderQuality::Medium); // smaller maps to read back; the cache is the same
+    MeshNode* mover = nullptr;
+    MeshNode* rock = nullptr;
+    BuiltScene scene([&](Node3D& root) {
+        auto material = MaterialRegistry::instance().createPBRMaterial("cached_shadow_ground");
+        root.createChild<MeshNode>("ground", makePlaneMesh(20.0f), material);
+        rock = &root.createChild<MeshNode>("rock", makeBoxMesh({2, 2, 2}), material);
+        rock->translate({-3, 1, 0});
+        mover = &root.createChild<MeshNode>("mover", makeBoxMesh({1, 1, 1}), material);
+        mover->translate({3, 1, 0});
+        root.createChild<SunLight>("Sun", glm::normalize(glm::vec3(1, -2, 0.5f)), glm::vec3(1.0f), 3.0f,
+                                   glm::vec3(0.05f));
+        lookFrom(root, {0, 12, 10}, {0, 0, 0});
+    });
+    start(scene, window);
+    Renderer& renderer = Renderer::instance();
+    using Use = ShadowCasterCache::Use;
+    std::vector<Use> uses;
+    std::vector<float> previous;
+    const int frames = ShadowCasterCache::kStillFrames + 8;
+    for (int frame = 0; frame < frames; ++frame) {
+        SCOPED_TRACE(frame);
+        mover->translate({0, 0, 0.2f});
+        if (frame == frames - 3)
+            rock->translate({0, 0, -2});
+        scene.update(window, 0.0f);
+        scene.render(window, 0.0f);
+        uses.push_back(renderer.lastShadowCacheUse());
+        const std::vector<float> cached = shadowDepth();
+        renderer.setShadowCaching(false);
+        scene.render(window, 0.0f);
+        renderer.setShadowCaching(true);
+        EXPECT_EQ(renderer.lastShadowCacheUse(), Use::DrawAll);
+        EXPECT_TRUE(cached == shadowDepth());
+        EXPECT_FALSE(cached == previous) << "the moving caster is missing";
+        previous = cached;
+    }
+    // Drawn in full until the ground and the rock have kept still for a while; the cache is drawn
+    // on the second frame of the same still set and used from then on. The rock's move changes
+    // the set: in full once, then the cache is drawn again.
+    const int still = ShadowCasterCache::kStillFrames;
+    std::vector<Use> expected(std::size_t(frames), Use::Reuse);
+    std::fill_n(expected.begin(), still + 1, Use::DrawAll);
+    expected[std::size_t(still + 1)] = Use::Rebuild;
+    expected[std::size_t(frames - 3)] = Use::DrawAll;
+    expected[std::size_t(frames - 2)] = Use::Rebuild;
+    EXPECT_EQ(uses, expected);
 }
 
 TEST(Renderer, ReferenceSceneMatchesItsGoldenImage) {
