@@ -18,19 +18,21 @@ namespace {
 
 // A unit quad from (0, -0.5) to (1, 0.5) facing +z; the parts stretch it from the bar's left end.
 std::shared_ptr<Mesh> barMesh() {
-    // Kept to the end of the process: its GL objects must not outlive the context at exit.
-    static const auto* mesh = [] {
-        std::vector<Vertex> corners(4);
-        const glm::vec3 positions[4] = {{0, -0.5f, 0}, {1, -0.5f, 0}, {1, 0.5f, 0}, {0, 0.5f, 0}};
-        for (int i = 0; i < 4; ++i) {
-            corners[i].position = positions[i];
-            corners[i].normal = {0.0f, 0.0f, 1.0f};
-            corners[i].texCoord = {positions[i].x, positions[i].y + 0.5f};
-        }
-        return new std::shared_ptr<Mesh>(
-            std::make_shared<Mesh>(std::move(corners), std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3}));
-    }();
-    return *mesh;
+    // Shared by the bars that exist, and gone with the last of them: its GL objects belong to the
+    // context of the level that drew them, and a later window makes its own.
+    static std::weak_ptr<Mesh> shared;
+    if (auto mesh = shared.lock())
+        return mesh;
+    std::vector<Vertex> corners(4);
+    const glm::vec3 positions[4] = {{0, -0.5f, 0}, {1, -0.5f, 0}, {1, 0.5f, 0}, {0, 0.5f, 0}};
+    for (int i = 0; i < 4; ++i) {
+        corners[i].position = positions[i];
+        corners[i].normal = {0.0f, 0.0f, 1.0f};
+        corners[i].texCoord = {positions[i].x, positions[i].y + 0.5f};
+    }
+    auto mesh = std::make_shared<Mesh>(std::move(corners), std::vector<std::uint32_t>{0, 1, 2, 0, 2, 3});
+    shared = mesh;
+    return mesh;
 }
 
 std::shared_ptr<Material> solidMaterial(const std::string& name, const glm::vec3& colour) {

@@ -1,5 +1,7 @@
 #include "game/HealthBar.h"
 
+#include "render/Mesh.h"
+
 #include <gtest/gtest.h>
 
 namespace hm {
@@ -44,6 +46,21 @@ TEST(HealthBar, ColourRunsFromGreenThroughYellowToRed) {
     for (float f = 0.0f; f < 1.0f; f += 0.05f)
         EXPECT_GE(colour(f).r / (colour(f).g + 1e-3f), colour(f + 0.05f).r / (colour(f + 0.05f).g + 1e-3f))
             << f;
+}
+
+// The bars share one quad while they exist, and it goes with the last of them, so that a level
+// in a later window never draws with GL objects of an earlier context.
+TEST(HealthBar, BarsShareOneQuadThatGoesWithTheLastOfThem) {
+    std::weak_ptr<Mesh> quad;
+    {
+        HealthBarPart first("first");
+        HealthBarPart second("second");
+        EXPECT_EQ(first.mesh(), second.mesh());
+        quad = first.mesh();
+    }
+    EXPECT_TRUE(quad.expired());
+    HealthBarPart later("later");
+    EXPECT_NE(later.mesh(), nullptr);
 }
 
 } // namespace
