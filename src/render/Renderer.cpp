@@ -605,22 +605,17 @@ void Renderer::shadowPass(Scene& scene, float value) {
         glCopyImageSubData(stillShadowMaps_.get(), GL_TEXTURE_2D_ARRAY, 0, 0, 0, 0, shadowMaps_.get(),
                            GL_TEXTURE_2D_ARRAY, 0, 0, 0, 0, shadowMapSize_, shadowMapSize_,
                            profile.shadowCascades);
-        drawCascades(shadowMaps_.get(), profile.shadowCascades, false, Casters::Moving);
+        if (std::any_of(draws_.begin(), draws_.end(), [](const Draw& d) { return !d.stillCaster; }))
+            drawCascades(shadowMaps_.get(), profile.shadowCascades, false, Casters::Moving);
     }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
 }
 
 void Renderer::drawCascades(GLuint maps, int cascades, bool clear, Casters casters) {
-    const bool any = casters != Casters::Moving ||
-                     std::any_of(draws_.begin(), draws_.end(), [](const Draw& d) { return !d.stillCaster; });
     for (int k = 0; k < cascades; ++k) {
-        if (!clear && !any)
-            break;
         glFramebufferTextureLayer(GL_DRAW_FRAMEBUFFER, GL_DEPTH_ATTACHMENT, maps, 0, k);
         if (clear)
             glClear(GL_DEPTH_BUFFER_BIT);
-        if (!any)
-            continue;
         glUseProgram(shadowProgram_);
         glUniform1i(shader::kShadowCascade, k);
         drawList(0, draws_.size(), false, shadowProgram_, static_cast<std::uint8_t>(1u << k), casters);
