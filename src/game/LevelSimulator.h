@@ -51,7 +51,7 @@ struct PlayOptions {
     std::vector<PlannedTower> plan;
     unsigned seed = 1;             // for the random policy
     double frameStep = 1.0 / 60.0; // seconds of real time per frame
-    int speed = 1;                 // 1 or 2 (the fast-forward button)
+    int speed = 1;                 // 1, 2 or 4 (the fast-forward button)
     float timeLimit = 1800.0f;     // seconds of play after which a stalled level counts as lost
     float sampleInterval = 0.5f;   // seconds of play between two points of the trace
 };

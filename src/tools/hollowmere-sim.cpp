@@ -1,7 +1,7 @@
 // hollowmere-sim: plays a level without drawing it, for level designers.
 //
 //   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
-//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--figures]
+//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2|4] [--figures]
 //                  [--csv FILE] [--svg FILE]
 //
 // Run from the repository root. LEVEL is a level model in GAME_DATA/models (default Vezaz). A plan
@@ -31,7 +31,7 @@ int usage(const std::string& message) {
         stderr,
         "hollowmere-sim: %s\n"
         "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
-        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--figures]\n"
+        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2|4] [--figures]\n"
         "                      [--csv FILE] [--svg FILE]\n",
         message.c_str());
     return 2;
@@ -185,9 +185,9 @@ int main(int argc, char** argv) {
             step = *seconds;
         } else if (argument == "--speed") {
             auto text = value();
-            if (!text || (*text != "1" && *text != "2"))
-                return usage("--speed is 1 or 2");
-            speed = *text == "2" ? 2 : 1;
+            if (!text || (*text != "1" && *text != "2" && *text != "4"))
+                return usage("--speed is 1, 2 or 4");
+            speed = std::stoi(*text);
         } else if (argument == "--figures") {
             figures = true;
         } else if (argument == "--csv" || argument == "--svg") {
