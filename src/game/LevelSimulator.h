@@ -58,8 +58,8 @@ struct PlayOptions {
     // the wait for the intro flight.
     double pace = kPersonPace;
     static constexpr double kPersonPace = 3.0;
-    float timeLimit = 1800.0f;     // seconds of play after which a stalled level counts as lost
-    float sampleInterval = 0.5f;   // seconds of play between two points of the trace
+    float timeLimit = 1800.0f;   // seconds of play after which a stalled level counts as lost
+    float sampleInterval = 0.5f; // seconds of play between two points of the trace
 };
 
 struct PlaySample {
@@ -91,7 +91,7 @@ struct RoadFigures {
     float length = 0.0f;
     float seconds = 0.0f;                                 // the path animation's length at speed 1
     std::vector<std::pair<EnemyType, float>> travelTimes; // seconds from the gate to the core
-    float lastStretch = 0.0f; // the length of road before the core that "last stretch" means
+    float lastStretch = 0.0f;       // the length of road before the core that "last stretch" means
     std::vector<glm::vec3> samples; // the carrier's world positions, evenly spaced in time
 };
 
