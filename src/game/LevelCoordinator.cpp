@@ -26,7 +26,8 @@ Node3D* findBelowChildren(Node3D& root, const std::string& name) {
 
 } // namespace
 
-LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader, LevelDefinition level)
+LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader,
+                                   LevelDefinition level)
     : level_(std::move(level)), scene_(scene), hud_(hud) {
     loadPrototypes(loader);
     setupMaterials();
@@ -279,7 +280,8 @@ void LevelCoordinator::update(float dt) {
 
     incomeTimer_ += dt;
     if (incomeTimer_ > level_.incomeInterval) {
-        setResources(resources_ + level_.income * static_cast<int>(std::trunc(incomeTimer_ / level_.incomeInterval)));
+        setResources(resources_ +
+                     level_.income * static_cast<int>(std::trunc(incomeTimer_ / level_.incomeInterval)));
         incomeTimer_ = std::fmod(incomeTimer_, level_.incomeInterval);
     }
 

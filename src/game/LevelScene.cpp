@@ -52,8 +52,7 @@ void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D
 
 } // namespace
 
-LevelScene::LevelScene(std::string levelName)
-    : Scene(levelName), level_(loadLevelDefinition(levelName)) {
+LevelScene::LevelScene(std::string levelName) : Scene(levelName), level_(loadLevelDefinition(levelName)) {
     wantsKey = true;
 }
 
@@ -65,11 +64,9 @@ LevelScene::~LevelScene() {
 }
 
 void LevelScene::load() {
-    coordinator_ =
-        std::make_unique<LevelCoordinator>(*this, static_cast<LevelHud&>(*this), [](const std::string& file) {
-            return importModel(nullptr, 0, file, "tmpFile");
-        },
-        level_);
+    coordinator_ = std::make_unique<LevelCoordinator>(
+        *this, static_cast<LevelHud&>(*this),
+        [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); }, level_);
     buildHud();
     buildWorld();
     coordinator_->setRestartHandler([this] {
@@ -224,9 +221,10 @@ void LevelScene::buildWorld() {
     std::vector<Road> roads = Road::findAll(rootRef, nodeAnimator());
     for (const SpawnEntry& entry : level_.schedule)
         if (entry.road > static_cast<int>(roads.size()))
-            spdlog::error("{0}:{1}: error: road {2} is not in the level model {3} ({4} roads); the monster rides "
-                          "road 1",
-                          level_.path, entry.line, entry.road, level_.modelFile, roads.size());
+            spdlog::error(
+                "{0}:{1}: error: road {2} is not in the level model {3} ({4} roads); the monster rides "
+                "road 1",
+                level_.path, entry.line, entry.road, level_.modelFile, roads.size());
     coordinator_->setRoads(std::move(roads));
 
     if (auto tvMaterial = MaterialRegistry::instance().findMaterial("TVScreen")) {
