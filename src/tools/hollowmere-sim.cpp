@@ -12,6 +12,8 @@
 // first. --csv writes one row per play, --svg a chart of lives and resources over time.
 // Exit status: 0 whether the plays are won or lost, 1 when the level cannot be loaded or a file
 // cannot be written, 2 for a usage error.
+// An installed copy runs from anywhere and finds the installed data (see useGameData).
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/LevelSimulator.h"
@@ -19,6 +21,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -216,6 +219,11 @@ int main(int argc, char** argv) {
     setenv("ALSOFT_DRIVERS", "null", 1);
     hm::initLogging();
     spdlog::set_level(spdlog::level::warn);
+    // Files are named relative to where the tool was started; the data may move the working directory.
+    for (std::string* file : {&csv, &svg})
+        if (!file->empty())
+            *file = std::filesystem::absolute(*file).string();
+    useGameData();
 
     // No display and no GL context: the level loads and plays as in the game, and draws nothing.
     std::unique_ptr<Window> window = Window::headless(800, 800);
