@@ -36,6 +36,11 @@ int runGame(const SceneFactory& firstScene) {
     installStopSignalHandlers();
 
     const GamePlaces& places = useGameData();
+    if (places.origin == DataOrigin::NotFound) {
+        // Nothing could load; the line before says where the data was looked for.
+        spdlog::critical("The game cannot start without its data.");
+        return 1;
+    }
     auto settings = std::make_unique<Settings>(loadSettings(places.settingsFile.string()));
 
     std::unique_ptr<Window> window;

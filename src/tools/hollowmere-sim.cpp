@@ -223,7 +223,8 @@ int main(int argc, char** argv) {
     for (std::string* file : {&csv, &svg})
         if (!file->empty())
             *file = std::filesystem::absolute(*file).string();
-    useGameData();
+    if (useGameData().origin == DataOrigin::NotFound)
+        return 1; // the error line says where the data was looked for
 
     // No display and no GL context: the level loads and plays as in the game, and draws nothing.
     std::unique_ptr<Window> window = Window::headless(800, 800);

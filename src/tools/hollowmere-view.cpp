@@ -76,7 +76,8 @@ int main(int argc, char** argv) {
         options.model = std::filesystem::absolute(options.model).string();
     if (!options.screenshot.empty())
         options.screenshot = std::filesystem::absolute(options.screenshot).string();
-    hm::useGameData();
+    if (hm::useGameData().origin == hm::DataOrigin::NotFound)
+        return 1; // the error line says where the data was looked for
     const bool screenshot = !options.screenshot.empty();
     auto outcome = std::make_shared<hm::ModelViewerScene::Outcome>();
     try {
