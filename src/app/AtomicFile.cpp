@@ -11,7 +11,18 @@
 
 namespace hm {
 
-bool writeFileAtomically(const std::filesystem::path& path, std::string_view contents) {
+bool writeFileAtomically(const std::filesystem::path& requested, std::string_view contents) {
+    // A symbolic link (a player's settings kept with their other dotfiles) stays a link: the file
+    // it points to is replaced.
+    std::error_code linkError;
+    std::filesystem::path path = requested;
+    if (std::filesystem::symlink_status(requested, linkError).type() == std::filesystem::file_type::symlink) {
+        path = std::filesystem::weakly_canonical(requested, linkError);
+        if (linkError) {
+            spdlog::error("Couldn't write {0} ({1}).", requested.string(), linkError.message());
+            return false;
+        }
+    }
     const std::filesystem::path temporary = path.string() + ".tmp" + std::to_string(::getpid());
     auto fail = [&](const char* step) {
         spdlog::error("Couldn't write {0} ({1}: {2}).", path.string(), step, std::strerror(errno));
