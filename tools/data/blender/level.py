@@ -220,9 +220,72 @@ class Level:
                 return False
         for i in range(4):
             a = math.radians(90 * i + 45)
-            if (q - self.core - Vector((2.4 * math.cos(a), 2.4 * math.sin(a), 0))).length < 1.0:
+            if (q - self.core - Vector((2.4 * math.cos(a), 2.4 * math.sin(a), 0))).length < 1.2:
                 return False   # a torch of the core
+        if any(self.hides(box, q) for box in self.tall_boxes()):
+            return False
         return self.view.inside(q + Vector((0, 0, BASE_TOP)), 40)
+
+    def tall_boxes(self):
+        """The tall parts of the core (standing stones, torches, the notice board) and the gates' pillars as
+        (low, high) corners."""
+        boxes = []
+        for road in self.road_list:
+            p, t = road.at(0.0)
+            side = Vector((-t.y, t.x, 0))
+            for sgn in (-1, 1):
+                c = p + side * sgn * 1.3 + t * 0.6
+                boxes.append((c - Vector((0.45, 0.45, 0)), c + Vector((0.45, 0.45, self.gate_height + 0.5))))
+        for i in range(6):
+            a = math.radians(60 * i + 30)
+            c = self.core + Vector((1.55 * math.cos(a), 1.55 * math.sin(a), 0))
+            boxes.append((c - Vector((0.2, 0.2, 0)), c + Vector((0.2, 0.2, 1.95))))
+        for i in range(4):
+            a = math.radians(90 * i + 45)
+            c = self.core + Vector((2.4 * math.cos(a), 2.4 * math.sin(a), 0))
+            boxes.append((c - Vector((0.18, 0.18, 0)), c + Vector((0.18, 0.18, 1.9))))
+        b = self.notice_board
+        boxes.append((b - Vector((1.35, 0.3, 0)), b + Vector((1.35, 0.3, 2.6))))
+        return boxes
+
+    def hides(self, box, q):
+        """Whether a box nearer to the first camera than the plot at q covers part of the plot on screen."""
+        v = self.view
+        low, high = box
+        centre = (low + high) / 2
+        plot = q + Vector((0, 0, BASE_TOP))
+        if (centre - v.eye).length >= (plot - v.eye).length:
+            return False
+
+        def extent(points):
+            px = [v.pixel(p) for p in points]
+            return min(p.x for p in px), max(p.x for p in px), min(p.y for p in px), max(p.y for p in px)
+        corners = [Vector((x, y, z)) for x in (low.x, high.x) for y in (low.y, high.y) for z in (low.z, high.z)]
+        top = [plot + Vector((dx, dy, 0)) for dx in (-0.45, 0.45) for dy in (-0.45, 0.45)]
+        a, b = extent(corners), extent(top)
+        return a[0] < b[1] and b[0] < a[1] and a[2] < b[3] and b[2] < a[3]
+
+    def blocks_view(self, centre, radius, height):
+        """Whether scenery standing at centre (a column of that radius and height) would hide a plot or a
+        monster on the road from the first camera."""
+        box = (centre - Vector((radius, radius, 0)), centre + Vector((radius, radius, height)))
+        if any(self.hides(box, s) for s in self.spots):
+            return True
+        v = self.view
+        low, high = box
+        near = ((low + high) / 2 - v.eye).length
+        corners = [v.pixel(Vector((x, y, z))) for x in (low.x, high.x) for y in (low.y, high.y)
+                   for z in (low.z, high.z)]
+        x0, x1 = min(c.x for c in corners), max(c.x for c in corners)
+        y0, y1 = min(c.y for c in corners), max(c.y for c in corners)
+        for road in self.road_list:
+            for i in range(81):
+                p, _ = road.at(road.length * i / 80)
+                head = v.pixel(p + Vector((0, 0, 0.72)))
+                foot = v.pixel(p)
+                if (p - v.eye).length > near and x0 < foot.x < x1 and y0 < max(foot.y, head.y) and min(foot.y, head.y) < y1:
+                    return True
+        return False
 
     def in_first_view(self, q):
         return self.view.inside(q + Vector((0, 0, BASE_TOP)), 60)
@@ -649,6 +712,8 @@ class Level:
 
 def levels():
     """The levels by name, in campaign order."""
+    import level_cinderpass
     import level_morrowfen
     import level_vezaz
-    return {"Vezaz": level_vezaz.Vezaz, "Morrowfen": level_morrowfen.Morrowfen}
+    return {"Vezaz": level_vezaz.Vezaz, "Morrowfen": level_morrowfen.Morrowfen,
+            "Cinderpass": level_cinderpass.Cinderpass}

@@ -45,7 +45,7 @@ class Morrowfen(Level):
     core = Vector((-3.0, -4.8, 0))
     notice_offset = Vector((-2.4, 1.6, 0))
     plot_count = 20
-    outlying_plots = 2
+    outlying_plots = 1
     view_centre = Vector((0.0, -1.0, 0.0))
     view_distance = 12.4
     view_elevation = 48
@@ -176,6 +176,8 @@ class Morrowfen(Level):
                 continue   # keep the first camera's view over the southern bank open
             p = Vector((x, y, self.height(x, y) - 0.05))
             s = rng.uniform(0.9, 1.5)
+            if self.blocks_view(p, 0.5 * s, 1.9 * s):
+                continue
             bark = rng.choice(["bark", "wood_dark", "rock_dark", "bark"])
             lean = (rng.uniform(-0.12, 0.12), rng.uniform(-0.12, 0.12), 0)
             m.cylinder(bark, 0.12 * s, 1.9 * s, location=p + Vector((0, 0, 0.95 * s)), rotation=lean, segments=5,
