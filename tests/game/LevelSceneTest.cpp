@@ -40,8 +40,11 @@ TEST_F(LevelSceneTest, TheLevelIsBuiltFromItsModel) {
     EXPECT_EQ(rules().towerBases().front()->getName(), "tb[1]");
     ASSERT_NE(scene->activeCamera(), nullptr);
     EXPECT_EQ(scene->activeCamera()->getName(), "camera_main");
-    EXPECT_EQ(rules().lives(), 10);
-    EXPECT_EQ(rules().resources(), 300);
+    // The economy is the level file's.
+    EXPECT_EQ(rules().lives(), rules().level().lives);
+    EXPECT_EQ(rules().resources(), rules().level().resources);
+    EXPECT_EQ(rules().level().schedule.size(), 18u);
+    EXPECT_EQ(rules().level().displayName, "Vezaz");
     ASSERT_NE(scene->root2D()->findChild("tWave"), nullptr);
 }
 
