@@ -61,7 +61,10 @@ std::string cubeWithFarLamp() {
            "   ReferenceInformationType: \"Direct\"\n   Normals: *72 {\n    a: " +
            faceNormals +
            "\n   }\n  }\n"
+           "  LayerElementMaterial: 0 {\n   MappingInformationType: \"AllSame\"\n"
+           "   ReferenceInformationType: \"IndexToDirect\"\n   Materials: *1 {\n    a: 0\n   }\n  }\n"
            "  Layer: 0 {\n   Version: 100\n   LayerElement:  {\n    Type: \"LayerElementNormal\"\n"
+           "    TypedIndex: 0\n   }\n   LayerElement:  {\n    Type: \"LayerElementMaterial\"\n"
            "    TypedIndex: 0\n   }\n  }\n"
            " }\n"
            " Model: 200, \"Model::Cube\", \"Mesh\" {\n  Version: 232\n }\n"
