@@ -90,22 +90,22 @@ void LevelScene::update(Window& window, float elapsed) {
     const float scaled =
         coordinator_->state() == GameState::Paused ? 0.0f : elapsed * coordinator_->gameSpeed();
     // The world and the rules advance in equal steps, whatever the frame rate: the same plan
-    // then has the same outcome at 4 frames per second as at 120, and double speed is simply two
-    // steps per frame. What is left over waits for the next frame.
+    // then has the same outcome at 4 frames per second as at 144, and double speed is simply two
+    // steps per frame. What is left over waits for the next frame. A frame between two steps
+    // touches no rule, body or animation: only the HUD, the pointer and the input move on.
     stepBacklog_ += static_cast<double>(scaled);
-    bool stepped = false;
     while (stepBacklog_ >= kSimulationStep * (1.0 - 1e-4)) {
         stepBacklog_ -= kSimulationStep;
-        Scene::update(window, static_cast<float>(kSimulationStep));
+        updateWorld(static_cast<float>(kSimulationStep));
         coordinator_->update(static_cast<float>(kSimulationStep));
-        stepped = true;
+        ++stepCount_;
         if (afterStep_)
             afterStep_();
     }
-    // A frame without a step (paused, or a very fast machine) still tracks the pointer and the
-    // HUD's input, with no time passing.
-    if (!stepped)
-        Scene::update(window, 0.0f);
+    updateInterface(scaled);
+    // The range ring lives in the world but follows the pointer, also between steps and in pause.
+    if (rangeRing_)
+        rangeRing_->update(scaled);
 }
 
 void LevelScene::buildHud() {

@@ -267,9 +267,13 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
     act();
     if (options.speed == 2)
         rules.toggleSpeed();
-    const float frame = static_cast<float>(options.frameStep);
-    while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit)
-        scene->update(window_, frame);
+    std::size_t frame = 0;
+    while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit) {
+        const double seconds = options.frameTimes.empty()
+                                   ? options.frameStep
+                                   : options.frameTimes[frame++ % options.frameTimes.size()];
+        scene->update(window_, static_cast<float>(seconds));
+    }
     if (rules.state() == GameState::Playing)
         spdlog::warn("The play was stopped after {0} seconds with the level still running.", rules.elapsed());
 

@@ -51,9 +51,11 @@ struct PlayOptions {
     std::vector<PlannedTower> plan;
     unsigned seed = 1;             // for the random policy
     double frameStep = 1.0 / 60.0; // seconds of real time per frame
-    int speed = 1;                 // 1 or 2 (the fast-forward button)
-    float timeLimit = 1800.0f;     // seconds of play after which a stalled level counts as lost
-    float sampleInterval = 0.5f;   // seconds of play between two points of the trace
+    // When not empty, the frames take these seconds in turn, over and over (frameStep unused).
+    std::vector<double> frameTimes;
+    int speed = 1;               // 1 or 2 (the fast-forward button)
+    float timeLimit = 1800.0f;   // seconds of play after which a stalled level counts as lost
+    float sampleInterval = 0.5f; // seconds of play between two points of the trace
 };
 
 struct PlaySample {

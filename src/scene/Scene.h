@@ -6,7 +6,9 @@
 // is replaced. Concrete scenes build their content in load() and extend update().
 //
 // Frame order of update: physics step (only for elapsed > 0), node animator, updateables (last
-// to first), 3D tree, 2D tree, the 2D nodes' pointer check, cursor observer.
+// to first), 3D tree, 2D tree, the 2D nodes' pointer check, cursor observer. The first four are
+// the world (updateWorld), the last three the interface (updateInterface): a scene that advances
+// its world in fixed steps runs the interface on every frame and the world only on its steps.
 //
 // Cameras, lights and particle systems announce themselves when they join the scene and leave
 // when they go; the scene only observes them (the nodes live in the 3D tree).
@@ -56,6 +58,9 @@ public:
     virtual void start(Window& window);
     virtual void render(Window& window, float elapsed);
     virtual void update(Window& window, float elapsed);
+    // The two halves of update, in this order.
+    void updateWorld(float elapsed);
+    void updateInterface(float elapsed);
 
     // Moves the sound listener to the active camera; called once per frame after render.
     void updateListener(SoundEngine& soundEngine);

@@ -1,15 +1,16 @@
 // hollowmere-sim: plays a level without drawing it, for level designers.
 //
 //   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
-//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--figures]
-//                  [--csv FILE] [--svg FILE]
+//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...] [--speed 1|2]
+//                  [--figures] [--csv FILE] [--svg FILE]
 //
 // Run from the repository root. LEVEL is a level model in GAME_DATA/models (default Vezaz). A plan
 // builds its towers in order (A arrow, C cannon, then the plot's number), each as soon as it is
 // affordable; a policy is a built-in player (see docs/level-design.md). Every play prints
 //   won|lost lives=N kills=N time=SECONDS resources=N plan=...
 // and several plays end with "win rate: P% (W of N)". --figures prints the level's measurements
-// first. --csv writes one row per play, --svg a chart of lives and resources over time.
+// first. --frames gives uneven frame times in milliseconds, taken in turn over and over (instead of
+// --step). --csv writes one row per play, --svg a chart of lives and resources over time.
 // Exit status: 0 whether the plays are won or lost, 1 when the level cannot be loaded or a file
 // cannot be written, 2 for a usage error.
 #include "app/Log.h"
@@ -20,7 +21,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -31,8 +34,8 @@ int usage(const std::string& message) {
         stderr,
         "hollowmere-sim: %s\n"
         "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
-        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--figures]\n"
-        "                      [--csv FILE] [--svg FILE]\n",
+        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...]\n"
+        "                      [--speed 1|2] [--figures] [--csv FILE] [--svg FILE]\n",
         message.c_str());
     return 2;
 }
@@ -54,6 +57,23 @@ std::optional<double> parseSeconds(const std::string& text) {
     if (text.empty() || *end != '\0')
         return std::nullopt;
     return value;
+}
+
+// "9,25,16" (milliseconds, each above 0 and at most 500) as seconds; nullopt for anything else.
+std::optional<std::vector<double>> parseFrameTimes(const std::string& text) {
+    std::vector<double> times;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
+        start = comma + 1;
+        char* end = nullptr;
+        const double ms = std::strtod(item.c_str(), &end);
+        if (item.empty() || *end != '\0' || !(ms > 0.0 && ms <= 500.0) || times.size() >= 10000)
+            return std::nullopt;
+        times.push_back(ms / 1000.0);
+    }
+    return times;
 }
 
 std::optional<long> parseCount(const std::string& text, long low, long high) {
@@ -140,6 +160,7 @@ int main(int argc, char** argv) {
     long plays = 1;
     unsigned seed = 1;
     double step = 1.0 / 60.0;
+    std::vector<double> frameTimes;
     int speed = 1;
     bool figures = false;
     std::string csv, svg;
@@ -183,6 +204,12 @@ int main(int argc, char** argv) {
             if (!seconds || *seconds <= 0.0 || *seconds > 0.5)
                 return usage("--step needs seconds above 0 and at most 0.5, such as 0.25 or 1/4");
             step = *seconds;
+        } else if (argument == "--frames") {
+            auto text = value();
+            auto times = text ? parseFrameTimes(*text) : std::nullopt;
+            if (!times)
+                return usage("--frames needs milliseconds above 0 and at most 500, such as 9,25,16,3,40");
+            frameTimes = *times;
         } else if (argument == "--speed") {
             auto text = value();
             if (!text || (*text != "1" && *text != "2"))
@@ -242,6 +269,7 @@ int main(int argc, char** argv) {
             options.plan = *plan;
         options.seed = seed + static_cast<unsigned>(i);
         options.frameStep = step;
+        options.frameTimes = frameTimes;
         options.speed = speed;
         PlayResult result = simulator.play(options);
         std::printf("%s lives=%d kills=%d time=%.1f resources=%d plan=%s\n", result.won ? "won" : "lost",
