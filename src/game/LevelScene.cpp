@@ -52,7 +52,8 @@ void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D
 
 } // namespace
 
-LevelScene::LevelScene(std::string name) : Scene(std::move(name)) {
+LevelScene::LevelScene(std::string levelName)
+    : Scene(levelName), level_(loadLevelDefinition(levelName)) {
     wantsKey = true;
 }
 
@@ -67,12 +68,13 @@ void LevelScene::load() {
     coordinator_ =
         std::make_unique<LevelCoordinator>(*this, static_cast<LevelHud&>(*this), [](const std::string& file) {
             return importModel(nullptr, 0, file, "tmpFile");
-        });
+        },
+        level_);
     buildHud();
     buildWorld();
     coordinator_->setRestartHandler([this] {
         if (Window* w = window())
-            w->startGameLoop(std::make_unique<LevelScene>("Vezaz"));
+            w->startGameLoop(std::make_unique<LevelScene>(name()));
     });
     coordinator_->begin();
 }
@@ -196,9 +198,9 @@ void LevelScene::buildWorld() {
     Node3D& rootRef = *root;
     setRoot3D(std::move(root));
     // Without its model there is nothing to play: end the game the way a missing shader does.
-    auto level = importModel(this, 0, name() + ".fbx", "root");
+    auto level = importModel(this, 0, level_.modelFile, "root");
     if (!level)
-        throw std::runtime_error("the level model GAME_DATA/models/" + name() + ".fbx cannot be read");
+        throw std::runtime_error("the level model GAME_DATA/models/" + level_.modelFile + " cannot be read");
     rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
@@ -215,8 +217,13 @@ void LevelScene::buildWorld() {
 
     rangeRing_ = &rootRef.createChild<RangeRing>(cardPanel_);
 
-    Node3D* pathTemplate = rootRef.findByName("EnemyPathNode");
-    coordinator_->setWorld(pathTemplate, rootRef.findByName("EnemySpawnPoint"));
+    std::vector<Road> roads = Road::findAll(rootRef, nodeAnimator());
+    for (const SpawnEntry& entry : level_.schedule)
+        if (entry.road > static_cast<int>(roads.size()))
+            spdlog::error("{0}:{1}: error: road {2} is not in the level model {3} ({4} roads); the monster rides "
+                          "road 1",
+                          level_.path, entry.line, entry.road, level_.modelFile, roads.size());
+    coordinator_->setRoads(std::move(roads));
 
     if (auto tvMaterial = MaterialRegistry::instance().findMaterial("TVScreen")) {
         tvTexture_ = loadVideoTexture("tv");

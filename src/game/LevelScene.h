@@ -5,6 +5,7 @@
 // pauses, M mutes, I hides the HUD, R restarts, Escape quits.
 #pragma once
 
+#include "game/LevelDefinition.h"
 #include "game/LevelHud.h"
 #include "scene/Scene.h"
 
@@ -29,7 +30,8 @@ public:
     // Seconds of scaled time per simulation step.
     static constexpr double kSimulationStep = 1.0 / 60.0;
 
-    explicit LevelScene(std::string name = "Vezaz");
+    // The level of that name (GAME_DATA/levels/NAME.ini); the scene is named after it.
+    explicit LevelScene(std::string levelName);
     ~LevelScene() override;
 
     void load() override;
@@ -61,6 +63,7 @@ private:
     void showCards(bool shown) override;
     void showNextMonster(std::optional<EnemyType> type, float seconds) override;
 
+    LevelDefinition level_;
     std::unique_ptr<LevelCoordinator> coordinator_;
     float trackShotSpeed_ = 0.2f;
     std::shared_ptr<NodeAnimation> trackShot_;

@@ -67,7 +67,7 @@ protected:
         scene.load();
         coordinator = std::make_unique<LevelCoordinator>(
             scene, hud, [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); });
-        coordinator->setWorld(scene.pathTemplate, scene.spawnPoint);
+        coordinator->setRoads(Road::findAll(*scene.root3D(), scene.nodeAnimator()));
         coordinator->begin();
     }
     void TearDown() override { coordinator.reset(); }

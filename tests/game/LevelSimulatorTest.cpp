@@ -44,13 +44,15 @@ TEST(BuildPlan, PoliciesByName) {
 // The real level, the real economy, played by the simulator's scripted players.
 class VezazPlays : public testing::Test {
 protected:
+    // A perfect player by default: it acts the moment it can, at every speed.
     PlayResult play(PlayerPolicy policy, const std::string& plan = "none", double step = 1.0 / 60.0,
-                    int speed = 1) {
+                    int speed = 1, double pace = 0.0) {
         PlayOptions options;
         options.policy = policy;
         options.plan = parsePlan(plan, error).value();
         options.frameStep = step;
         options.speed = speed;
+        options.pace = pace;
         return simulator.play(options);
     }
 
@@ -130,6 +132,7 @@ TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
                 options.plan = parsePlan(p.plan, error).value();
                 options.frameTimes = f.times;
                 options.speed = speed;
+                options.pace = 0.0;
                 const PlayResult result = simulator.play(options);
                 const std::string where =
                     std::string(p.plan) + " at frames " + f.name + ", speed " + std::to_string(speed);
