@@ -252,6 +252,9 @@ void LevelCoordinator::togglePause() {
 void LevelCoordinator::toggleSpeed() {
     gameSpeed_ = gameSpeed_ <= 1.0f ? 2.0f : 1.0f;
     hud_.showDoubleSpeed(gameSpeed_ > 1.0f);
+    // The end of a level sets the speed back by itself: only the player's choice is an action.
+    if (state_ == GameState::Playing || state_ == GameState::Paused)
+        reportAction({"speed", 0, std::to_string(static_cast<int>(gameSpeed_))});
 }
 
 void LevelCoordinator::restart() {

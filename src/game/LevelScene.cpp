@@ -9,6 +9,7 @@
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
+#include "game/PlayRecorder.h"
 #include "game/RangeRing.h"
 #include "game/Tower.h"
 #include "import/ModelImporter.h"
@@ -21,6 +22,7 @@
 #include "ui/Overlay.h"
 #include "ui/TextLineNode.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <stdexcept>
@@ -58,6 +60,10 @@ LevelScene::LevelScene(std::string levelName)
 }
 
 LevelScene::~LevelScene() {
+    // Leaving a level that has not ended (restart, quit, Ctrl+C) still keeps its recording.
+    if (recorder_)
+        recorder_->levelLeft();
+    recorder_.reset();
     coordinator_.reset();
     trackShot_.reset();
     if (Window* w = registeredWindow())
@@ -77,6 +83,7 @@ void LevelScene::load() {
             w->startGameLoop(std::make_unique<LevelScene>(name()));
     });
     coordinator_->begin();
+    recorder_ = PlayRecorder::forGame(*this);
 }
 
 void LevelScene::start(Window& window) {
@@ -101,9 +108,14 @@ void LevelScene::update(Window& window, float elapsed) {
         updateWorld(static_cast<float>(kSimulationStep));
         coordinator_->update(static_cast<float>(kSimulationStep));
         ++stepCount_;
+        stepTaken();
+        if (recorder_)
+            recorder_->stepTaken();
         if (afterStep_)
             afterStep_();
     }
+    // Drawn between the last two steps, as far as the time left over reaches towards the next.
+    setStepBlend(static_cast<float>(std::clamp(stepBacklog_ / kSimulationStep, 0.0, 1.0)));
     updateInterface(scaled);
     // The range ring lives in the world but follows the pointer, also between steps and in pause.
     if (rangeRing_)

@@ -20,6 +20,7 @@ class ButtonNode;
 class ImageNode;
 class LevelCoordinator;
 class NodeAnimation;
+class PlayRecorder;
 class RangeRing;
 class Node2D;
 class TextLineNode;
@@ -71,6 +72,7 @@ private:
     bool keyHandlerRegistered_ = false;
     double stepBacklog_ = 0.0; // scaled seconds not yet simulated
     std::int64_t stepCount_ = 0;
+    std::unique_ptr<PlayRecorder> recorder_; // the game's recording of this play, when it records
     std::function<void()> afterStep_;
 
     // HUD widgets (owned by the 2D tree).

@@ -5,6 +5,7 @@
 #include "app/Log.h"
 #include "game/LevelCoordinator.h"
 #include "game/LevelScene.h"
+#include "game/PlayRecorder.h"
 #include "game/Road.h"
 #include "game/Tower.h"
 
@@ -274,7 +275,14 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
             nextSample += options.sampleInterval;
         }
     };
-    scene->setAfterStep(act);
+    std::optional<PlayRecorder> recorder;
+    if (options.record)
+        recorder.emplace(*scene);
+    scene->setAfterStep([&] {
+        if (recorder)
+            recorder->stepTaken();
+        act();
+    });
     act();
     if (options.speed == 2)
         rules.toggleSpeed();
@@ -294,6 +302,11 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
     result.time = rules.elapsed();
     result.resources = rules.resources();
     result.trace.push_back({result.time, result.lives, result.resources});
+    if (recorder) {
+        recorder->levelLeft();
+        *options.record = recorder->replay();
+    }
+    scene->setAfterStep(nullptr);
     return result;
 }
 

@@ -24,6 +24,7 @@
 namespace hm {
 
 class LevelScene;
+struct Replay;
 class Window;
 
 // One tower of a build plan: its type and the 1-based index of its plot (tb[N]).
@@ -60,8 +61,10 @@ struct PlayOptions {
     // the wait for the intro flight.
     double pace = kPersonPace;
     static constexpr double kPersonPace = 3.0;
-    float timeLimit = 1800.0f;     // seconds of play after which a stalled level counts as lost
-    float sampleInterval = 0.5f;   // seconds of play between two points of the trace
+    // When set, the play is recorded into it as a replay (hollowmere-sim --record).
+    Replay* record = nullptr;
+    float timeLimit = 1800.0f;   // seconds of play after which a stalled level counts as lost
+    float sampleInterval = 0.5f; // seconds of play between two points of the trace
 };
 
 struct PlaySample {
@@ -72,6 +75,7 @@ struct PlaySample {
 
 struct PlayResult {
     bool won = false;
+    bool left = false; // the level was left before it ended (a replay of such a play)
     int lives = 0;
     int kills = 0;
     float time = 0.0f; // seconds of play (scaled time)

@@ -28,6 +28,7 @@
 namespace hm {
 
 class CameraNode;
+class FrameInterpolator;
 class LightNode;
 class MouseCursorObserver;
 class Node2D;
@@ -61,6 +62,26 @@ public:
     // The two halves of update, in this order.
     void updateWorld(float elapsed);
     void updateInterface(float elapsed);
+
+    // --- Drawing between fixed steps ----------------------------------------------------------
+    // A scene that advances its world in fixed steps calls stepTaken after each step and tells how
+    // far the frame has come towards the next step (0 to 1); render then draws every node that
+    // moved at its pose that far between the last two steps (see FrameInterpolator). Other scenes
+    // draw the world as it is.
+    void stepTaken();
+    void setStepBlend(float alpha) { stepBlend_ = alpha; }
+    float stepBlend() const { return stepBlend_; }
+    // While it lives, the nodes stand at the poses render draws; render makes one, tests read them.
+    class DrawnPoses {
+    public:
+        explicit DrawnPoses(Scene& scene);
+        ~DrawnPoses();
+        DrawnPoses(const DrawnPoses&) = delete;
+        DrawnPoses& operator=(const DrawnPoses&) = delete;
+
+    private:
+        FrameInterpolator* interpolator_;
+    };
 
     // Moves the sound listener to the active camera; called once per frame after render.
     void updateListener(SoundEngine& soundEngine);
@@ -151,6 +172,8 @@ private:
     std::vector<ParticleSystem*> particleSystems_;
     std::unique_ptr<MouseCursorObserver> cursorObserver_;
     std::unique_ptr<NodeAnimator> nodeAnimator_;
+    std::unique_ptr<FrameInterpolator> interpolator_; // made by the first stepTaken
+    float stepBlend_ = 1.0f;
     float sceneTime_ = 0.0f;
     CameraNode* activeCamera_ = nullptr;
     std::map<std::string, CameraNode*> cameras_;

@@ -2,7 +2,8 @@
 //
 //   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
 //                  [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...] [--speed 1|2]
-//                  [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE]
+//                  [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE] [--record FILE]
+//   hollowmere-sim --replay FILE
 //
 // Run from the repository root. LEVEL is a level name (GAME_DATA/levels/LEVEL.ini; default the
 // campaign's first level). A plan builds its towers in order (A arrow, C cannon, then the plot's
@@ -13,12 +14,21 @@
 // and several plays end with "win rate: P% (W of N)". --figures prints the level's measurements
 // first. --frames gives uneven frame times in milliseconds, taken in turn over and over (instead of
 // --step). --csv writes one row per play, --svg a chart of lives and resources over time.
+// --record FILE keeps the (one) play as a replay file.
+//
+// --replay FILE plays a recorded play again (from the game's replays folder, or --record), prints
+// its line and then "replay: same" or "replay: differs: recorded LINE, replayed LINE".
+//
 // Exit status: 0 whether the plays are won or lost, 1 when the level cannot be loaded or a file
-// cannot be written, 2 for a usage error.
+// cannot be read or written (a replay that is refused), 2 for a usage error, 3 when a replay
+// differs from its recording.
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/LevelDefinition.h"
 #include "game/LevelSimulator.h"
+#include "game/PlayRecorder.h"
+#include "game/Replay.h"
+#include "game/ReplayPlayer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -39,7 +49,9 @@ int usage(const std::string& message) {
         "hollowmere-sim: %s\n"
         "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
         "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...]\n"
-        "                      [--speed 1|2] [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE]\n",
+        "                      [--speed 1|2] [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE]\n"
+        "                      [--record FILE]\n"
+        "       hollowmere-sim --replay FILE\n",
         message.c_str());
     return 2;
 }
@@ -108,6 +120,32 @@ void printFigures(const std::string& level, const LevelFigures& figures) {
                 lastStretch.empty() ? "none" : lastStretch.c_str());
 }
 
+// Plays a replay file again: 0 when its result is the recorded one, 3 when not, 1 when refused.
+int replayFile(const std::string& file) {
+    std::string message;
+    const std::optional<Replay> replay = readReplayFile(file, message);
+    if (!replay) {
+        std::fprintf(stderr, "hollowmere-sim: %s\n", message.c_str());
+        return 1;
+    }
+    std::unique_ptr<Window> window = Window::headless(800, 800);
+    std::string refusal;
+    const std::optional<ReplayOutcome> outcome = playReplay(*window, *replay, file, refusal);
+    if (!outcome) {
+        std::fprintf(stderr, "hollowmere-sim: %s\n", refusal.c_str());
+        return 1;
+    }
+    for (const std::string& warning : outcome->warnings)
+        std::fprintf(stderr, "hollowmere-sim: warning: %s\n", warning.c_str());
+    std::printf("%s\n", outcome->line.c_str());
+    if (outcome->same) {
+        std::printf("replay: same\n");
+        return 0;
+    }
+    std::printf("replay: differs: recorded %s, replayed %s\n", replay->result.c_str(), outcome->line.c_str());
+    return 3;
+}
+
 bool writeCsv(const std::string& file, const std::vector<PlayResult>& plays,
               const std::vector<unsigned>& seeds, const std::string& policy) {
     std::ofstream out(file);
@@ -171,8 +209,9 @@ int main(int argc, char** argv) {
     int speed = 1;
     double pace = PlayOptions::kPersonPace;
     bool figures = false;
-    std::string csv, svg;
+    std::string csv, svg, record, replay;
     bool levelGiven = false;
+    int options = 0; // given besides --replay
 
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -181,7 +220,19 @@ int main(int argc, char** argv) {
                 return std::string(argv[++i]);
             return std::nullopt;
         };
-        if (argument == "--plan") {
+        if (argument != "--replay")
+            ++options;
+        if (argument == "--replay") {
+            auto text = value();
+            if (!text || text->empty())
+                return usage("--replay needs a replay file");
+            replay = *text;
+        } else if (argument == "--record") {
+            auto text = value();
+            if (!text || text->empty())
+                return usage("--record needs a file name");
+            record = *text;
+        } else if (argument == "--plan") {
             auto text = value();
             if (!text)
                 return usage("--plan needs a plan such as C2,A10 or none");
@@ -248,8 +299,12 @@ int main(int argc, char** argv) {
             return usage("only one level at a time");
         }
     }
+    if (!replay.empty() && options > 0)
+        return usage("--replay plays the recorded file alone, with no other option or level");
     if (plan && policy)
         return usage("--plan and --policy exclude each other");
+    if (!record.empty() && plays > 1)
+        return usage("--record keeps one play; leave out --plays");
     if (!plan && !policy)
         policy = PlayerPolicy::Greedy;
 
@@ -257,6 +312,8 @@ int main(int argc, char** argv) {
     setenv("ALSOFT_DRIVERS", "null", 1);
     hm::initLogging();
     spdlog::set_level(spdlog::level::warn);
+    if (!replay.empty())
+        return replayFile(replay);
 
     if (!levelGiven) {
         const std::vector<std::string> campaign = campaignLevels();
@@ -302,11 +359,17 @@ int main(int argc, char** argv) {
         options.frameTimes = frameTimes;
         options.speed = speed;
         options.pace = pace;
+        Replay recorded;
+        if (!record.empty())
+            options.record = &recorded;
         PlayResult result = simulator.play(options);
-        std::printf("%s lives=%d kills=%d time=%.1f resources=%d plan=%s\n", result.won ? "won" : "lost",
-                    result.lives, result.kills, result.time, result.resources,
-                    formatPlan(result.built).c_str());
+        std::printf("%s\n", resultLine(result).c_str());
         std::fflush(stdout);
+        std::string reason;
+        if (!record.empty() && !writeReplayFile(record, recorded, reason)) {
+            std::fprintf(stderr, "hollowmere-sim: cannot write %s: %s\n", record.c_str(), reason.c_str());
+            return 1;
+        }
         won += result.won;
         seeds.push_back(options.seed);
         results.push_back(std::move(result));
