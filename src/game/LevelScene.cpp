@@ -54,8 +54,7 @@ void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D
 
 } // namespace
 
-LevelScene::LevelScene(std::string levelName)
-    : Scene(levelName), level_(loadLevelDefinition(levelName)) {
+LevelScene::LevelScene(std::string levelName) : Scene(levelName), level_(loadLevelDefinition(levelName)) {
     wantsKey = true;
 }
 
@@ -71,11 +70,9 @@ LevelScene::~LevelScene() {
 }
 
 void LevelScene::load() {
-    coordinator_ =
-        std::make_unique<LevelCoordinator>(*this, static_cast<LevelHud&>(*this), [](const std::string& file) {
-            return importModel(nullptr, 0, file, "tmpFile");
-        },
-        level_);
+    coordinator_ = std::make_unique<LevelCoordinator>(
+        *this, static_cast<LevelHud&>(*this),
+        [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); }, level_);
     buildHud();
     buildWorld();
     coordinator_->setRestartHandler([this] {
@@ -116,10 +113,12 @@ void LevelScene::update(Window& window, float elapsed) {
     }
     // Drawn between the last two steps, as far as the time left over reaches towards the next.
     setStepBlend(static_cast<float>(std::clamp(stepBacklog_ / kSimulationStep, 0.0, 1.0)));
-    updateInterface(scaled);
+    // The HUD and the pointer keep the player's own time: panels slide and buttons glow while
+    // the game is paused, and no faster at 4x.
+    updateInterface(elapsed);
     // The range ring lives in the world but follows the pointer, also between steps and in pause.
     if (rangeRing_)
-        rangeRing_->update(scaled);
+        rangeRing_->update(elapsed);
 }
 
 void LevelScene::buildHud() {
@@ -155,6 +154,7 @@ void LevelScene::buildHud() {
                                                             coordinator_->toggleSpeed();
                                                         }),
                           8, 0.98f, 0.02f, 0.1f);
+    pictureMaterial("hudButSpeedFast", "hud/button_speedup_fast.png");
     speedButton_->setMaterial(pictureMaterial("hudButSpeedNormal", "hud/button_speedup_normal.png"));
 
     cardPanel_ = &root->createChild<BuildingCardPanel>();
@@ -232,9 +232,10 @@ void LevelScene::buildWorld() {
     std::vector<Road> roads = Road::findAll(rootRef, nodeAnimator());
     for (const SpawnEntry& entry : level_.schedule)
         if (entry.road > static_cast<int>(roads.size()))
-            spdlog::error("{0}:{1}: error: road {2} is not in the level model {3} ({4} roads); the monster rides "
-                          "road 1",
-                          level_.path, entry.line, entry.road, level_.modelFile, roads.size());
+            spdlog::error(
+                "{0}:{1}: error: road {2} is not in the level model {3} ({4} roads); the monster rides "
+                "road 1",
+                level_.path, entry.line, entry.road, level_.modelFile, roads.size());
     coordinator_->setRoads(std::move(roads));
 
     if (auto tvMaterial = MaterialRegistry::instance().findMaterial("TVScreen")) {
@@ -344,9 +345,12 @@ void LevelScene::showPaused(bool paused) {
         pauseVeil_->setMode(paused ? DisplayMode::Frozen : DisplayMode::Disabled);
 }
 
-void LevelScene::showDoubleSpeed(bool doubled) {
-    auto material = std::dynamic_pointer_cast<CanvasMaterial>(
-        MaterialRegistry::instance().findMaterial(doubled ? "hudButSpeedActive" : "hudButSpeedNormal"));
+void LevelScene::showSpeed(float speed) {
+    const char* name = speed >= 4.0f   ? "hudButSpeedFast"
+                       : speed >= 2.0f ? "hudButSpeedActive"
+                                       : "hudButSpeedNormal";
+    auto material =
+        std::dynamic_pointer_cast<CanvasMaterial>(MaterialRegistry::instance().findMaterial(name));
     if (speedButton_ && material)
         speedButton_->setMaterial(material);
 }

@@ -92,7 +92,8 @@ std::unique_ptr<LevelScene> LevelSimulator::loadLevel() {
 bool LevelSimulator::canLoad(std::string& error) {
     auto scene = loadLevel();
     if (scene->coordinator().roads().empty()) {
-        error = "the level '" + levelName_ + "' has no enemy path (EnemyPathNode and its EnemyPath animation)";
+        error =
+            "the level '" + levelName_ + "' has no enemy path (EnemyPathNode and its EnemyPath animation)";
         return false;
     }
     if (scene->coordinator().towerBases().empty()) {
@@ -255,10 +256,11 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
                 waitingFor.reset();
                 break;
             }
-            // The player sees that it can act, then needs its pace to do it.
+            // The player sees that it can act (not before the camera has come to rest), then needs
+            // its pace to do it.
             if (waitingFor != tower) {
                 waitingFor = tower;
-                affordableSince = now;
+                affordableSince = std::max(now, firstAction);
             }
             if (now < firstAction || now < lastAction + pace || now < affordableSince + pace)
                 break;
@@ -284,8 +286,7 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
         act();
     });
     act();
-    if (options.speed == 2)
-        rules.toggleSpeed();
+    rules.setGameSpeed(static_cast<float>(options.speed));
     std::size_t frame = 0;
     while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit) {
         const double seconds = options.frameTimes.empty()

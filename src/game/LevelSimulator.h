@@ -56,7 +56,7 @@ struct PlayOptions {
     double frameStep = 1.0 / 60.0; // seconds of real time per frame
     // When not empty, the frames take these seconds in turn, over and over (frameStep unused).
     std::vector<double> frameTimes;
-    int speed = 1;                 // 1 or 2 (the fast-forward button)
+    int speed = 1; // 1, 2 or 4 (the fast-forward button)
     // Seconds a person needs per action (select a plot, pick a card), in real time; 0 also skips
     // the wait for the intro flight.
     double pace = kPersonPace;
@@ -97,7 +97,7 @@ struct RoadFigures {
     float length = 0.0f;
     float seconds = 0.0f;                                 // the path animation's length at speed 1
     std::vector<std::pair<EnemyType, float>> travelTimes; // seconds from the gate to the core
-    float lastStretch = 0.0f; // the length of road before the core that "last stretch" means
+    float lastStretch = 0.0f;       // the length of road before the core that "last stretch" means
     std::vector<glm::vec3> samples; // the carrier's world positions, evenly spaced in time
 };
 

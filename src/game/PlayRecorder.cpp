@@ -1,5 +1,6 @@
 #include "game/PlayRecorder.h"
 
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "game/LevelCoordinator.h"
 #include "game/LevelScene.h"
@@ -21,19 +22,7 @@ namespace hm {
 namespace {
 
 bool gameRecords_ = false;
-bool folderWarned_ = false;
-
-// The user's data folder: $XDG_DATA_HOME/hollowmere, else ~/.local/share/hollowmere; empty when
-// neither is known. The one place that knows it here (the asset locations will offer it to all).
-std::filesystem::path userDataFolder() {
-    const char* data = std::getenv("XDG_DATA_HOME");
-    if (data && *data == '/')
-        return std::filesystem::path(data) / "hollowmere";
-    const char* home = std::getenv("HOME");
-    if (home && *home)
-        return std::filesystem::path(home) / ".local" / "share" / "hollowmere";
-    return {};
-}
+bool writeWarned_ = false;
 
 std::string localTime(const char* format) {
     const std::time_t now = std::time(nullptr);
@@ -42,13 +31,6 @@ std::string localTime(const char* format) {
     char text[64];
     std::strftime(text, sizeof text, format, &parts);
     return text;
-}
-
-void warnOnce(const std::string& message) {
-    if (folderWarned_)
-        return;
-    folderWarned_ = true;
-    spdlog::warn("{0} Plays are not recorded until the game is started again.", message);
 }
 
 // Our replay files in a folder, oldest first: NAME-YYYYMMDD-HHMMSS[-N].txt by time, then N.
@@ -155,10 +137,6 @@ void PlayRecorder::finish(bool left) {
         savedAs_ = saveToFolder(replay_);
 }
 
-void PlayRecorder::forgetFolderWarning() {
-    folderWarned_ = false;
-}
-
 std::filesystem::path PlayRecorder::folder() {
     const std::filesystem::path data = userDataFolder();
     return data.empty() ? data : data / "replays";
@@ -167,17 +145,8 @@ std::filesystem::path PlayRecorder::folder() {
 std::string PlayRecorder::saveToFolder(const Replay& replay) {
     namespace fs = std::filesystem;
     const fs::path where = folder();
-    if (where.empty()) {
-        warnOnce("Neither XDG_DATA_HOME nor HOME is set, so there is no folder for replays.");
+    if (!prepareWritableFolder(where, "plays are not recorded"))
         return {};
-    }
-    std::error_code ec;
-    fs::create_directories(where, ec);
-    if (ec || !fs::is_directory(where, ec)) {
-        warnOnce("The replay folder " + where.string() +
-                 " cannot be made: " + (ec ? ec.message() : std::string("a file has its name")) + ".");
-        return {};
-    }
     // The level's start in the name; a second play in the same second gets -2, -3, ...
     std::string stamp = replay.recorded;
     stamp.erase(std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':'; }),
@@ -191,7 +160,10 @@ std::string PlayRecorder::saveToFolder(const Replay& replay) {
         path = where / (stem + "-" + std::to_string(n) + ".txt");
     std::string reason;
     if (!writeReplayFile(path.string(), replay, reason)) {
-        warnOnce("The replay " + path.string() + " cannot be written: " + reason + ".");
+        if (!writeWarned_)
+            spdlog::warn("The replay {0} cannot be written ({1}); plays are not recorded.", path.string(),
+                         reason);
+        writeWarned_ = true;
         return {};
     }
     spdlog::info("The play was recorded in {0}", path.string());

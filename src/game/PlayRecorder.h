@@ -49,10 +49,8 @@ public:
     // The folder replays go to: the user's data folder + "replays".
     static std::filesystem::path folder();
     // Saves into the folder under a fresh name and keeps the newest kKeptReplays; the path, or
-    // empty after a warning (the first failure of a run only) when it could not be saved.
+    // empty after a warning (once per run) when it could not be saved.
     static std::string saveToFolder(const Replay& replay);
-    // The next failure warns again, as in a new run (for tests).
-    static void forgetFolderWarning();
 
 private:
     void record(const PlayerAction& action);

@@ -57,11 +57,9 @@ bool speed(LevelCoordinator& rules, const PlayerAction& action, std::string& pro
         problem = "a speed is a whole number from 1";
         return false;
     }
-    // The speed button steps through the speeds in turn; a few presses reach any of them.
-    for (int press = 0; press < 4 && rules.gameSpeed() != static_cast<float>(wanted); ++press)
-        rules.toggleSpeed();
+    rules.setGameSpeed(static_cast<float>(wanted));
     if (rules.gameSpeed() != static_cast<float>(wanted)) {
-        problem = "the speed button does not offer " + action.argument;
+        problem = "the game has no speed " + action.argument;
         return false;
     }
     return true;

@@ -1,7 +1,7 @@
 // hollowmere-sim: plays a level without drawing it, for level designers.
 //
 //   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
-//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...] [--speed 1|2]
+//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...] [--speed 1|2|4]
 //                  [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE] [--record FILE]
 //   hollowmere-sim --replay FILE
 //
@@ -22,6 +22,8 @@
 // Exit status: 0 whether the plays are won or lost, 1 when the level cannot be loaded or a file
 // cannot be read or written (a replay that is refused), 2 for a usage error, 3 when a replay
 // differs from its recording.
+// An installed copy runs from anywhere and finds the installed data (see useGameData).
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/LevelDefinition.h"
@@ -49,7 +51,7 @@ int usage(const std::string& message) {
         "hollowmere-sim: %s\n"
         "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
         "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...]\n"
-        "                      [--speed 1|2] [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE]\n"
+        "                      [--speed 1|2|4] [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE]\n"
         "                      [--record FILE]\n"
         "       hollowmere-sim --replay FILE\n",
         message.c_str());
@@ -271,9 +273,9 @@ int main(int argc, char** argv) {
             frameTimes = *times;
         } else if (argument == "--speed") {
             auto text = value();
-            if (!text || (*text != "1" && *text != "2"))
-                return usage("--speed is 1 or 2");
-            speed = *text == "2" ? 2 : 1;
+            if (!text || (*text != "1" && *text != "2" && *text != "4"))
+                return usage("--speed is 1, 2 or 4");
+            speed = std::stoi(*text);
         } else if (argument == "--pace") {
             auto text = value();
             auto seconds = text ? parseSeconds(*text) : std::nullopt;
@@ -312,6 +314,12 @@ int main(int argc, char** argv) {
     setenv("ALSOFT_DRIVERS", "null", 1);
     hm::initLogging();
     spdlog::set_level(spdlog::level::warn);
+    // Files are named relative to where the tool was started; the data may move the working directory.
+    for (std::string* file : {&csv, &svg, &record, &replay})
+        if (!file->empty())
+            *file = std::filesystem::absolute(*file).string();
+    if (useGameData().origin == DataOrigin::NotFound)
+        return 1; // the error line says where the data was looked for
     if (!replay.empty())
         return replayFile(replay);
 

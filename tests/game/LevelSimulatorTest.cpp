@@ -1,5 +1,7 @@
 #include "game/LevelSimulator.h"
 
+#include "game/LevelDefinition.h"
+
 #include "app/Window.h"
 #include "game/Enemy.h"
 #include "game/LevelCoordinator.h"
@@ -44,15 +46,14 @@ TEST(BuildPlan, PoliciesByName) {
 // The real level, the real economy, played by the simulator's scripted players.
 class VezazPlays : public testing::Test {
 protected:
-    // A perfect player by default: it acts the moment it can, at every speed.
     PlayResult play(PlayerPolicy policy, const std::string& plan = "none", double step = 1.0 / 60.0,
-                    int speed = 1, double pace = 0.0) {
+                    int speed = 1, double pace = PlayOptions::kPersonPace) {
         PlayOptions options;
         options.policy = policy;
+        options.pace = pace;
         options.plan = parsePlan(plan, error).value();
         options.frameStep = step;
         options.speed = speed;
-        options.pace = pace;
         return simulator.play(options);
     }
 
@@ -69,6 +70,7 @@ TEST_F(VezazPlays, AnUndefendedValleyIsLost) {
     EXPECT_TRUE(result.built.empty());
 }
 
+// At a person's pace: nothing before the intro has ended, a few seconds per tower.
 TEST_F(VezazPlays, TheGreedyPlayerWins) {
     const PlayResult result = play(PlayerPolicy::Greedy);
     EXPECT_TRUE(result.won) << "lives " << result.lives << ", plan " << formatPlan(result.built);
@@ -96,9 +98,10 @@ TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
     }
 }
 
-// One plan gives the same play however the frames cut the time, and at double speed. The plans
-// are on the edge: one is won with a single life left, one lost with two monsters to go, so a
-// frame rate that changed anything in the rules would show here.
+// One plan gives the same play however the frames cut the time, and at 2x and 4x. The plans are on
+// the edge: one is won with a single life left, one lost with two monsters to go, so a frame rate
+// that changed anything in the rules would show here. The player acts at once: a person's pace is
+// real time, so at a higher speed it would span more of the play.
 TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
     struct Frames {
         const char* name;
@@ -121,13 +124,13 @@ TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
     };
     for (const Plan& p : {Plan{"C13,C3,A15,C19,A9,C8,C11,C5", true, 1, 18},
                           Plan{"A5,C16,A9,A10,C2,A11,A12,C4,C21,C20", false, 0, 16}}) {
-        const PlayResult reference = play(PlayerPolicy::Plan, p.plan);
+        const PlayResult reference = play(PlayerPolicy::Plan, p.plan, 1.0 / 60.0, 1, 0.0);
         ASSERT_EQ(reference.won, p.won) << p.plan << " is no longer on the edge: lives " << reference.lives
                                         << ", kills " << reference.kills;
         EXPECT_EQ(reference.lives, p.lives) << p.plan;
         EXPECT_EQ(reference.kills, p.kills) << p.plan;
         for (const Frames& f : frames)
-            for (int speed : {1, 2}) {
+            for (int speed : {1, 2, 4}) {
                 PlayOptions options;
                 options.plan = parsePlan(p.plan, error).value();
                 options.frameTimes = f.times;
@@ -193,6 +196,36 @@ TEST_F(VezazPlays, FiguresAgreeWithAMonsterWalkingTheRoad) {
         EXPECT_NEAR(figures.plots[i].arrowShare, arrow, 0.01f) << "plot " << figures.plots[i].index;
         EXPECT_NEAR(figures.plots[i].cannonShare, cannon, 0.01f) << "plot " << figures.plots[i].index;
     }
+}
+
+// A person acts only after the intro and then at most once per pace; a perfect player at once.
+TEST_F(VezazPlays, APersonBuildsAtTheirPace) {
+    const LevelFigures figures = simulator.figures();
+    ASSERT_GT(figures.introSeconds, 1.0f);
+    const int start = loadLevelDefinition("Vezaz").resources;
+    std::string error;
+    PlayOptions options;
+    options.plan = parsePlan("A3,A4,A5", error).value();
+    options.sampleInterval = 1.0f / 60.0f;
+    options.pace = 0.0;
+    const PlayResult instant = simulator.play(options);
+    ASSERT_FALSE(instant.trace.empty());
+    EXPECT_EQ(instant.trace.front().resources, start - 2 * towerPrototype(TowerType::ARROW).cost)
+        << "a perfect player builds what it can afford before the first step";
+
+    options.pace = 3.0;
+    const PlayResult person = simulator.play(options);
+    ASSERT_EQ(person.built.size(), 3u);
+    EXPECT_EQ(person.trace.front().resources, start);
+    // Resources fall by a tower's price the moment it is built: the trace tells when each was.
+    std::vector<float> built;
+    for (std::size_t i = 1; i < person.trace.size() && built.size() < 3; ++i)
+        if (person.trace[i].resources < person.trace[i - 1].resources)
+            built.push_back(person.trace[i].time);
+    ASSERT_EQ(built.size(), 3u);
+    EXPECT_GE(built[0], figures.introSeconds + 3.0f - 0.02f) << "nothing before the intro, then a pause";
+    EXPECT_GE(built[1] - built[0], 3.0f - 0.02f);
+    EXPECT_GE(built[2] - built[1], 3.0f - 0.02f);
 }
 
 } // namespace

@@ -112,14 +112,12 @@ protected:
         if (data)
             savedDataHome = data;
         setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
-        PlayRecorder::forgetFolderWarning();
     }
     void TearDown() override {
         if (savedDataHome)
             setenv("XDG_DATA_HOME", savedDataHome->c_str(), 1);
         else
             unsetenv("XDG_DATA_HOME");
-        PlayRecorder::forgetFolderWarning();
         fs::remove_all(folder);
     }
     static std::string read(const fs::path& path) {
