@@ -173,6 +173,7 @@ void TowerBase::build(TowerType type) {
     coordinator->setResources(coordinator->resources() - prototype.cost);
     tower_ = tower.get();
     addChild(std::move(tower));
+    coordinator->reportAction({"build", index_, prototype.typeName});
     if (smoke_)
         smoke_->emit(100);
     playSoundAt(*this, "construction");
