@@ -64,7 +64,7 @@ make_data() {
   # A small window at medium quality: the same files are read as at the default size and quality
   # (the same shader files, maps and models), for a quarter of the drawing work, which is what
   # paces the menu's camera flight on a busy machine.
-  sed -i -E 's/^(width|height) *=.*/\1 = 400/; s/^quality *=.*/quality = medium/' "$dir/GAME_DATA/settings.ini"
+  sed -i -E 's/^(width|height) *=.*/\1 = 400/; s/^;? *quality *=.*/quality = medium/' "$dir/GAME_DATA/settings.ini"
   if [[ -d "$scratch/cache" ]]; then
     rm -rf "$dir/GAME_DATA/physx_buffer"
     cp -r "$scratch/cache" "$dir/GAME_DATA/physx_buffer"

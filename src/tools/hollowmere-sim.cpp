@@ -14,6 +14,8 @@
 // first. --csv writes one row per play, --svg a chart of lives and resources over time.
 // Exit status: 0 whether the plays are won or lost, 1 when the level cannot be loaded or a file
 // cannot be written, 2 for a usage error.
+// An installed copy runs from anywhere and finds the installed data (see useGameData).
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/LevelDefinition.h"
@@ -230,6 +232,12 @@ int main(int argc, char** argv) {
     setenv("ALSOFT_DRIVERS", "null", 1);
     hm::initLogging();
     spdlog::set_level(spdlog::level::warn);
+    // Files are named relative to where the tool was started; the data may move the working directory.
+    for (std::string* file : {&csv, &svg})
+        if (!file->empty())
+            *file = std::filesystem::absolute(*file).string();
+    if (useGameData().origin == DataOrigin::NotFound)
+        return 1; // the error line says where the data was looked for
 
     if (!levelGiven) {
         const std::vector<std::string> campaign = campaignLevels();
