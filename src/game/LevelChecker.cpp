@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -52,13 +53,21 @@ std::string quoted(const std::string& text) {
     return "\"" + text + "\"";
 }
 
-// Pixels and positions with one decimal ("27.5 pixels"), distances with two, so that a plot
-// just inside a limit never reads as standing on it ("0.97 units ... (at least 1)").
+// Positions with one decimal.
 std::string figure(float value) {
     return fmt::format("{:.1f}", value);
 }
-std::string distance(float value) {
-    return fmt::format("{:.2f}", value);
+
+// A measured figure that misses a limit, rounded towards the side it misses on, so that it never
+// reads as the limit itself ("0.99 units ... (at least 1)", not "1.00"): distances with two
+// decimals, lengths and pixels with one.
+std::string below(float value, int decimals = 2) {
+    const float scale = decimals == 1 ? 10.0f : 100.0f;
+    return fmt::format("{:.{}f}", std::floor(value * scale + 1e-3f) / scale, decimals);
+}
+std::string above(float value, int decimals = 2) {
+    const float scale = decimals == 1 ? 10.0f : 100.0f;
+    return fmt::format("{:.{}f}", std::ceil(value * scale - 1e-3f) / scale, decimals);
 }
 
 // The figure of a rule as the docs give it: "1", "0.5", "10".
@@ -393,6 +402,9 @@ LevelModelFacts gatherFacts(LevelModel& model, const CheckPrototypes& prototypes
 namespace rules {
 
 LevelDefinition levelFile(const std::string& path, const std::string& name, std::vector<Finding>& out) {
+    if (!isLevelName(name))
+        add(out, Severity::Error, path, 0, {},
+            quoted(name) + " is not a level name (letters, digits, '_' and '-'): the game cannot load it");
     return readLevelFile(path, name, out);
 }
 
@@ -480,7 +492,7 @@ void roadsPresent(const LevelModelFacts& facts, std::vector<Finding>& out) {
         const float away = glm::length(road.spawnPoint()->getWorldPosition() - start);
         if (away > checks::kSpawnPointReach)
             add(out, Severity::Warning, facts.file(), 0, nodeLabel(*road.spawnPoint()),
-                "spawn point " + distance(away) + " units from the start of " + roadLabel(road.number()) +
+                "spawn point " + above(away) + " units from the start of " + roadLabel(road.number()) +
                     " (at most " + limit(checks::kSpawnPointReach) + ")");
     }
     // A road after a missing number is never used: the game counts roads up to the first gap.
@@ -509,8 +521,9 @@ void roadsLongEnough(const LevelModelFacts& facts, std::vector<Finding>& out) {
     for (const Road& road : facts.roads) {
         if (road.length() < checks::kMinimumRoadLength)
             add(out, Severity::Error, facts.file(), 0, {},
-                roadLabel(road.number()) + " (" + quoted(road.animation()) + ") is " + figure(road.length()) +
-                    " units long (at least " + limit(checks::kMinimumRoadLength) + ")");
+                roadLabel(road.number()) + " (" + quoted(road.animation()) + ") is " +
+                    below(road.length(), 1) + " units long (at least " + limit(checks::kMinimumRoadLength) +
+                    ")");
         if (!(road.seconds() > 0.0f))
             add(out, Severity::Error, facts.file(), 0, {},
                 roadLabel(road.number()) + " (" + quoted(road.animation()) + ") takes no time");
@@ -526,7 +539,7 @@ void roadsEndAtCore(const LevelModelFacts& facts, std::vector<Finding>& out) {
         const float away = glm::length(glm::vec2(end.x - core.x, end.z - core.z));
         if (away > checks::kRoadEndReach)
             add(out, Severity::Warning, facts.file(), 0, {},
-                roadLabel(road.number()) + " ends " + distance(away) + " units from the core (at most " +
+                roadLabel(road.number()) + " ends " + above(away) + " units from the core (at most " +
                     limit(checks::kRoadEndReach) + ")");
     }
 }
@@ -589,13 +602,13 @@ void plotsBesideRoads(const LevelModelFacts& facts, std::vector<Finding>& out) {
             nearest = std::min(nearest, d.distance);
             if (d.distance < checks::kPlotRoadClearance)
                 add(out, Severity::Warning, facts.file(), 0, nodeLabel(*plot.node),
-                    "plot " + distance(d.distance) + " units from " +
+                    "plot " + below(d.distance) + " units from " +
                         (facts.roads.size() > 1 ? roadLabel(road.number()) : "the road") + " (at least " +
                         limit(checks::kPlotRoadClearance) + ")");
         }
         if (nearest > checks::kPlotRoadReach)
             add(out, Severity::Warning, facts.file(), 0, nodeLabel(*plot.node),
-                "plot " + distance(nearest) + " units from the nearest road: no tower reaches it (at most " +
+                "plot " + above(nearest) + " units from the nearest road: no tower reaches it (at most " +
                     limit(checks::kPlotRoadReach) + ", a cannon's range)");
     }
 }
@@ -607,7 +620,7 @@ void plotsClearOfCore(const LevelModelFacts& facts, std::vector<Finding>& out) {
         const float away = flatDistanceToMeshes(*facts.core, plot.node->getWorldPosition());
         if (away < checks::kPlotCoreClearance)
             add(out, Severity::Warning, facts.file(), 0, nodeLabel(*plot.node),
-                "plot " + distance(away) + " units from the core (at least " +
+                "plot " + below(away) + " units from the core (at least " +
                     limit(checks::kPlotCoreClearance) + ")");
     }
 }
@@ -621,7 +634,7 @@ void sceneryClear(const LevelModelFacts& facts, std::vector<Finding>& out) {
             const float away = box.flatDistance(plot.node->getWorldPosition());
             if (away < legibility::kSceneryPlotClearance)
                 add(out, Severity::Warning, facts.file(), 0, nodeLabel(*plot.node),
-                    "plot " + distance(away) + " units from the body of " + quoted(node->getName()) +
+                    "plot " + below(away) + " units from the body of " + quoted(node->getName()) +
                         " (at least " + limit(legibility::kSceneryPlotClearance) + ")");
         }
         for (const Road& road : facts.roads) {
@@ -696,9 +709,9 @@ void monstersLegible(const LevelModelFacts& facts, std::vector<Finding>& out) {
             const float minimum = legibility::minimumMonsterPixels(monster.type);
             if (sight.smallestPixels < minimum)
                 add(out, Severity::Warning, facts.file(), 0, {},
-                    std::string(monsterKindName(monster.type)) + " monster " + figure(sight.smallestPixels) +
-                        " pixels tall on " + roadLabel(road.number()) + " (at least " + limit(minimum) +
-                        " at 800x800)");
+                    std::string(monsterKindName(monster.type)) + " monster " +
+                        below(sight.smallestPixels, 1) + " pixels tall on " + roadLabel(road.number()) +
+                        " (at least " + limit(minimum) + " at 800x800)");
         }
     }
 }
@@ -710,7 +723,7 @@ void plotsLegible(const LevelModelFacts& facts, std::vector<Finding>& out) {
         const PlotPicture picture = plotOnScreen(*facts.view, plotBox(plot));
         if (picture.acrossPixels < legibility::kMinimumPlotPixels)
             add(out, Severity::Warning, facts.file(), 0, nodeLabel(*plot.node),
-                "plot " + figure(picture.acrossPixels) + " pixels across (at least " +
+                "plot " + below(picture.acrossPixels, 1) + " pixels across (at least " +
                     limit(legibility::kMinimumPlotPixels) + " at 800x800)");
     }
 }

@@ -41,7 +41,7 @@ TEST_F(LevelSceneTest, TheLevelIsBuiltFromItsModel) {
     ASSERT_NE(scene->activeCamera(), nullptr);
     EXPECT_EQ(scene->activeCamera()->getName(), "camera_main");
     EXPECT_EQ(rules().lives(), 10);
-    EXPECT_EQ(rules().resources(), 300);
+    EXPECT_EQ(rules().resources(), 350);
     ASSERT_NE(scene->root2D()->findChild("tWave"), nullptr);
 }
 
