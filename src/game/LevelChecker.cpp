@@ -341,10 +341,10 @@ std::unique_ptr<LevelModel> LevelModel::load(Window& window, const std::string& 
         return nullptr;
     }
     // What the importer says about a file it still reads (a bone without a node, a missing
-    // material) shows in the game's log too: the designer sees it here first.
+    // material) shows in the game's log too: the designer sees it here first. The level plays,
+    // so these are warnings.
     for (const auto& line : scene->importLog())
-        add(findings, line.level >= spdlog::level::err ? Severity::Error : Severity::Warning, path, 0, {},
-            "the importer reports: " + line.text);
+        add(findings, Severity::Warning, path, 0, {}, "the importer reports: " + line.text);
     return std::unique_ptr<LevelModel>(new LevelModel(window, path, std::move(scene)));
 }
 
