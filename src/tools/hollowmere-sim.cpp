@@ -1,7 +1,7 @@
 // hollowmere-sim: plays a level without drawing it, for level designers.
 //
 //   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
-//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--pace SECONDS]
+//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2|4] [--pace SECONDS]
 //                  [--figures] [--csv FILE] [--svg FILE]
 //
 // Run from the repository root. LEVEL is a level name (GAME_DATA/levels/LEVEL.ini; default the
@@ -37,7 +37,7 @@ int usage(const std::string& message) {
         stderr,
         "hollowmere-sim: %s\n"
         "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
-        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--pace SECONDS]\n"
+        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2|4] [--pace SECONDS]\n"
         "                      [--figures] [--csv FILE] [--svg FILE]\n",
         message.c_str());
     return 2;
@@ -195,9 +195,9 @@ int main(int argc, char** argv) {
             step = *seconds;
         } else if (argument == "--speed") {
             auto text = value();
-            if (!text || (*text != "1" && *text != "2"))
-                return usage("--speed is 1 or 2");
-            speed = *text == "2" ? 2 : 1;
+            if (!text || (*text != "1" && *text != "2" && *text != "4"))
+                return usage("--speed is 1, 2 or 4");
+            speed = std::stoi(*text);
         } else if (argument == "--pace") {
             auto text = value();
             auto seconds = text ? parseSeconds(*text) : std::nullopt;
