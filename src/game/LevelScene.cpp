@@ -216,7 +216,8 @@ void LevelScene::buildWorld() {
     rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
-    collectByBaseName(rootRef, "TowerBase", placeholders);
+    collectByBaseName(rootRef, TowerBase::kPlaceholderName, placeholders);
+    TowerBase::sortPlaceholders(placeholders);
     for (Node3D* placeholder : placeholders) {
         auto base = coordinator_->createTowerBase();
         if (!base)
