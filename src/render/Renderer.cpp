@@ -17,6 +17,8 @@
 #include "ui/Font.h"
 #include "ui/Node2D.h"
 
+#include <GL/glew.h>
+
 #include <fmt/format.h>
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -294,7 +296,7 @@ void Renderer::updateUniforms(Scene& scene) {
 }
 
 GLuint Renderer::litProgram(const Material& material, bool hasLights) {
-    const GLuint program = material.program() < 0 ? 0u : static_cast<GLuint>(material.program());
+    const GLuint program = material.program();
     auto& shaders = ShaderLibrary::instance();
     if (program == pbrProgram_) {
         // Slots that hold the shared default maps are read as constants: no texture fetch.
@@ -659,8 +661,7 @@ void Renderer::mainPass(Scene& scene, int width, int height) {
         int flag = -1;
         for (std::size_t i = 0; i < opaqueCount_; ++i) {
             const Draw& draw = draws_[i];
-            if (!draw.material || draw.material->program() != static_cast<GLint>(pbrProgram_) ||
-                !(draw.seenBy & kCameraView))
+            if (!draw.material || draw.material->program() != pbrProgram_ || !(draw.seenBy & kCameraView))
                 continue;
             const Mesh& mesh = *draw.node->mesh();
             mesh.ensureUploaded();

@@ -13,6 +13,7 @@
 #include "support/LogCapture.h"
 #include "tools/reference/ReferenceScene.h"
 
+#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
@@ -287,7 +288,7 @@ TEST(Renderer, MeshNodeKeepsTheCallersProgramOutsideTheColourPassAndSkyRestoresD
     EXPECT_EQ(static_cast<GLuint>(current), shadow);
     node.render(0.0f, 1);
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    EXPECT_EQ(current, material->program());
+    EXPECT_EQ(static_cast<GLuint>(current), material->program());
 
     BuiltScene scene([](Node3D& root) { lookFrom(root, {0, 0, 0}, {0, 0, -1}); });
     start(scene, window);
@@ -540,8 +541,9 @@ TEST(Renderer, TranslucentMeshesAreBlendedOverTheOpaqueOnesBehindThem) {
     resize(window, 64, 64);
     BuiltScene scene([](Node3D& root) {
         auto glass = MaterialRegistry::instance().createMaterial("blend_test_glass");
-        auto texture = std::make_shared<Solid2DTexture>("blend_test_half", glm::vec4(0.0f, 0.0f, 0.0f, 0.5f),
-                                                        Solid2DTexture::defaultParameters(GL_RGBA8));
+        auto texture =
+            std::make_shared<Solid2DTexture>("blend_test_half", glm::vec4(0.0f, 0.0f, 0.0f, 0.5f),
+                                             Solid2DTexture::defaultParameters(TextureFormat::RGBA8));
         ASSERT_TRUE(texture->load());
         glass->setTexture(0, texture);
         auto& pane = root.createChild<MeshNode>("pane", makePlaneMesh(20.0f), glass);

@@ -2,7 +2,7 @@
 """Generates Hollowmere's 2D art: HUD panels and buttons, the end-of-level dialogs, the menu badges,
 the building cards, the lens-flare images and the smoke puff.
 
-Usage: make_hud.py TEXTURES_DIR [--cards RENDERS_DIR]
+Usage: make_hud.py TEXTURES_DIR [--cards RENDERS_DIR] [--icons ICONS_DIR]
 
 Writes below TEXTURES_DIR (normally GAME_DATA/textures):
   hud/panel_{ressources,lives,wave}.png          counter panels (the game prints white numbers on
@@ -16,6 +16,8 @@ Writes below TEXTURES_DIR (normally GAME_DATA/textures):
                                                   turntable renders of tools/data/blender/cards.py
   lensflare/flare0.png ... flare13.png            additive flare images, tint in RGB, strength in alpha
   particles/greySmoke.png                         soft smoke puff
+and, with --icons, the program's icon below ICONS_DIR (normally packaging/icons):
+  NxN/hollowmere.png for N = 64, 128, 256         the Hollow Heart crystal on a gold-rimmed stone boss
 
 Text is set in DejaVu (fonts-dejavu-core; free licence, see /usr/share/doc/fonts-dejavu-core/copyright).
 Every random number comes from generators with fixed seeds and the PNGs carry no metadata, so a rerun
@@ -996,15 +998,40 @@ def make_smoke(out):
     save(np.dstack([rgb, alpha]), os.path.join(out, "particles", "greySmoke.png"))
 
 
+# --------------------------------------------------------------------------- program icon
+
+def icon(n):
+    """The desktop icon at n x n pixels: the crystal the player defends, glowing on a stone boss.
+    Drawn at each size rather than scaled, so the small one keeps crisp edges."""
+    img = canvas(n, n)
+    c = n / 2
+    r = n * 0.46
+    disc = medallion(img, c, c - n * 0.01, r, 640)
+    over(img, rgbf(150, 230, 255), rays(n, n, c, c, 10, r * 0.95) * disc * 0.35)
+    draw_crystal(img, c, c - n * 0.01, r * 0.66)
+    return img
+
+
+def make_icons(folder):
+    for n in (64, 128, 256):
+        save(icon(n), os.path.join(folder, "%dx%d" % (n, n), "hollowmere.png"))
+
+
+def option(args, name):
+    if name not in args:
+        return None
+    i = args.index(name)
+    value = args[i + 1]
+    del args[i:i + 2]
+    return value
+
+
 def main():
     args = sys.argv[1:]
-    cards = None
-    if "--cards" in args:
-        i = args.index("--cards")
-        cards = args[i + 1]
-        del args[i:i + 2]
+    cards = option(args, "--cards")
+    icons = option(args, "--icons")
     if len(args) != 1:
-        sys.exit("usage: make_hud.py TEXTURES_DIR [--cards RENDERS_DIR]")
+        sys.exit("usage: make_hud.py TEXTURES_DIR [--cards RENDERS_DIR] [--icons ICONS_DIR]")
     out = args[0]
     make_panels(out)
     make_buttons(out)
@@ -1016,6 +1043,8 @@ def main():
     make_smoke(out)
     if cards:
         make_cards(out, cards)
+    if icons:
+        make_icons(icons)
 
 
 if __name__ == "__main__":
