@@ -287,6 +287,7 @@ bool LevelCoordinator::upgradeTower(Tower& tower) {
     setResources(resources_ - price);
     tower.addSpent(price);
     tower.setLevel(tower.level() + 1);
+    reportAction({"upgrade", tower.base().index(), std::to_string(tower.level())});
     if (ParticleSystem* smoke = tower.base().smoke())
         smoke->emit(60);
     playSoundAt(tower.base(), "construction");
@@ -307,12 +308,16 @@ int LevelCoordinator::sellTower(Tower& tower) {
         selectTower(nullptr);
     tower.base().setHighlight(0);
     setResources(resources_ + value);
+    reportAction({"sell", tower.base().index(), ""});
     tower.base().removeTower();
     return value;
 }
 
 void LevelCoordinator::setTargeting(Tower& tower, TargetingMode mode) {
+    if (tower.targeting() == mode)
+        return;
     tower.setTargeting(mode);
+    reportAction({"target", tower.base().index(), targetingName(mode)});
 }
 
 void LevelCoordinator::togglePause() {

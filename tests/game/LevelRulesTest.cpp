@@ -697,12 +697,14 @@ TEST_F(LevelRulesTest, EachLevelShowsItsOwnMesh) {
             meshes.push_back(part);
         }
         for (int level = 1; level <= kTowerLevels; ++level) {
-            if (level > 1)
+            if (level > 1) {
                 ASSERT_TRUE(coordinator->upgradeTower(tower));
+            }
             EXPECT_EQ(&tower.levelMesh(level), meshes[static_cast<std::size_t>(level) - 1]);
-            for (std::size_t i = 0; i < meshes.size(); ++i)
+            for (std::size_t i = 0; i < meshes.size(); ++i) {
                 EXPECT_EQ(meshes[i]->shown(), static_cast<int>(i) == level - 1)
                     << name << " at level " << level << ", mesh of level " << i + 1;
+            }
         }
     }
 }
