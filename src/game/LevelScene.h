@@ -3,6 +3,11 @@
 // and the rules then advance in fixed steps of kSimulationStep, so outcomes do not depend on the
 // frame rate. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot speed, P or Space
 // pauses, M mutes, I hides the HUD, R restarts, Escape quits.
+//
+// A won level is recorded in the player's progress (when the game gives the scene a progress
+// store; the simulator and most tests do not). The end dialog offers the next level (after a
+// win), a replay, the level map and the way out. On the campaign's first level a line tells a
+// new player how to build, until the first tower stands.
 #pragma once
 
 #include "game/LevelHud.h"
@@ -18,6 +23,7 @@ class ButtonNode;
 class ImageNode;
 class LevelCoordinator;
 class NodeAnimation;
+class ProgressStore;
 class RangeRing;
 class Node2D;
 class TextLineNode;
@@ -28,7 +34,11 @@ public:
     // Seconds of scaled time per simulation step.
     static constexpr double kSimulationStep = 1.0 / 60.0;
 
-    explicit LevelScene(std::string name = "Vezaz");
+    // The first hint of the campaign's first level.
+    static constexpr const char* kBuildHint = "Click a stone base, then a card, to build a tower";
+
+    // progress: where a win is recorded (not owned; it outlives the scenes), or null.
+    explicit LevelScene(std::string name = "Vezaz", ProgressStore* progress = nullptr);
     ~LevelScene() override;
 
     void load() override;
@@ -44,9 +54,19 @@ public:
     // Called after every simulation step; a scripted player acts here, between two steps.
     void setAfterStep(std::function<void()> callback) { afterStep_ = std::move(callback); }
 
+    // The level after this one in the campaign; empty for the last one.
+    const std::string& nextLevel() const { return nextLevel_; }
+    // The line that tells a new player how to build; null on other levels than the first.
+    TextLineNode* buildHint() const { return buildHint_; }
+
 private:
     void buildHud();
+    void buildEndDialog();
     void buildWorld();
+    // After every step: the win is recorded once, and the build hint goes with the first tower.
+    void afterRules();
+    // Replaces this scene by another: a level, or the menu at its map.
+    void switchTo(std::unique_ptr<Scene> next);
 
     // What the rules show.
     void showLives(int lives) override;
@@ -65,6 +85,10 @@ private:
     bool keyHandlerRegistered_ = false;
     double stepBacklog_ = 0.0; // scaled seconds not yet simulated
     std::function<void()> afterStep_;
+    ProgressStore* progress_;
+    std::string nextLevel_;
+    bool firstLevel_ = false;
+    bool winRecorded_ = false;
 
     // HUD widgets (owned by the 2D tree).
     TextLineNode* resourcesText_ = nullptr;
@@ -76,6 +100,7 @@ private:
     ImageNode* pauseVeil_ = nullptr;
     ButtonNode* pauseButton_ = nullptr;
     ImageNode* endVeil_ = nullptr;
+    TextLineNode* buildHint_ = nullptr;
     RangeRing* rangeRing_ = nullptr; // owned by the 3D tree
 };
 

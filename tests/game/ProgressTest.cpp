@@ -3,6 +3,7 @@
 
 #include "app/AtomicFile.h"
 #include "support/LogCapture.h"
+#include "support/TempDataHome.h"
 
 #include <gtest/gtest.h>
 
@@ -36,40 +37,11 @@ void writeAll(const fs::path& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
 }
 
-// Sets an environment variable for the lifetime of the object and puts the old value back.
-class ScopedEnv {
-public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
-
 // A fresh data home in the temporary folder, reached the way the game reaches it: through
 // XDG_DATA_HOME. Nothing here touches the real home.
 class ProgressStoreTest : public testing::Test {
 protected:
-    ProgressStoreTest()
-        : home(fs::temp_directory_path() /
-               ("hm_progress_" + std::to_string(::getpid()) + "_" + std::to_string(counter++))),
-          env("XDG_DATA_HOME", home.string()) {
-        fs::create_directories(folder);
-    }
-    ~ProgressStoreTest() override { fs::remove_all(home); }
+    ProgressStoreTest() { fs::create_directories(folder); }
 
     std::vector<std::string> folderNames() const {
         std::vector<std::string> names;
@@ -79,9 +51,8 @@ protected:
         return names;
     }
 
-    static inline int counter = 0;
-    fs::path home;
-    ScopedEnv env;
+    test::TempDataHome dataHome;
+    const fs::path home = dataHome.home();
     fs::path folder = home / "hollowmere";
     fs::path file = folder / "progress.ini";
     fs::path backup = folder / "progress.ini.bak";
@@ -204,10 +175,10 @@ TEST_F(ProgressStoreTest, LevelsThisGameDoesNotHaveAreKept) {
 
 TEST_F(ProgressStoreTest, TheFileLivesInTheDataHomeAndHomeIsTheFallback) {
     EXPECT_EQ(ProgressStore().path(), file.string());
-    ScopedEnv noXdg("XDG_DATA_HOME", std::nullopt);
-    ScopedEnv home("HOME", this->home.string());
+    test::ScopedEnv noXdg("XDG_DATA_HOME", std::nullopt);
+    test::ScopedEnv home("HOME", this->home.string());
     EXPECT_EQ(ProgressStore().path(), (this->home / ".local/share/hollowmere/progress.ini").string());
-    ScopedEnv relative("XDG_DATA_HOME", "relative/path");
+    test::ScopedEnv relative("XDG_DATA_HOME", "relative/path");
     EXPECT_EQ(ProgressStore().path(), (this->home / ".local/share/hollowmere/progress.ini").string());
 }
 
