@@ -84,7 +84,7 @@ LevelMap::LevelMap(std::vector<MapEntry> entries, ChooseCallback onChoose, BackC
         addSign(i, kFirstSignY - spacing * static_cast<float>(i), height);
 
     message_ =
-        &place(createChild<TextLineNode>("mapMessage", "Oetztype", 20.0f, ""), AnchorCentre, 0.5f, kMessageY);
+        &place(createChild<TextLineNode>("mapMessage", "Oetztype", 18.0f, ""), AnchorCentre, 0.5f, kMessageY);
     message_->setColour(kCream);
 
     back_ = &place(createChild<ButtonNode>(true, "mapBack",

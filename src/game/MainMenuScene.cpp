@@ -145,6 +145,7 @@ void MainMenuScene::openMap() {
         return;
     showBadges(false);
     map_->setMode(DisplayMode::Active);
+    spdlog::info("The level map is open.");
 }
 
 void MainMenuScene::closeMap() {
@@ -152,6 +153,7 @@ void MainMenuScene::closeMap() {
         return;
     map_->setMode(DisplayMode::Disabled);
     showBadges(true);
+    spdlog::info("The level map is closed.");
 }
 
 bool MainMenuScene::mapOpen() const {
@@ -162,6 +164,7 @@ void MainMenuScene::chooseLevel(const std::string& level) {
     if (!chosen_.empty())
         return;
     chosen_ = level;
+    spdlog::info("Level {0} chosen on the map.", level);
     if (map_)
         map_->setMode(DisplayMode::Disabled);
     if (!intro_) {
