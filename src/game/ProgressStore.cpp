@@ -170,6 +170,8 @@ void ProgressStore::load() {
     }
     if (main.state == FileState::Bad)
         spdlog::warn("Progress starts afresh.");
+    else if (saved.state == FileState::Missing)
+        spdlog::info("No saved progress in {0} yet: a new player.", path_);
 }
 
 bool ProgressStore::recordWin(const std::string& level, int stars, int lives) {
