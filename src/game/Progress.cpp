@@ -23,6 +23,14 @@ std::string_view trim(std::string_view text) {
     return text;
 }
 
+// The line without a comment that follows whitespace ("stars = 2 ; best"), as in level files.
+std::string_view withoutComment(std::string_view line) {
+    for (std::size_t i = 1; i < line.size(); ++i)
+        if ((line[i] == ';' || line[i] == '#') && (line[i - 1] == ' ' || line[i - 1] == '\t'))
+            return trim(line.substr(0, i));
+    return line;
+}
+
 // A whole decimal integer, optionally signed; nothing else on the value.
 std::optional<int> parseInt(std::string_view text) {
     int value = 0;
@@ -82,6 +90,7 @@ private:
                 return false;
             }
         }
+        line = withoutComment(line);
         if (state_ == State::End) {
             fail(number, "there is more after [end]");
             return false;

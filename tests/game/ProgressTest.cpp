@@ -74,7 +74,7 @@ TEST(Progress, TextRoundTripAndBestResult) {
     EXPECT_EQ(*read, progress);
     // Written by hand: comments, blanks, spaces and Windows line ends are fine.
     const auto byHand = Progress::fromText("# mine\r\n[progress]\r\n  version=1 \r\n\r\n[ level Vezaz ]\r\n"
-                                           "lives=3\r\nstars = +2\r\n[end]",
+                                           "lives=3 ; after the dragon\r\nstars = +2\t# best\r\n[end] ; done",
                                            problem);
     ASSERT_TRUE(byHand) << problem.reason;
     EXPECT_EQ(*byHand, progressOf({{"Vezaz", 2, 3}}));
