@@ -2,6 +2,7 @@
 // within the ranges the game relies on and come back unchanged through the writer.
 #include "FuzzSupport.h"
 
+#include "game/LevelDefinition.h"
 #include "game/Progress.h"
 
 #include <string_view>
@@ -21,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     for (const auto& [name, level] : progress->levels()) {
-        if (!hm::Progress::isLevelName(name) || level.stars < 0 || level.stars > hm::Progress::kMaxStars ||
+        if (!hm::isLevelName(name) || level.stars < 0 || level.stars > hm::Progress::kMaxStars ||
             level.lives < 0 || level.lives > hm::Progress::kMaxLives)
             __builtin_trap();
     }

@@ -2,7 +2,7 @@
 
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
-#include "game/LevelDefinitionStandIn.h"
+#include "game/LevelDefinition.h"
 #include "game/Progress.h"
 #include "scene/Scene.h"
 #include "ui/ButtonNode.h"
@@ -50,15 +50,24 @@ ImageNode& signPicture(ButtonNode& sign, const std::string& name, const std::str
 
 } // namespace
 
+std::vector<std::string> playableLevels(const std::vector<std::string>& campaign) {
+    std::vector<std::string> playable;
+    for (const std::string& name : campaign)
+        if (loadLevelDefinition(name).usable)
+            playable.push_back(name);
+    return playable;
+}
+
 std::vector<MapEntry> campaignMap(const std::vector<std::string>& campaign, const Progress& progress) {
+    const std::vector<std::string> playable = playableLevels(campaign);
     std::vector<MapEntry> entries;
-    for (const std::string& name : campaign) {
+    for (const std::string& name : playable) {
         MapEntry entry;
         entry.level = name;
         entry.displayName = loadLevelDefinition(name).displayName;
         if (entry.displayName.empty())
             entry.displayName = name;
-        entry.unlocked = isUnlocked(name, campaign, progress);
+        entry.unlocked = isUnlocked(name, playable, progress);
         const LevelProgress* result = progress.level(name);
         entry.stars = result ? result->stars : 0;
         entries.push_back(std::move(entry));

@@ -28,6 +28,10 @@ struct MapEntry {
     int stars = 0; // best result; 0 when not won yet
 };
 
+// The campaign's levels whose files can be played, in order: what the map offers. A level whose
+// file cannot be used is left out (its problems are in the log); the one after it then follows
+// the one before it.
+std::vector<std::string> playableLevels(const std::vector<std::string>& campaign);
 // The map's entries for a campaign as the player's progress has it.
 std::vector<MapEntry> campaignMap(const std::vector<std::string>& campaign, const Progress& progress);
 

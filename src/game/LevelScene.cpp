@@ -9,7 +9,8 @@
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
-#include "game/LevelDefinitionStandIn.h"
+#include "game/LevelDefinition.h"
+#include "game/LevelMap.h"
 #include "game/MainMenuScene.h"
 #include "game/Progress.h"
 #include "game/ProgressStore.h"
@@ -60,8 +61,8 @@ void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D
 
 } // namespace
 
-LevelScene::LevelScene(std::string name, ProgressStore* progress)
-    : Scene(std::move(name)), progress_(progress) {
+LevelScene::LevelScene(std::string levelName, ProgressStore* progress)
+    : Scene(levelName), level_(loadLevelDefinition(levelName)), progress_(progress) {
     wantsKey = true;
 }
 
@@ -73,11 +74,10 @@ LevelScene::~LevelScene() {
 }
 
 void LevelScene::load() {
-    coordinator_ =
-        std::make_unique<LevelCoordinator>(*this, static_cast<LevelHud&>(*this), [](const std::string& file) {
-            return importModel(nullptr, 0, file, "tmpFile");
-        });
-    const std::vector<std::string> campaign = campaignLevels();
+    coordinator_ = std::make_unique<LevelCoordinator>(
+        *this, static_cast<LevelHud&>(*this),
+        [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); }, level_);
+    const std::vector<std::string> campaign = playableLevels(campaignLevels());
     auto here = std::find(campaign.begin(), campaign.end(), name());
     firstLevel_ = here == campaign.begin() && here != campaign.end();
     if (here != campaign.end() && std::next(here) != campaign.end())
@@ -107,9 +107,8 @@ void LevelScene::afterRules() {
     winRecorded_ = true;
     if (!progress_)
         return;
-    const LevelDefinition level = loadLevelDefinition(name());
     const int lives = std::max(coordinator_->lives(), 0);
-    const int stars = starsForWin(lives, level.twoStars, level.threeStars);
+    const int stars = level_.starsFor(true, lives);
     spdlog::info("Level {0} won with {1} lives left: {2} of 3 stars.", name(), lives, stars);
     progress_->recordWin(name(), stars, lives);
 }
@@ -259,9 +258,9 @@ void LevelScene::buildWorld() {
     Node3D& rootRef = *root;
     setRoot3D(std::move(root));
     // Without its model there is nothing to play: end the game the way a missing shader does.
-    auto level = importModel(this, 0, name() + ".fbx", "root");
+    auto level = importModel(this, 0, level_.modelFile, "root");
     if (!level)
-        throw std::runtime_error("the level model GAME_DATA/models/" + name() + ".fbx cannot be read");
+        throw std::runtime_error("the level model GAME_DATA/models/" + level_.modelFile + " cannot be read");
     rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
@@ -278,8 +277,14 @@ void LevelScene::buildWorld() {
 
     rangeRing_ = &rootRef.createChild<RangeRing>(cardPanel_);
 
-    Node3D* pathTemplate = rootRef.findByName("EnemyPathNode");
-    coordinator_->setWorld(pathTemplate, rootRef.findByName("EnemySpawnPoint"));
+    std::vector<Road> roads = Road::findAll(rootRef, nodeAnimator());
+    for (const SpawnEntry& entry : level_.schedule)
+        if (entry.road > static_cast<int>(roads.size()))
+            spdlog::error(
+                "{0}:{1}: error: road {2} is not in the level model {3} ({4} roads); the monster rides "
+                "road 1",
+                level_.path, entry.line, entry.road, level_.modelFile, roads.size());
+    coordinator_->setRoads(std::move(roads));
 
     if (auto tvMaterial = MaterialRegistry::instance().findMaterial("TVScreen")) {
         tvTexture_ = loadVideoTexture("tv");

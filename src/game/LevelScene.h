@@ -10,6 +10,7 @@
 // new player how to build, until the first tower stands.
 #pragma once
 
+#include "game/LevelDefinition.h"
 #include "game/LevelHud.h"
 #include "scene/Scene.h"
 
@@ -37,8 +38,9 @@ public:
     // The first hint of the campaign's first level.
     static constexpr const char* kBuildHint = "Click a stone base, then a card, to build a tower";
 
+    // The level of that name (GAME_DATA/levels/NAME.ini); the scene is named after it.
     // progress: where a win is recorded (not owned; it outlives the scenes), or null.
-    explicit LevelScene(std::string name = "Vezaz", ProgressStore* progress = nullptr);
+    explicit LevelScene(std::string levelName, ProgressStore* progress = nullptr);
     ~LevelScene() override;
 
     void load() override;
@@ -78,6 +80,7 @@ private:
     void showCards(bool shown) override;
     void showNextMonster(std::optional<EnemyType> type, float seconds) override;
 
+    LevelDefinition level_;
     std::unique_ptr<LevelCoordinator> coordinator_;
     float trackShotSpeed_ = 0.2f;
     std::shared_ptr<NodeAnimation> trackShot_;

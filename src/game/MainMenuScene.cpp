@@ -6,7 +6,7 @@
 #include "app/Window.h"
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
-#include "game/LevelDefinitionStandIn.h"
+#include "game/LevelDefinition.h"
 #include "game/LevelMap.h"
 #include "game/LevelScene.h"
 #include "game/ProgressStore.h"
@@ -181,8 +181,13 @@ void MainMenuScene::chooseLevel(const std::string& level) {
 void MainMenuScene::openLevel() {
     std::string level = chosen_;
     if (level.empty()) {
-        const std::vector<std::string> campaign = campaignLevels();
-        level = campaign.empty() ? std::string("Vezaz") : campaign.front();
+        const std::vector<std::string> levels = campaignLevels();
+        if (levels.empty()) {
+            spdlog::error("There is no level to play: {0} lists none and no level file was found.",
+                          campaignFilePath());
+            return;
+        }
+        level = levels.front();
     }
     if (Window* w = window())
         w->startGameLoop(std::make_unique<LevelScene>(level, progress_));

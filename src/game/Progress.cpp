@@ -1,5 +1,7 @@
 #include "game/Progress.h"
 
+#include "game/LevelDefinition.h"
+
 #include <fmt/format.h>
 
 #include <algorithm>
@@ -145,7 +147,7 @@ private:
             return false;
         }
         const std::string_view levelName = trim(name.substr(kLevelPrefix.size()));
-        if (!Progress::isLevelName(levelName)) {
+        if (!isLevelName(levelName)) {
             fail(number, fmt::format("\"{0}\" is not a level name", levelName));
             return false;
         }
@@ -260,23 +262,6 @@ std::string Progress::toText() const {
 std::optional<Progress> Progress::fromText(std::string_view text, ProgressProblem& problem) {
     problem = {};
     return Reader(problem).read(text);
-}
-
-bool Progress::isLevelName(std::string_view name) {
-    if (name.empty() || name.size() > 64)
-        return false;
-    return std::all_of(name.begin(), name.end(), [](char c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
-               c == '-';
-    });
-}
-
-int starsForWin(int livesLeft, int twoStars, int threeStars) {
-    if (livesLeft >= threeStars)
-        return 3;
-    if (livesLeft >= twoStars)
-        return 2;
-    return 1;
 }
 
 bool isUnlocked(const std::string& level, const std::vector<std::string>& campaign,

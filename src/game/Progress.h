@@ -1,5 +1,5 @@
-// What a player has won: per level, the best number of stars and the most lives left, and the
-// rules that follow from it (stars for a win, which levels are open).
+// What a player has won: per level, the best number of stars and the most lives left, and which
+// levels that opens. (The stars a win earns are the level's own rule: LevelDefinition::starsFor.)
 //
 // The text form is what the progress file holds (see docs/level-design.md, "Saved progress"):
 //
@@ -58,18 +58,11 @@ public:
     // The progress in a text, or the reason it is not usable in problem.
     static std::optional<Progress> fromText(std::string_view text, ProgressProblem& problem);
 
-    // Letters, digits, '_' and '-', as level file names are made of; at most 64 of them.
-    static bool isLevelName(std::string_view name);
-
     bool operator==(const Progress&) const = default;
 
 private:
     std::map<std::string, LevelProgress> levels_;
 };
-
-// Stars for a won level: one for any win, two with at least twoStars lives left, three with at
-// least threeStars.
-int starsForWin(int livesLeft, int twoStars, int threeStars);
 
 // The first level of the campaign is always open; every other one once the level before it
 // has been won. A name that is not in the campaign is not open.

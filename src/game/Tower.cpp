@@ -36,24 +36,30 @@ void Tower::onAnimationEnd(const std::shared_ptr<Animation>&) {
         state_ = TowerState::Ready;
 }
 
+namespace {
+
+// The monster with the least road left to the core comes first, whatever road it rides; a monster
+// attacking the core has none left. Equal distances go to the one further along its path.
+bool closerToCore(const Enemy& a, const Enemy& b) {
+    const float left = a.distanceLeft(), otherLeft = b.distanceLeft();
+    if (left != otherLeft)
+        return left < otherLeft;
+    return a.pathProgress() > b.pathProgress();
+}
+
+} // namespace
+
 Enemy* Tower::chooseTarget() const {
     LevelCoordinator* coordinator = LevelCoordinator::instance();
     if (!coordinator)
         return nullptr;
     const glm::vec3 position = getWorldPosition();
-    float best = -1.0f;
     Enemy* chosen = nullptr;
     for (Enemy* enemy : coordinator->enemies()) {
-        if (glm::length(position - enemy->getWorldPosition()) > prototype_->range)
+        if (!enemy->alive() || glm::length(position - enemy->getWorldPosition()) > prototype_->range)
             continue;
-        const EnemyState s = enemy->state();
-        const float score = (s == EnemyState::Dead || s == EnemyState::Dying || s == EnemyState::Spawned)
-                                ? -1.0f
-                                : enemy->pathProgress();
-        if (score > best) {
-            best = score;
+        if (!chosen || closerToCore(*enemy, *chosen))
             chosen = enemy;
-        }
     }
     return chosen;
 }

@@ -1,12 +1,14 @@
 // hollowmere-sim: plays a level without drawing it, for level designers.
 //
 //   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
-//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--figures]
-//                  [--csv FILE] [--svg FILE]
+//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--pace SECONDS]
+//                  [--figures] [--csv FILE] [--svg FILE]
 //
-// Run from the repository root. LEVEL is a level model in GAME_DATA/models (default Vezaz). A plan
-// builds its towers in order (A arrow, C cannon, then the plot's number), each as soon as it is
-// affordable; a policy is a built-in player (see docs/level-design.md). Every play prints
+// Run from the repository root. LEVEL is a level name (GAME_DATA/levels/LEVEL.ini; default the
+// campaign's first level). A plan builds its towers in order (A arrow, C cannon, then the plot's
+// number), each as soon as it is affordable and the player's pace allows (--pace, default 3 s a
+// action after the intro; 0 is a perfect player); a policy is a built-in player (see
+// docs/level-design.md). Every play prints
 //   won|lost lives=N kills=N time=SECONDS resources=N plan=...
 // and several plays end with "win rate: P% (W of N)". --figures prints the level's measurements
 // first. --csv writes one row per play, --svg a chart of lives and resources over time.
@@ -14,11 +16,13 @@
 // cannot be written, 2 for a usage error.
 #include "app/Log.h"
 #include "app/Window.h"
+#include "game/LevelDefinition.h"
 #include "game/LevelSimulator.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -31,8 +35,8 @@ int usage(const std::string& message) {
         stderr,
         "hollowmere-sim: %s\n"
         "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
-        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--figures]\n"
-        "                      [--csv FILE] [--svg FILE]\n",
+        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--pace SECONDS]\n"
+        "                      [--figures] [--csv FILE] [--svg FILE]\n",
         message.c_str());
     return 2;
 }
@@ -65,10 +69,13 @@ std::optional<long> parseCount(const std::string& text, long low, long high) {
 }
 
 void printFigures(const std::string& level, const LevelFigures& figures) {
-    std::printf("level %s: path %.1f units, %.2f s at speed 1\n", level.c_str(), figures.pathLength,
-                figures.pathSeconds);
-    for (const auto& [type, seconds] : figures.travelTimes)
-        std::printf("  travel time %-24s %6.1f s\n", enemyPrototype(type).typeName.c_str(), seconds);
+    for (const RoadFigures& road : figures.roads) {
+        std::printf("level %s road %d: path %.1f units, %.2f s at speed 1\n", level.c_str(), road.number,
+                    road.length, road.seconds);
+        for (const auto& [type, seconds] : road.travelTimes)
+            std::printf("  travel time %-24s %6.1f s\n", enemyPrototype(type).typeName.c_str(), seconds);
+    }
+    std::printf("  intro flight %.1f s\n", figures.introSeconds);
     std::printf("  plot   x      z      arrow  cannon  last stretch\n");
     std::string lastStretch;
     for (const PlotFigures& plot : figures.plots) {
@@ -77,8 +84,8 @@ void printFigures(const std::string& level, const LevelFigures& figures) {
         if (plot.seesLastStretch)
             lastStretch += (lastStretch.empty() ? "" : ", ") + std::to_string(plot.index);
     }
-    std::printf("  the last %.1f units before the core are within arrow range of plots: %s\n",
-                figures.lastStretch, lastStretch.empty() ? "none" : lastStretch.c_str());
+    std::printf("  the last tenth of each road before the core is within arrow range of plots: %s\n",
+                lastStretch.empty() ? "none" : lastStretch.c_str());
 }
 
 bool writeCsv(const std::string& file, const std::vector<PlayResult>& plays,
@@ -134,13 +141,14 @@ bool writeSvg(const std::string& file, const std::vector<PlayResult>& plays) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::string level = "Vezaz";
+    std::string level;
     std::optional<std::vector<PlannedTower>> plan;
     std::optional<PlayerPolicy> policy;
     long plays = 1;
     unsigned seed = 1;
     double step = 1.0 / 60.0;
     int speed = 1;
+    double pace = PlayOptions::kPersonPace;
     bool figures = false;
     std::string csv, svg;
     bool levelGiven = false;
@@ -188,6 +196,12 @@ int main(int argc, char** argv) {
             if (!text || (*text != "1" && *text != "2"))
                 return usage("--speed is 1 or 2");
             speed = *text == "2" ? 2 : 1;
+        } else if (argument == "--pace") {
+            auto text = value();
+            auto seconds = text ? parseSeconds(*text) : std::nullopt;
+            if (!seconds || *seconds < 0.0 || *seconds > 60.0)
+                return usage("--pace needs seconds from 0 to 60 per action");
+            pace = *seconds;
         } else if (argument == "--figures") {
             figures = true;
         } else if (argument == "--csv" || argument == "--svg") {
@@ -217,6 +231,22 @@ int main(int argc, char** argv) {
     hm::initLogging();
     spdlog::set_level(spdlog::level::warn);
 
+    if (!levelGiven) {
+        const std::vector<std::string> campaign = campaignLevels();
+        if (campaign.empty()) {
+            std::fprintf(stderr, "hollowmere-sim: the game has no levels (%s)\n", campaignFilePath().c_str());
+            return 1;
+        }
+        level = campaign.front();
+    }
+    if (!isLevelName(level))
+        return usage("'" + level + "' is not a level name (a file GAME_DATA/levels/NAME.ini)");
+    if (!std::filesystem::exists(levelFilePath(level))) {
+        std::fprintf(stderr, "hollowmere-sim: there is no level %s (%s)\n", level.c_str(),
+                     levelFilePath(level).c_str());
+        return 1;
+    }
+
     // No display and no GL context: the level loads and plays as in the game, and draws nothing.
     std::unique_ptr<Window> window = Window::headless(800, 800);
     LevelSimulator simulator(*window, level);
@@ -243,6 +273,7 @@ int main(int argc, char** argv) {
         options.seed = seed + static_cast<unsigned>(i);
         options.frameStep = step;
         options.speed = speed;
+        options.pace = pace;
         PlayResult result = simulator.play(options);
         std::printf("%s lives=%d kills=%d time=%.1f resources=%d plan=%s\n", result.won ? "won" : "lost",
                     result.lives, result.kills, result.time, result.resources,

@@ -39,7 +39,8 @@ struct RecordingHud : LevelHud {
     std::vector<bool> cards;
 };
 
-// A straight ten-unit road along x, ridden in ten seconds at speed 1.
+// A straight ten-unit road along x, ridden in ten seconds at speed 1, and a second road of five
+// units that comes in from the side (+z) to the same end in ten seconds too.
 class RoadScene : public Scene {
 public:
     RoadScene() : Scene("level") {}
@@ -55,6 +56,15 @@ public:
         channel.positionKeys = {{0.0f, {0, 0, 0}}, {100.0f, {10, 0, 0}}};
         road->channels.push_back(std::move(channel));
         nodeAnimator().addAnimation(road);
+
+        auto& side = root3D()->createChild<EmptyNode>("sidePaths");
+        side.createChild<EmptyNode>("EnemyPathNode2");
+        root3D()->createChild<EmptyNode>("EnemySpawnPoint2").translate({10, 0, 5});
+        auto sideRoad = std::make_shared<Animation>("EnemyPath2", 100.0f, 10.0f);
+        AnimationChannel sideChannel("EnemyPathNode2");
+        sideChannel.positionKeys = {{0.0f, {10, 0, 5}}, {100.0f, {10, 0, 0}}};
+        sideRoad->channels.push_back(std::move(sideChannel));
+        nodeAnimator().addAnimation(sideRoad);
     }
     Node3D* pathTemplate = nullptr;
     Node3D* spawnPoint = nullptr;
@@ -67,7 +77,7 @@ protected:
         scene.load();
         coordinator = std::make_unique<LevelCoordinator>(
             scene, hud, [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); });
-        coordinator->setWorld(scene.pathTemplate, scene.spawnPoint);
+        coordinator->setRoads(Road::findAll(*scene.root3D(), scene.nodeAnimator()));
         coordinator->begin();
     }
     void TearDown() override { coordinator.reset(); }
@@ -246,6 +256,36 @@ TEST_F(LevelRulesTest, BasesSelectBuildAndTowersPickTheLeadingEnemy) {
     EXPECT_EQ(tower.chooseTarget(), &enemy(0));
     enemy(0).setState(EnemyState::Dying);
     EXPECT_EQ(tower.chooseTarget(), &enemy(1));
+}
+
+// On two roads the monster with less road left to the core leads, even when it is less far along
+// its own (shorter) road.
+TEST_F(LevelRulesTest, OnTwoRoadsTheMonsterNearestTheCoreLeads) {
+    ASSERT_EQ(coordinator->roads().size(), 2u);
+    EXPECT_NEAR(coordinator->roads()[1].length(), 5.0f, 1e-3f);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER, 1);
+    run(20.0f, 0.5f);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER, 2);
+    run(100.0f, 0.5f); // 200 s per road at 0.05: the first is 0.6 along, the second 0.5
+    Enemy& main = enemy(0);
+    Enemy& side = enemy(1);
+    EXPECT_EQ(main.road(), 1);
+    EXPECT_EQ(side.road(), 2);
+    EXPECT_NEAR(side.getWorldPosition().z, 2.5f, 0.05f) << "the second monster rides the second road";
+    EXPECT_NEAR(main.pathProgress(), 0.6f, 0.01f);
+    EXPECT_NEAR(main.distanceLeft(), 4.0f, 0.05f);
+    EXPECT_NEAR(side.distanceLeft(), 2.5f, 0.05f);
+
+    TowerBase& base = placeBase({8, 0, 1.5f});
+    base.build(TowerType::CANNON);
+    ASSERT_NE(base.tower(), nullptr);
+    EXPECT_EQ(base.tower()->chooseTarget(), &side);
+
+    // A road the level does not have sends the monster along road 1, with an error.
+    test::LogCapture log;
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER, 3);
+    EXPECT_TRUE(log.contains("Enemy 2 should ride road 3, which the level does not have; it rides road 1."));
+    EXPECT_EQ(enemy(2).road(), 1);
 }
 
 // A monster that reached the core is the one taking lives: towers by the core must prefer it to a

@@ -1,5 +1,7 @@
 #include "game/LevelSimulator.h"
 
+#include "game/LevelDefinition.h"
+
 #include "app/Window.h"
 
 #include <gtest/gtest.h>
@@ -40,9 +42,10 @@ TEST(BuildPlan, PoliciesByName) {
 class VezazPlays : public testing::Test {
 protected:
     PlayResult play(PlayerPolicy policy, const std::string& plan = "none", double step = 1.0 / 60.0,
-                    int speed = 1) {
+                    int speed = 1, double pace = PlayOptions::kPersonPace) {
         PlayOptions options;
         options.policy = policy;
+        options.pace = pace;
         std::string error;
         options.plan = parsePlan(plan, error).value();
         options.frameStep = step;
@@ -62,6 +65,7 @@ TEST_F(VezazPlays, AnUndefendedValleyIsLost) {
     EXPECT_TRUE(result.built.empty());
 }
 
+// At a person's pace: nothing before the intro has ended, a few seconds per tower.
 TEST_F(VezazPlays, TheGreedyPlayerWins) {
     const PlayResult result = play(PlayerPolicy::Greedy);
     EXPECT_TRUE(result.won) << "lives " << result.lives << ", plan " << formatPlan(result.built);
@@ -89,17 +93,18 @@ TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
     }
 }
 
-// One plan gives the same play however the frames cut the time, and at double speed.
+// One plan gives the same play however the frames cut the time, and at double speed. The player
+// acts at once here: a person's pace is real time, so at double speed it spans twice the play.
 TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
     const std::string plan = "C2,A5,A8,C9,A3,C6";
-    const PlayResult reference = play(PlayerPolicy::Plan, plan);
+    const PlayResult reference = play(PlayerPolicy::Plan, plan, 1.0 / 60.0, 1, 0.0);
     struct Case {
         double step;
         int speed;
     };
     for (const Case& c :
          {Case{1.0 / 120.0, 1}, Case{1.0 / 15.0, 1}, Case{0.25, 1}, Case{1.0 / 60.0, 2}, Case{0.25, 2}}) {
-        const PlayResult result = play(PlayerPolicy::Plan, plan, c.step, c.speed);
+        const PlayResult result = play(PlayerPolicy::Plan, plan, c.step, c.speed, 0.0);
         EXPECT_EQ(result.won, reference.won) << "step " << c.step << " speed " << c.speed;
         EXPECT_EQ(result.lives, reference.lives) << "step " << c.step << " speed " << c.speed;
         EXPECT_EQ(result.kills, reference.kills) << "step " << c.step << " speed " << c.speed;
@@ -120,6 +125,36 @@ TEST_F(VezazPlays, FiguresMeasureTheRoadFromEveryPlot) {
         lastStretchSeen = lastStretchSeen || plot.seesLastStretch;
     }
     EXPECT_TRUE(lastStretchSeen);
+}
+
+// A person acts only after the intro and then at most once per pace; a perfect player at once.
+TEST_F(VezazPlays, APersonBuildsAtTheirPace) {
+    const LevelFigures figures = simulator.figures();
+    ASSERT_GT(figures.introSeconds, 1.0f);
+    const int start = loadLevelDefinition("Vezaz").resources;
+    std::string error;
+    PlayOptions options;
+    options.plan = parsePlan("A3,A4,A5", error).value();
+    options.sampleInterval = 1.0f / 60.0f;
+    options.pace = 0.0;
+    const PlayResult instant = simulator.play(options);
+    ASSERT_FALSE(instant.trace.empty());
+    EXPECT_EQ(instant.trace.front().resources, start - 2 * towerPrototype(TowerType::ARROW).cost)
+        << "a perfect player builds what it can afford before the first step";
+
+    options.pace = 3.0;
+    const PlayResult person = simulator.play(options);
+    ASSERT_EQ(person.built.size(), 3u);
+    EXPECT_EQ(person.trace.front().resources, start);
+    // Resources fall by a tower's price the moment it is built: the trace tells when each was.
+    std::vector<float> built;
+    for (std::size_t i = 1; i < person.trace.size() && built.size() < 3; ++i)
+        if (person.trace[i].resources < person.trace[i - 1].resources)
+            built.push_back(person.trace[i].time);
+    ASSERT_EQ(built.size(), 3u);
+    EXPECT_GE(built[0], figures.introSeconds + 3.0f - 0.02f) << "nothing before the intro, then a pause";
+    EXPECT_GE(built[1] - built[0], 3.0f - 0.02f);
+    EXPECT_GE(built[2] - built[1], 3.0f - 0.02f);
 }
 
 } // namespace

@@ -3,11 +3,12 @@
 #include "animation/NodeAnimator.h"
 #include "app/InputCodes.h"
 #include "app/Window.h"
-#include "game/LevelDefinitionStandIn.h"
+#include "game/LevelDefinition.h"
 #include "game/LevelMap.h"
 #include "game/ProgressStore.h"
 #include "render/Material.h"
 #include "render/MeshNode.h"
+#include "support/LogCapture.h"
 #include "support/TempDataHome.h"
 #include "ui/ButtonNode.h"
 #include "ui/Node2D.h"
@@ -113,40 +114,68 @@ std::size_t countChildren(const Node2D& node, const std::string& name) {
     return count;
 }
 
-// The map as the saved progress has it: stars for what was won, the next level open, the one
-// after it locked; a click on the locked one says why and starts nothing.
-TEST(MainMenuMap, ShowsStarsOpensTheNextLevelAndExplainsALock) {
+// A map of three levels as a player's progress may have them: stars for what was won, the next
+// level open, the one after it locked; a click on the locked one says why and starts nothing.
+TEST_F(MainMenuTest, TheMapShowsStarsAndExplainsALock) {
+    std::vector<MapEntry> entries = {
+        {"Vezaz", "Vezaz", true, 2}, {"Fen", "Morrow Fen", true, 0}, {"Pass", "Cinder Pass", false, 0}};
+    std::vector<std::string> chosen;
+    auto& map = menu.root2D()->createChild<LevelMap>(
+        entries, [&](const std::string& level) { chosen.push_back(level); }, nullptr);
+
+    EXPECT_EQ(countChildren(map.sign(0), "mapStarFull"), 2u);
+    EXPECT_EQ(countChildren(map.sign(0), "mapStarEmpty"), 1u);
+    EXPECT_EQ(countChildren(map.sign(1), "mapStarEmpty"), 3u);
+    EXPECT_EQ(countChildren(map.sign(1), "mapLock"), 0u);
+    ButtonNode& locked = map.sign(2);
+    EXPECT_EQ(countChildren(locked, "mapLock"), 1u);
+    EXPECT_EQ(countChildren(locked, "mapStarEmpty"), 0u);
+    EXPECT_LT(locked.shade(), 1.0f);
+    const auto* name = dynamic_cast<const TextLineNode*>(locked.findChild("mapName"));
+    ASSERT_NE(name, nullptr);
+    EXPECT_EQ(name->text(), "Cinder Pass");
+    // The signs stand in a column, in campaign order.
+    EXPECT_GT(map.sign(0).getWorldPosition().y, map.sign(1).getWorldPosition().y);
+    EXPECT_GT(map.sign(1).getWorldPosition().y, map.sign(2).getWorldPosition().y);
+
+    locked.onClick(MouseButton::Left, InputAction::Release);
+    EXPECT_EQ(map.message(), "Win Morrow Fen to open Cinder Pass");
+    EXPECT_TRUE(chosen.empty());
+    map.sign(1).onClick(MouseButton::Left, InputAction::Release);
+    EXPECT_EQ(chosen, std::vector<std::string>{"Fen"});
+    EXPECT_EQ(map.message(), "");
+}
+
+// The menu's map is the shipped campaign as the saved progress has it.
+TEST(MainMenuMap, IsTheCampaignAsTheSavedProgressHasIt) {
     test::TempDataHome home;
     ProgressStore progress;
     ASSERT_TRUE(progress.recordWin("Vezaz", 2, 6));
     auto headless = Window::headless(200, 200);
     MainMenuScene menu("Unnamed Scene", &progress);
     menu.start(*headless);
-    menu.openMap();
-
-    const LevelMap& map = *menu.levelMap();
     const std::vector<std::string> campaign = campaignLevels();
-    ASSERT_EQ(map.entries().size(), campaign.size());
-    ASSERT_GE(campaign.size(), 3u);
-    const ButtonNode& first = map.sign(0);
-    EXPECT_EQ(countChildren(first, "mapStarFull"), 2u);
-    EXPECT_EQ(countChildren(first, "mapStarEmpty"), 1u);
-    const ButtonNode& second = map.sign(1);
-    EXPECT_EQ(countChildren(second, "mapStarEmpty"), 3u);
-    EXPECT_EQ(countChildren(second, "mapLock"), 0u);
-    ButtonNode& third = map.sign(2);
-    EXPECT_EQ(countChildren(third, "mapLock"), 1u);
-    EXPECT_EQ(countChildren(third, "mapStarEmpty"), 0u);
-    EXPECT_LT(third.shade(), 1.0f);
-    const auto* name = dynamic_cast<const TextLineNode*>(third.findChild("mapName"));
-    ASSERT_NE(name, nullptr);
-    EXPECT_EQ(name->text(), map.entries()[2].displayName);
+    const auto& entries = menu.levelMap()->entries();
+    ASSERT_EQ(entries.size(), campaign.size());
+    EXPECT_EQ(entries[0].level, "Vezaz");
+    EXPECT_EQ(entries[0].stars, 2);
+    EXPECT_TRUE(entries[0].unlocked);
+    for (std::size_t i = 1; i < entries.size(); ++i) {
+        EXPECT_EQ(entries[i].level, campaign[i]);
+        EXPECT_EQ(entries[i].unlocked, i == 1) << entries[i].level;
+    }
+}
 
-    third.onClick(MouseButton::Left, InputAction::Release);
-    EXPECT_EQ(map.message(),
-              "Win " + map.entries()[1].displayName + " to open " + map.entries()[2].displayName);
-    EXPECT_TRUE(menu.chosenLevel().empty());
-    EXPECT_TRUE(menu.mapOpen());
+// A campaign level whose file cannot be used is not offered.
+TEST(MainMenuMap, ALevelThatCannotBeLoadedIsLeftOut) {
+    Progress progress;
+    progress.record("Vezaz", 1, 1);
+    test::LogCapture log;
+    const auto entries = campaignMap({"Vezaz", "NoSuchLevel"}, progress);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].level, "Vezaz");
+    EXPECT_TRUE(
+        log.contains("GAME_DATA/levels/NoSuchLevel.ini: error: cannot be read: No such file or directory"));
 }
 
 // Back from a level the menu opens at the map, with the camera at the signs.

@@ -80,11 +80,7 @@ TEST(Progress, TextRoundTripAndBestResult) {
     EXPECT_EQ(*byHand, progressOf({{"Vezaz", 2, 3}}));
 }
 
-TEST(Progress, StarsAndUnlocking) {
-    // two_stars = 4, three_stars = 8
-    for (const auto& [lives, stars] : {std::pair{1, 1}, {3, 1}, {4, 2}, {7, 2}, {8, 3}, {10, 3}})
-        EXPECT_EQ(starsForWin(lives, 4, 8), stars) << lives << " lives";
-
+TEST(Progress, Unlocking) {
     const std::vector<std::string> campaign = {"Vezaz", "Morrowfen", "Cinderpass"};
     const Progress none;
     EXPECT_TRUE(isUnlocked("Vezaz", campaign, none));
