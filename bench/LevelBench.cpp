@@ -16,6 +16,7 @@
 #include "game/Tower.h"
 #include "render/Renderer.h"
 
+#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <benchmark/benchmark.h>
 

@@ -67,7 +67,7 @@ make_data() {
   # A small window at medium quality: the same files are read as at the default size and quality
   # (the same shader files, maps and models), for a quarter of the drawing work, which is what
   # paces the menu's camera flight on a busy machine.
-  sed -i -E 's/^(width|height) *=.*/\1 = 400/; s/^quality *=.*/quality = medium/' "$dir/GAME_DATA/settings.ini"
+  sed -i -E 's/^(width|height) *=.*/\1 = 400/; s/^;? *quality *=.*/quality = medium/' "$dir/GAME_DATA/settings.ini"
   mkdir -p "$dir/data/hollowmere"
   printf '[progress]\nversion = 1\n[level Vezaz]\nstars = 2\nlives = 6\n[end]\n' >"$dir/data/hollowmere/progress.ini"
   if [[ -d "$scratch/cache" ]]; then

@@ -1,14 +1,15 @@
 #include "app/AtomicFile.h"
 
+#include "app/Log.h"
+
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <system_error>
 #include <vector>
 
@@ -18,18 +19,18 @@ namespace hm {
 
 namespace {
 
-std::string systemError(const std::string& what, int code) {
-    return what + ": " + std::strerror(code);
+std::string systemError(const char* step, int code) {
+    return std::string(step) + ": " + std::strerror(code);
 }
 
-std::string folderOf(const std::string& path) {
-    const fs::path folder = fs::path(path).parent_path();
-    return folder.empty() ? std::string(".") : folder.string();
+fs::path folderOf(const fs::path& path) {
+    const fs::path folder = path.parent_path();
+    return folder.empty() ? fs::path(".") : folder;
 }
 
 // Makes a finished rename in the folder durable. Some file systems refuse to sync a folder;
 // the rename itself has happened then, so this is not reported.
-void syncFolder(const std::string& folder) {
+void syncFolder(const fs::path& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
@@ -39,7 +40,7 @@ void syncFolder(const std::string& folder) {
 
 } // namespace
 
-AtomicFileWriter::AtomicFileWriter(std::string target) : target_(std::move(target)) {}
+AtomicFileWriter::AtomicFileWriter(fs::path target) : target_(std::move(target)) {}
 
 AtomicFileWriter::~AtomicFileWriter() {
     discard();
@@ -55,33 +56,38 @@ void AtomicFileWriter::discard() {
 bool AtomicFileWriter::write(std::string_view content) {
     discard();
     error_.clear();
-    std::string pattern = target_ + std::string(kTemporaryMark) + "XXXXXX";
+    const std::string pattern = target_.string() + std::string(kTemporaryMark) + "XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
     name.push_back('\0');
     const int fd = ::mkostemp(name.data(), O_CLOEXEC);
     if (fd < 0) {
-        error_ = systemError("cannot create a temporary file beside " + target_, errno);
+        error_ = systemError("create", errno);
         return false;
     }
     temporary_ = name.data();
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        error_ = systemError("cannot write " + temporary_, errno);
+    // mkostemp makes the file private; give it the mode of an ordinary new file.
+    ::fchmod(fd, 0644);
+    std::size_t written = 0;
+    while (written < content.size()) {
+        const ssize_t n = ::write(fd, content.data() + written, content.size() - written);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error_ = systemError("write", n < 0 ? errno : EIO);
+            ::close(fd);
+            discard();
+            return false;
+        }
+        written += static_cast<std::size_t>(n);
+    }
+    if (::fsync(fd) != 0) {
+        error_ = systemError("flush", errno);
         ::close(fd);
         discard();
         return false;
     }
-    bool ok = std::fwrite(content.data(), 1, content.size(), file) == content.size();
-    ok = ok && std::fflush(file) == 0;
-    ok = ok && ::fsync(::fileno(file)) == 0;
-    const int code = errno;
-    if (std::fclose(file) != 0 && ok) {
-        error_ = systemError("cannot write " + temporary_, errno);
-        discard();
-        return false;
-    }
-    if (!ok) {
-        error_ = systemError("cannot write " + temporary_, code);
+    if (::close(fd) != 0) {
+        error_ = systemError("close", errno);
         discard();
         return false;
     }
@@ -91,11 +97,11 @@ bool AtomicFileWriter::write(std::string_view content) {
 bool AtomicFileWriter::commit() {
     if (temporary_.empty()) {
         if (error_.empty())
-            error_ = "nothing was written to put in place of " + target_;
+            error_ = "rename: nothing was written";
         return false;
     }
     if (std::rename(temporary_.c_str(), target_.c_str()) != 0) {
-        error_ = systemError("cannot rename " + temporary_ + " to " + target_, errno);
+        error_ = systemError("rename", errno);
         discard();
         return false;
     }
@@ -104,17 +110,27 @@ bool AtomicFileWriter::commit() {
     return true;
 }
 
-bool writeFileAtomically(const std::string& target, std::string_view content, std::string& error) {
-    AtomicFileWriter writer(target);
-    if (writer.write(content) && writer.commit())
+bool writeFileAtomically(const fs::path& requested, std::string_view contents) {
+    // A symbolic link (a player's settings kept with their other dotfiles) stays a link: the file
+    // it points to is replaced.
+    std::error_code linkError;
+    fs::path path = requested;
+    if (fs::symlink_status(requested, linkError).type() == fs::file_type::symlink) {
+        path = fs::weakly_canonical(requested, linkError);
+        if (linkError) {
+            spdlog::error("Couldn't write {0} ({1}).", requested.string(), linkError.message());
+            return false;
+        }
+    }
+    AtomicFileWriter writer(path);
+    if (writer.write(contents) && writer.commit())
         return true;
-    error = writer.error();
+    spdlog::error("Couldn't write {0} ({1}).", path.string(), writer.error());
     return false;
 }
 
-int removeStaleTemporaries(const std::string& target, double minimumAgeSeconds) {
-    const fs::path targetPath(target);
-    const std::string prefix = targetPath.filename().string() + std::string(AtomicFileWriter::kTemporaryMark);
+int removeStaleTemporaries(const fs::path& target, double minimumAgeSeconds) {
+    const std::string prefix = target.filename().string() + std::string(AtomicFileWriter::kTemporaryMark);
     std::error_code ec;
     fs::directory_iterator it(folderOf(target), ec);
     if (ec)

@@ -207,8 +207,8 @@ void LevelCoordinator::end(GameState state, float delay, const char* message) {
     spdlog::info(message);
     state_ = state;
     endTimer_ = delay;
-    if (gameSpeed_ != 1.0f)
-        toggleSpeed();
+    // Straight back to normal speed, whatever the button showed.
+    setGameSpeed(1.0f);
 }
 
 void LevelCoordinator::setLives(int value) {
@@ -251,8 +251,16 @@ void LevelCoordinator::togglePause() {
 }
 
 void LevelCoordinator::toggleSpeed() {
-    gameSpeed_ = gameSpeed_ <= 1.0f ? 2.0f : 1.0f;
-    hud_.showDoubleSpeed(gameSpeed_ > 1.0f);
+    setGameSpeed(gameSpeed_ >= 4.0f ? 1.0f : gameSpeed_ >= 2.0f ? 4.0f : 2.0f);
+}
+
+void LevelCoordinator::setGameSpeed(float speed) {
+    if (std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) == std::end(kSpeeds)) {
+        spdlog::warn("A game speed of {0} is not one of 1, 2 and 4; the speed stays {1}.", speed, gameSpeed_);
+        return;
+    }
+    gameSpeed_ = speed;
+    hud_.showSpeed(speed);
 }
 
 void LevelCoordinator::restart() {

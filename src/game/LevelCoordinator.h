@@ -1,5 +1,5 @@
 // The rules of the level: prototypes of every tower, enemy and projectile, lives and resources,
-// the spawn schedule, tower bases and towers, pause and double speed, victory and defeat.
+// the spawn schedule, tower bases and towers, pause and faster play, victory and defeat.
 //
 // Exactly one coordinator exists while a level runs; game objects reach it through instance().
 // The level scene creates it with the level's definition (economy and schedule), tells it the
@@ -31,6 +31,7 @@ enum class GameState : std::int32_t { Paused = 1, Playing = 2, Won = 3, Lost = 4
 class LevelCoordinator : public UpdateableObject {
 public:
     static constexpr float kNoSpawn = -100.0f;
+    static constexpr float kSpeeds[] = {1.0f, 2.0f, 4.0f};
 
     // Imports one model file without a scene; null when it cannot be read.
     using ModelLoader = std::function<std::unique_ptr<Node3D>(const std::string& modelFile)>;
@@ -66,7 +67,10 @@ public:
     void setResources(int value);
     void selectTowerBase(TowerBase* base);
     void togglePause();
+    // The fast-forward button: 1x, 2x, 4x and round again.
     void toggleSpeed();
+    // 1, 2 or 4; anything else is refused with a warning.
+    void setGameSpeed(float speed);
     void restart();
     int nextProjectileId() { return ++projectileCounter_; }
 

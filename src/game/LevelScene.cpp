@@ -132,17 +132,20 @@ void LevelScene::update(Window& window, float elapsed) {
     bool stepped = false;
     while (stepBacklog_ >= kSimulationStep * (1.0 - 1e-4)) {
         stepBacklog_ -= kSimulationStep;
-        Scene::update(window, static_cast<float>(kSimulationStep));
+        updateWorld(static_cast<float>(kSimulationStep));
         coordinator_->update(static_cast<float>(kSimulationStep));
         afterRules();
         stepped = true;
         if (afterStep_)
             afterStep_();
     }
-    // A frame without a step (paused, or a very fast machine) still tracks the pointer and the
-    // HUD's input, with no time passing.
+    // A frame without a step (paused, or a very fast machine) still lets the world's nodes see
+    // the pointer, with no time passing.
     if (!stepped)
-        Scene::update(window, 0.0f);
+        updateWorld(0.0f);
+    // The HUD and the pointer keep the player's own time: panels slide and buttons glow while
+    // the game is paused, and no faster at 4x.
+    updateInterface(elapsed);
 }
 
 void LevelScene::buildHud() {
@@ -189,6 +192,7 @@ void LevelScene::buildHud() {
                                                             coordinator_->toggleSpeed();
                                                         }),
                           8, 0.98f, 0.02f, 0.1f);
+    pictureMaterial("hudButSpeedFast", "hud/button_speedup_fast.png");
     speedButton_->setMaterial(pictureMaterial("hudButSpeedNormal", "hud/button_speedup_normal.png"));
 
     cardPanel_ = &root->createChild<BuildingCardPanel>();
@@ -393,9 +397,12 @@ void LevelScene::showPaused(bool paused) {
         pauseVeil_->setMode(paused ? DisplayMode::Frozen : DisplayMode::Disabled);
 }
 
-void LevelScene::showDoubleSpeed(bool doubled) {
-    auto material = std::dynamic_pointer_cast<CanvasMaterial>(
-        MaterialRegistry::instance().findMaterial(doubled ? "hudButSpeedActive" : "hudButSpeedNormal"));
+void LevelScene::showSpeed(float speed) {
+    const char* name = speed >= 4.0f   ? "hudButSpeedFast"
+                       : speed >= 2.0f ? "hudButSpeedActive"
+                                       : "hudButSpeedNormal";
+    auto material =
+        std::dynamic_pointer_cast<CanvasMaterial>(MaterialRegistry::instance().findMaterial(name));
     if (speedButton_ && material)
         speedButton_->setMaterial(material);
 }

@@ -1,8 +1,9 @@
 // The scene in which the game is played: the level model, the rules (LevelCoordinator) and the
-// heads-up display. Every frame the time is scaled by the game speed (0 while paused); the world
-// and the rules then advance in fixed steps of kSimulationStep, so outcomes do not depend on the
-// frame rate. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot speed, P or Space
-// pauses, M mutes, I hides the HUD, R restarts, Escape quits.
+// heads-up display. Every frame the time is scaled by the game speed (1, 2 or 4; 0 while paused);
+// the world and the rules then advance in fixed steps of kSimulationStep, so outcomes do not
+// depend on the frame rate. The HUD and the pointer follow the frame time itself. Keys: 0 main camera, 1-4
+// track shots, keypad +/- track-shot speed, P or Space pauses, M mutes, I hides the HUD, R restarts, Escape
+// quits.
 //
 // A won level is recorded in the player's progress (when the game gives the scene a progress
 // store; the simulator and most tests do not). The end dialog offers the next level (after a
@@ -75,7 +76,7 @@ private:
     void showResources(int resources) override;
     void showWave(int defeated, int total) override;
     void showPaused(bool paused) override;
-    void showDoubleSpeed(bool doubled) override;
+    void showSpeed(float speed) override;
     void showEnd(bool won) override;
     void showCards(bool shown) override;
     void showNextMonster(std::optional<EnemyType> type, float seconds) override;

@@ -278,8 +278,7 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
     };
     scene->setAfterStep(act);
     act();
-    if (options.speed == 2)
-        rules.toggleSpeed();
+    rules.setGameSpeed(static_cast<float>(options.speed));
     const float frame = static_cast<float>(options.frameStep);
     while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit)
         scene->update(window_, frame);

@@ -53,7 +53,7 @@ struct PlayOptions {
     std::vector<PlannedTower> plan;
     unsigned seed = 1;             // for the random policy
     double frameStep = 1.0 / 60.0; // seconds of real time per frame
-    int speed = 1;                 // 1 or 2 (the fast-forward button)
+    int speed = 1;                 // 1, 2 or 4 (the fast-forward button)
     // Seconds a person needs per action (select a plot, pick a card), in real time; 0 also skips
     // the wait for the intro flight.
     double pace = kPersonPace;

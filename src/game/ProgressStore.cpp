@@ -1,5 +1,6 @@
 #include "game/ProgressStore.h"
 
+#include "app/AssetLocations.h"
 #include "app/AtomicFile.h"
 #include "app/Log.h"
 
@@ -22,16 +23,6 @@ constexpr std::uintmax_t kMaxFileSize = 1 << 20;
 // A temporary file younger than this may belong to another running game that is writing.
 constexpr double kStaleTemporarySeconds = 60.0;
 
-// $XDG_DATA_HOME/hollowmere/, else ~/.local/share/hollowmere/; empty when neither is known.
-// A relative XDG_DATA_HOME is ignored, as the XDG rules ask.
-std::string userDataFolder() {
-    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && xdg[0] == '/')
-        return std::string(xdg) + "/hollowmere/";
-    if (const char* home = std::getenv("HOME"); home && home[0] == '/')
-        return std::string(home) + "/.local/share/hollowmere/";
-    return {};
-}
-
 std::string joinFile(const std::string& folder, const char* name) {
     if (folder.empty())
         return {};
@@ -40,7 +31,7 @@ std::string joinFile(const std::string& folder, const char* name) {
 
 } // namespace
 
-ProgressStore::ProgressStore() : ProgressStore(userDataFolder()) {}
+ProgressStore::ProgressStore() : ProgressStore(userDataFolder().string()) {}
 
 ProgressStore::ProgressStore(std::string folder) : path_(joinFile(folder, kFileName)) {}
 
@@ -125,7 +116,8 @@ void ProgressStore::load() {
     loaded_ = true;
     progress_ = Progress();
     if (path_.empty()) {
-        stopSaving("no user data folder is known (neither XDG_DATA_HOME nor HOME is set)");
+        prepareWritableFolder({}, "progress is not saved"); // says that no folder is known
+        saving_ = false;
         return;
     }
     removeStaleTemporaries(path_, kStaleTemporarySeconds);
@@ -191,22 +183,19 @@ void ProgressStore::stopSaving(const std::string& reason) {
 bool ProgressStore::save() {
     if (!saving_)
         return false;
-    const fs::path folder = fs::path(path_).parent_path();
-    std::error_code ec;
-    fs::create_directories(folder, ec);
-    if (ec) {
-        stopSaving("the folder " + folder.string() + " cannot be created (" + ec.message() + ")");
+    // One warning for a folder that cannot be written (it names the folder), then no more tries.
+    if (!prepareWritableFolder(fs::path(path_).parent_path(), "progress is not saved")) {
+        saving_ = false;
         return false;
     }
 
     // The file on disk becomes the backup while it is a good one. It is read again rather than
     // trusted from the start: another game may have written it since, or the disk damaged it.
     const FileRead current = readFile(path_);
-    std::string error;
     switch (current.state) {
     case FileState::Good:
-        if (!writeFileAtomically(backupPath(), current.text, error)) {
-            stopSaving("the backup cannot be written (" + error + ")");
+        if (!writeFileAtomically(backupPath(), current.text)) {
+            stopSaving("the backup cannot be written");
             return false;
         }
         break;
@@ -224,8 +213,8 @@ bool ProgressStore::save() {
         break;
     }
 
-    if (!writeFileAtomically(path_, progress_.toText(), error)) {
-        stopSaving("the progress file cannot be written (" + error + ")");
+    if (!writeFileAtomically(path_, progress_.toText())) {
+        stopSaving("the progress file cannot be written");
         return false;
     }
     return true;

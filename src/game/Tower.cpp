@@ -120,7 +120,7 @@ TowerBase::TowerBase(const MeshNode& prototype, int index) : MeshNode(prototype)
         getChildren().front()->setName("tbi[" + std::to_string(index) + "]");
     }
     auto smoke = std::make_unique<ParticleSystem>("towerParticle");
-    smoke->texture = loadTexture("particles/greySmoke.png", 0, TextureFilter::Linear,
+    smoke->texture = loadTexture("particles/greySmoke.png", TextureFormat::Auto, TextureFilter::Linear,
                                  TextureFilter::LinearMipmapLinear, TextureWrap::Repeat, TextureWrap::Repeat);
     smoke->batchSize = 1;
     smoke->lifetimeBase = 0.6f;

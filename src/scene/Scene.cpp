@@ -131,6 +131,11 @@ void Scene::createDefaultCamera() {
 }
 
 void Scene::update(Window& window, float elapsed) {
+    updateWorld(elapsed);
+    updateInterface(elapsed);
+}
+
+void Scene::updateWorld(float elapsed) {
     sceneTime_ += elapsed;
 
     if (elapsed > 0.0f)
@@ -158,7 +163,9 @@ void Scene::update(Window& window, float elapsed) {
             retiredRoot3D_.reset();
         }
     }
+}
 
+void Scene::updateInterface(float elapsed) {
     if (root2D_)
         root2D_->updatePass(elapsed);
     // A widget that slid away or was hidden under a still cursor lets go of its hover now. The

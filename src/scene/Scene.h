@@ -55,7 +55,14 @@ public:
     // OpenGL state shared by all scenes.
     virtual void start(Window& window);
     virtual void render(Window& window, float elapsed);
+    // The world's part of a frame and then the interface's, with the same time.
     virtual void update(Window& window, float elapsed);
+    // The world: physics, node animations, updateables and the 3D tree.
+    void updateWorld(float elapsed);
+    // The interface: the 2D tree, the 2D nodes' pointer check and the cursor observer. A scene
+    // whose world runs on a clock of its own (the level: paused, or faster) keeps its interface
+    // on the frame time.
+    void updateInterface(float elapsed);
 
     // Moves the sound listener to the active camera; called once per frame after render.
     void updateListener(SoundEngine& soundEngine);

@@ -1,7 +1,7 @@
 // hollowmere-sim: plays a level without drawing it, for level designers.
 //
 //   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
-//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--pace SECONDS]
+//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2|4] [--pace SECONDS]
 //                  [--figures] [--csv FILE] [--svg FILE]
 //
 // Run from the repository root. LEVEL is a level name (GAME_DATA/levels/LEVEL.ini; default the
@@ -14,6 +14,8 @@
 // first. --csv writes one row per play, --svg a chart of lives and resources over time.
 // Exit status: 0 whether the plays are won or lost, 1 when the level cannot be loaded or a file
 // cannot be written, 2 for a usage error.
+// An installed copy runs from anywhere and finds the installed data (see useGameData).
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/LevelDefinition.h"
@@ -35,7 +37,7 @@ int usage(const std::string& message) {
         stderr,
         "hollowmere-sim: %s\n"
         "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
-        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--pace SECONDS]\n"
+        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2|4] [--pace SECONDS]\n"
         "                      [--figures] [--csv FILE] [--svg FILE]\n",
         message.c_str());
     return 2;
@@ -193,9 +195,9 @@ int main(int argc, char** argv) {
             step = *seconds;
         } else if (argument == "--speed") {
             auto text = value();
-            if (!text || (*text != "1" && *text != "2"))
-                return usage("--speed is 1 or 2");
-            speed = *text == "2" ? 2 : 1;
+            if (!text || (*text != "1" && *text != "2" && *text != "4"))
+                return usage("--speed is 1, 2 or 4");
+            speed = std::stoi(*text);
         } else if (argument == "--pace") {
             auto text = value();
             auto seconds = text ? parseSeconds(*text) : std::nullopt;
@@ -230,6 +232,12 @@ int main(int argc, char** argv) {
     setenv("ALSOFT_DRIVERS", "null", 1);
     hm::initLogging();
     spdlog::set_level(spdlog::level::warn);
+    // Files are named relative to where the tool was started; the data may move the working directory.
+    for (std::string* file : {&csv, &svg})
+        if (!file->empty())
+            *file = std::filesystem::absolute(*file).string();
+    if (useGameData().origin == DataOrigin::NotFound)
+        return 1; // the error line says where the data was looked for
 
     if (!levelGiven) {
         const std::vector<std::string> campaign = campaignLevels();

@@ -24,7 +24,7 @@ struct RecordingHud : LevelHud {
         wave = std::to_string(defeated) + "/" + std::to_string(total);
     }
     void showPaused(bool value) override { paused = value; }
-    void showDoubleSpeed(bool value) override { doubled = value; }
+    void showSpeed(float value) override { speeds.push_back(value); }
     void showEnd(bool won) override { end = won ? "won" : "lost"; }
     void showCards(bool shown) override { cards.push_back(shown); }
     void showNextMonster(std::optional<EnemyType> type, float seconds) override {
@@ -35,7 +35,8 @@ struct RecordingHud : LevelHud {
     float nextSeconds = -1.0f;
     int lives = -1, resources = -1;
     std::string wave, end;
-    bool paused = false, doubled = false;
+    bool paused = false;
+    std::vector<float> speeds;
     std::vector<bool> cards;
 };
 
@@ -200,7 +201,23 @@ TEST_F(LevelRulesTest, AnEnemyThatIsGoneTakesItsPathCarrierWithIt) {
     EXPECT_EQ(enemy(0).getParent()->getName(), "ep[1]");
 }
 
+// The fast-forward button cycles 1x, 2x, 4x; the speed button shows each. Other speeds are refused.
+TEST_F(LevelRulesTest, TheSpeedButtonCyclesOneTwoAndFourTimes) {
+    for (float expected : {2.0f, 4.0f, 1.0f, 2.0f}) {
+        coordinator->toggleSpeed();
+        EXPECT_EQ(coordinator->gameSpeed(), expected);
+        EXPECT_EQ(hud.speeds.back(), expected);
+    }
+    test::LogCapture log;
+    coordinator->setGameSpeed(3.0f);
+    EXPECT_EQ(coordinator->gameSpeed(), 2.0f);
+    EXPECT_EQ(log.count("A game speed of 3 is not one of 1, 2 and 4; the speed stays 2."), 1u);
+}
+
 TEST_F(LevelRulesTest, MonstersAtTheCoreTakeLivesAndTheGameCanBeLost) {
+    // Played at 2x: the loss sets 1x at once (toggling would have gone on to 4x).
+    coordinator->toggleSpeed();
+    ASSERT_EQ(coordinator->gameSpeed(), 2.0f);
     coordinator->spawnEnemy(EnemyType::FLOATING_STONE_MONSTER);
     coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
     Enemy& floating = enemy(0);
@@ -213,6 +230,8 @@ TEST_F(LevelRulesTest, MonstersAtTheCoreTakeLivesAndTheGameCanBeLost) {
     run(40.0f, 0.5f);
     EXPECT_EQ(coordinator->state(), GameState::Lost);
     EXPECT_EQ(hud.lives, 0);
+    EXPECT_EQ(coordinator->gameSpeed(), 1.0f);
+    EXPECT_EQ(hud.speeds, (std::vector<float>{2.0f, 1.0f}));
     run(5.0f, 0.5f);
     EXPECT_EQ(hud.lives, 0);
     coordinator->update(0.1f);

@@ -48,8 +48,11 @@ TEST_F(LevelSceneTest, TheLevelIsBuiltFromItsModel) {
     EXPECT_EQ(rules().towerBases().front()->getName(), "tb[1]");
     ASSERT_NE(scene->activeCamera(), nullptr);
     EXPECT_EQ(scene->activeCamera()->getName(), "camera_main");
-    EXPECT_EQ(rules().lives(), 10);
-    EXPECT_EQ(rules().resources(), 300);
+    // The economy is the level file's.
+    EXPECT_EQ(rules().lives(), rules().level().lives);
+    EXPECT_EQ(rules().resources(), rules().level().resources);
+    EXPECT_EQ(rules().level().schedule.size(), 18u);
+    EXPECT_EQ(rules().level().displayName, "Vezaz");
     ASSERT_NE(scene->root2D()->findChild("tWave"), nullptr);
 }
 
@@ -114,6 +117,47 @@ TEST_F(LevelSceneTest, ALaterTrackShotReplacesTheRunningOne) {
     play(0.5f);
     const glm::vec3 shotTwoAlone = scene->activeCamera()->getWorldPosition();
     EXPECT_LT(glm::length(afterSwitch - shotTwoAlone), 1e-3f);
+}
+
+// Pausing to plan: the card panel slides in and out on the player's time, a tower can be bought,
+// and nothing in the world moves (no walking, no construction, no income) until the game resumes.
+TEST_F(LevelSceneTest, WhilePausedThePlayerPlansAndTheWorldStandsStill) {
+    play(2.0f); // the first monster is on the road
+    ASSERT_FALSE(rules().enemies().empty());
+    Enemy& monster = *rules().enemies().front();
+    rules().togglePause();
+    const glm::vec3 where = monster.getWorldPosition();
+    const float elapsed = rules().elapsed();
+    const int paid = rules().resources() - towerPrototype(TowerType::ARROW).cost;
+
+    TowerBase& plot = *rules().towerBases().front();
+    plot.onClick({}, {}, {});
+    ASSERT_EQ(rules().selectedBase(), &plot);
+    auto& panel = dynamic_cast<BuildingCardPanel&>(*scene->root2D()->findChild("panelCards"));
+    play(0.6f);
+    EXPECT_EQ(panel.slideState(), SlideState::Open);
+    BuildingCard* arrow = nullptr;
+    for (const auto& child : panel.children())
+        if (auto* card = dynamic_cast<BuildingCard*>(child.get());
+            card && card->towerType() == TowerType::ARROW)
+            arrow = card;
+    ASSERT_NE(arrow, nullptr);
+    arrow->onClick(MouseButton::Left, InputAction::Release);
+    ASSERT_NE(plot.tower(), nullptr);
+    EXPECT_EQ(rules().resources(), paid);
+    play(0.6f);
+    EXPECT_EQ(panel.slideState(), SlideState::Gone);
+
+    play(5.0f);
+    EXPECT_EQ(plot.tower()->state(), TowerState::Constructing);
+    EXPECT_EQ(monster.getWorldPosition(), where);
+    EXPECT_EQ(rules().elapsed(), elapsed);
+    EXPECT_EQ(rules().resources(), paid);
+
+    rules().togglePause();
+    play(3.0f);
+    EXPECT_EQ(plot.tower()->state(), TowerState::Ready);
+    EXPECT_NE(monster.getWorldPosition(), where);
 }
 
 TEST_F(LevelSceneTest, AnUndefendedValleyIsLost) {

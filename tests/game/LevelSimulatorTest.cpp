@@ -93,8 +93,8 @@ TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
     }
 }
 
-// One plan gives the same play however the frames cut the time, and at double speed. The player
-// acts at once here: a person's pace is real time, so at double speed it spans twice the play.
+// One plan gives the same play however the frames cut the time, and at 2x and 4x. The player
+// acts at once here: a person's pace is real time, so at a higher speed it spans more of the play.
 TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
     const std::string plan = "C2,A5,A8,C9,A3,C6";
     const PlayResult reference = play(PlayerPolicy::Plan, plan, 1.0 / 60.0, 1, 0.0);
@@ -102,8 +102,8 @@ TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
         double step;
         int speed;
     };
-    for (const Case& c :
-         {Case{1.0 / 120.0, 1}, Case{1.0 / 15.0, 1}, Case{0.25, 1}, Case{1.0 / 60.0, 2}, Case{0.25, 2}}) {
+    for (const Case& c : {Case{1.0 / 120.0, 1}, Case{1.0 / 15.0, 1}, Case{0.25, 1}, Case{1.0 / 60.0, 2},
+                          Case{0.25, 2}, Case{1.0 / 60.0, 4}, Case{1.0 / 7.0, 4}, Case{0.25, 4}}) {
         const PlayResult result = play(PlayerPolicy::Plan, plan, c.step, c.speed, 0.0);
         EXPECT_EQ(result.won, reference.won) << "step " << c.step << " speed " << c.speed;
         EXPECT_EQ(result.lives, reference.lives) << "step " << c.step << " speed " << c.speed;
