@@ -259,8 +259,12 @@ void LevelCoordinator::setGameSpeed(float speed) {
         spdlog::warn("A game speed of {0} is not one of 1, 2 and 4; the speed stays {1}.", speed, gameSpeed_);
         return;
     }
+    const bool changed = speed != gameSpeed_;
     gameSpeed_ = speed;
     hud_.showSpeed(speed);
+    // The end of a level sets the speed back by itself: only the player's choice is an action.
+    if (changed && (state_ == GameState::Playing || state_ == GameState::Paused))
+        reportAction({"speed", 0, std::to_string(static_cast<int>(speed))});
 }
 
 void LevelCoordinator::restart() {

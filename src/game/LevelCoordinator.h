@@ -8,6 +8,7 @@
 
 #include "app/UpdateableObject.h"
 #include "game/LevelDefinition.h"
+#include "game/PlayerAction.h"
 #include "game/Prototypes.h"
 #include "game/Road.h"
 
@@ -50,6 +51,15 @@ public:
     void begin();
     // What "Replay" does; the level scene supplies it.
     void setRestartHandler(std::function<void()> handler) { restartHandler_ = std::move(handler); }
+    // Told of every action of the player that changes the game, as it is done (a recording keeps
+    // them, see PlayerAction.h); null for none.
+    void setActionListener(std::function<void(const PlayerAction&)> listener) {
+        actionListener_ = std::move(listener);
+    }
+    void reportAction(const PlayerAction& action) {
+        if (actionListener_)
+            actionListener_(action);
+    }
 
     void update(float dt) override;
 
@@ -123,6 +133,7 @@ private:
     std::vector<TowerBase*> towerBases_;
     std::vector<Enemy*> enemies_;
     std::function<void()> restartHandler_;
+    std::function<void(const PlayerAction&)> actionListener_;
 };
 
 } // namespace hm

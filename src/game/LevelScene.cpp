@@ -12,6 +12,7 @@
 #include "game/LevelDefinition.h"
 #include "game/LevelMap.h"
 #include "game/MainMenuScene.h"
+#include "game/PlayRecorder.h"
 #include "game/Progress.h"
 #include "game/ProgressStore.h"
 #include "game/RangeRing.h"
@@ -67,6 +68,10 @@ LevelScene::LevelScene(std::string levelName, ProgressStore* progress)
 }
 
 LevelScene::~LevelScene() {
+    // Leaving a level that has not ended (restart, quit, Ctrl+C) still keeps its recording.
+    if (recorder_)
+        recorder_->levelLeft();
+    recorder_.reset();
     coordinator_.reset();
     trackShot_.reset();
     if (Window* w = registeredWindow())
@@ -86,6 +91,7 @@ void LevelScene::load() {
     buildWorld();
     coordinator_->setRestartHandler([this] { switchTo(std::make_unique<LevelScene>(name(), progress_)); });
     coordinator_->begin();
+    recorder_ = PlayRecorder::forGame(*this);
 }
 
 void LevelScene::switchTo(std::unique_ptr<Scene> next) {
@@ -126,26 +132,30 @@ void LevelScene::update(Window& window, float elapsed) {
     const float scaled =
         coordinator_->state() == GameState::Paused ? 0.0f : elapsed * coordinator_->gameSpeed();
     // The world and the rules advance in equal steps, whatever the frame rate: the same plan
-    // then has the same outcome at 4 frames per second as at 120, and double speed is simply two
-    // steps per frame. What is left over waits for the next frame.
+    // then has the same outcome at 4 frames per second as at 144, and double speed is simply two
+    // steps per frame. What is left over waits for the next frame. A frame between two steps
+    // touches no rule, body or animation: only the HUD, the pointer and the input move on.
     stepBacklog_ += static_cast<double>(scaled);
-    bool stepped = false;
     while (stepBacklog_ >= kSimulationStep * (1.0 - 1e-4)) {
         stepBacklog_ -= kSimulationStep;
         updateWorld(static_cast<float>(kSimulationStep));
         coordinator_->update(static_cast<float>(kSimulationStep));
+        ++stepCount_;
+        stepTaken();
         afterRules();
-        stepped = true;
+        if (recorder_)
+            recorder_->stepTaken();
         if (afterStep_)
             afterStep_();
     }
-    // A frame without a step (paused, or a very fast machine) still lets the world's nodes see
-    // the pointer, with no time passing.
-    if (!stepped)
-        updateWorld(0.0f);
+    // Drawn between the last two steps, as far as the time left over reaches towards the next.
+    setStepBlend(static_cast<float>(std::clamp(stepBacklog_ / kSimulationStep, 0.0, 1.0)));
     // The HUD and the pointer keep the player's own time: panels slide and buttons glow while
     // the game is paused, and no faster at 4x.
     updateInterface(elapsed);
+    // The range ring lives in the world but follows the pointer, also between steps and in pause.
+    if (rangeRing_)
+        rangeRing_->update(elapsed);
 }
 
 void LevelScene::buildHud() {
@@ -268,7 +278,8 @@ void LevelScene::buildWorld() {
     rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
-    collectByBaseName(rootRef, "TowerBase", placeholders);
+    collectByBaseName(rootRef, TowerBase::kPlaceholderName, placeholders);
+    TowerBase::sortPlaceholders(placeholders);
     for (Node3D* placeholder : placeholders) {
         auto base = coordinator_->createTowerBase();
         if (!base)

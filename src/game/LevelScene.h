@@ -15,6 +15,7 @@
 #include "game/LevelHud.h"
 #include "scene/Scene.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -25,6 +26,7 @@ class ButtonNode;
 class ImageNode;
 class LevelCoordinator;
 class NodeAnimation;
+class PlayRecorder;
 class ProgressStore;
 class RangeRing;
 class Node2D;
@@ -56,6 +58,8 @@ public:
     RangeRing& rangeRing() const { return *rangeRing_; }
     // Called after every simulation step; a scripted player acts here, between two steps.
     void setAfterStep(std::function<void()> callback) { afterStep_ = std::move(callback); }
+    // Simulation steps taken since the level began.
+    std::int64_t stepCount() const { return stepCount_; }
 
     // The level after this one in the campaign; empty for the last one.
     const std::string& nextLevel() const { return nextLevel_; }
@@ -88,6 +92,8 @@ private:
     std::shared_ptr<Video2DTexture> tvTexture_;
     bool keyHandlerRegistered_ = false;
     double stepBacklog_ = 0.0; // scaled seconds not yet simulated
+    std::int64_t stepCount_ = 0;
+    std::unique_ptr<PlayRecorder> recorder_; // the game's recording of this play, when it records
     std::function<void()> afterStep_;
     ProgressStore* progress_;
     std::string nextLevel_;

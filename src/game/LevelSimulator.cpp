@@ -5,6 +5,7 @@
 #include "app/Log.h"
 #include "game/LevelCoordinator.h"
 #include "game/LevelScene.h"
+#include "game/PlayRecorder.h"
 #include "game/Road.h"
 #include "game/Tower.h"
 
@@ -276,12 +277,23 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
             nextSample += options.sampleInterval;
         }
     };
-    scene->setAfterStep(act);
+    std::optional<PlayRecorder> recorder;
+    if (options.record)
+        recorder.emplace(*scene);
+    scene->setAfterStep([&] {
+        if (recorder)
+            recorder->stepTaken();
+        act();
+    });
     act();
     rules.setGameSpeed(static_cast<float>(options.speed));
-    const float frame = static_cast<float>(options.frameStep);
-    while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit)
-        scene->update(window_, frame);
+    std::size_t frame = 0;
+    while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit) {
+        const double seconds = options.frameTimes.empty()
+                                   ? options.frameStep
+                                   : options.frameTimes[frame++ % options.frameTimes.size()];
+        scene->update(window_, static_cast<float>(seconds));
+    }
     if (rules.state() == GameState::Playing)
         spdlog::warn("The play was stopped after {0} seconds with the level still running.", rules.elapsed());
 
@@ -291,6 +303,11 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
     result.time = rules.elapsed();
     result.resources = rules.resources();
     result.trace.push_back({result.time, result.lives, result.resources});
+    if (recorder) {
+        recorder->levelLeft();
+        *options.record = recorder->replay();
+    }
+    scene->setAfterStep(nullptr);
     return result;
 }
 

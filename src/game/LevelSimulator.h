@@ -24,6 +24,7 @@
 namespace hm {
 
 class LevelScene;
+struct Replay;
 class Window;
 
 // One tower of a build plan: its type and the 1-based index of its plot (tb[N]).
@@ -53,11 +54,15 @@ struct PlayOptions {
     std::vector<PlannedTower> plan;
     unsigned seed = 1;             // for the random policy
     double frameStep = 1.0 / 60.0; // seconds of real time per frame
-    int speed = 1;                 // 1, 2 or 4 (the fast-forward button)
+    // When not empty, the frames take these seconds in turn, over and over (frameStep unused).
+    std::vector<double> frameTimes;
+    int speed = 1; // 1, 2 or 4 (the fast-forward button)
     // Seconds a person needs per action (select a plot, pick a card), in real time; 0 also skips
     // the wait for the intro flight.
     double pace = kPersonPace;
     static constexpr double kPersonPace = 3.0;
+    // When set, the play is recorded into it as a replay (hollowmere-sim --record).
+    Replay* record = nullptr;
     float timeLimit = 1800.0f;   // seconds of play after which a stalled level counts as lost
     float sampleInterval = 0.5f; // seconds of play between two points of the trace
 };
@@ -70,6 +75,7 @@ struct PlaySample {
 
 struct PlayResult {
     bool won = false;
+    bool left = false; // the level was left before it ended (a replay of such a play)
     int lives = 0;
     int kills = 0;
     float time = 0.0f; // seconds of play (scaled time)

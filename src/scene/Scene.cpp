@@ -14,6 +14,7 @@
 #include "render/Renderer.h"
 #include "render/TextureRegistry.h"
 #include "scene/EmptyNode.h"
+#include "scene/FrameInterpolator.h"
 #include "scene/Node3DBody.h"
 #include "ui/Node2D.h"
 
@@ -186,8 +187,27 @@ void Scene::render(Window& window, float elapsed) {
     if (!root3D_)
         return;
     // A headless scene (null render device) simulates without drawing.
-    if (Renderer* renderer = RenderDevice::current().renderer())
+    if (Renderer* renderer = RenderDevice::current().renderer()) {
+        DrawnPoses drawn(*this);
         renderer->render(window, *this, elapsed);
+    }
+}
+
+void Scene::stepTaken() {
+    if (!interpolator_)
+        interpolator_ = std::make_unique<FrameInterpolator>();
+    if (root3D_)
+        interpolator_->captureStep(*root3D_);
+}
+
+Scene::DrawnPoses::DrawnPoses(Scene& scene) : interpolator_(scene.interpolator_.get()) {
+    if (interpolator_)
+        interpolator_->apply(scene.stepBlend_);
+}
+
+Scene::DrawnPoses::~DrawnPoses() {
+    if (interpolator_)
+        interpolator_->restore();
 }
 
 void Scene::setSkybox(const std::string& cubeMapName) {
@@ -231,6 +251,8 @@ void Scene::setRoot3D(std::unique_ptr<Node3D> root) {
     std::unique_ptr<Node3D> previous = std::move(root3D_);
     root3D_ = std::move(root);
     root3D_->setScene(this);
+    if (interpolator_)
+        interpolator_->clear();
     if (previous && previous.get() == rootInUpdate_)
         retiredRoot3D_ = std::move(previous); // its update is still running
 }

@@ -19,7 +19,11 @@
 #include "ui/Node2D.h"
 #include "ui/TextLineNode.h"
 
+#include <glm/geometric.hpp>
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace hm {
 namespace {
@@ -263,6 +267,64 @@ TEST(LevelProgress, WinningVezazOpensTheSecondLevel) {
     EXPECT_EQ(entries[0].stars, result->stars);
     if (entries.size() > 1) {
         EXPECT_TRUE(entries[1].unlocked);
+    }
+}
+
+// Frames of uneven length (16.7 ms +- 3 ms) over steps of 1/60 s take no step now and then, and two
+// steps at other times. What is drawn of a walking monster still moves on every frame, as far as
+// the frame is long, and never back.
+TEST_F(LevelSceneTest, AWalkingMonsterIsDrawnMovingOnEveryFrame) {
+    rules().spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    ASSERT_FALSE(rules().enemies().empty());
+    NodeRef<Enemy> walker(rules().enemies().back());
+    std::mt19937 random(21);
+    std::uniform_real_distribution<float> jitter(-0.003f, 0.003f);
+    auto drawnPosition = [&] {
+        Scene::DrawnPoses drawn(*scene);
+        return walker->getWorldPosition();
+    };
+    // Under way first, a step a frame: the monster has left the gate and steps have been recorded.
+    glm::vec3 stepped = walker->getWorldPosition(), steppedBefore = stepped;
+    for (int frame = 0; frame < 60; ++frame) {
+        scene->update(window, static_cast<float>(LevelScene::kSimulationStep));
+        steppedBefore = stepped;
+        stepped = walker->getWorldPosition();
+    }
+    ASSERT_NE(stepped, steppedBefore) << "the monster does not walk";
+    glm::vec3 drawn = drawnPosition();
+    std::vector<std::pair<float, float>> moves; // (frame time, distance drawn)
+    int framesWithoutStep = 0, framesWithTwoSteps = 0;
+    for (int frame = 0; frame < 600 && walker && walker->state() == EnemyState::Walking; ++frame) {
+        const float seconds = 1.0f / 60.0f + jitter(random);
+        const std::int64_t stepsBefore = scene->stepCount();
+        scene->update(window, seconds);
+        framesWithoutStep += scene->stepCount() == stepsBefore;
+        framesWithTwoSteps += scene->stepCount() >= stepsBefore + 2;
+        if (walker->getWorldPosition() != stepped) {
+            steppedBefore = stepped;
+            stepped = walker->getWorldPosition();
+        }
+        const glm::vec3 now = drawnPosition();
+        EXPECT_EQ(walker->getWorldPosition(), stepped) << "drawing moved the monster of the rules";
+        const glm::vec3 move = now - drawn;
+        EXPECT_GT(glm::dot(move, stepped - steppedBefore), 0.0f)
+            << "frame " << frame << " is not drawn ahead";
+        moves.emplace_back(seconds, glm::length(move));
+        drawn = now;
+    }
+    ASSERT_GT(moves.size(), 300u);
+    EXPECT_GT(framesWithoutStep, 0) << "the frame times never fell between two steps";
+    EXPECT_GT(framesWithTwoSteps, 0) << "the frame times never took two steps";
+    float distance = 0.0f, time = 0.0f;
+    for (const auto& [seconds, moved] : moves) {
+        distance += moved;
+        time += seconds;
+    }
+    const float speed = distance / time;
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        const float ratio = moves[i].second / (moves[i].first * speed);
+        EXPECT_GT(ratio, 0.6f) << "frame " << i << " is drawn short of the frame's time";
+        EXPECT_LT(ratio, 1.4f) << "frame " << i << " is drawn beyond the frame's time";
     }
 }
 
