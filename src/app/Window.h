@@ -14,7 +14,7 @@
 // silent sound, the node tree) and draws nothing. Its owner drives the frames:
 //
 //     auto window = Window::headless(800, 800);
-//     window->openScene(std::make_unique<LevelScene>());   // loads and starts the scene
+//     window->openScene(std::make_unique<LevelScene>(name)); // loads and starts the scene
 //     while (window->advance(1.0f / 60.0f)) { ... }         // one frame per call
 //
 // Input can be fed through the dispatch* entry points as the GLFW callbacks would.

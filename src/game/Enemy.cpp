@@ -1,8 +1,11 @@
 #include "game/Enemy.h"
 
+#include "game/Road.h"
+
 #include "animation/NodeAnimator.h"
 #include "game/HealthBar.h"
 #include "game/LevelCoordinator.h"
+#include "game/Road.h"
 #include "render/Material.h"
 #include "scene/Node3DBody.h"
 
@@ -43,6 +46,17 @@ float Enemy::pathProgress() const {
     if (!path_ || path_->length() <= 0.0f)
         return 0.0f;
     return path_->time() / path_->length();
+}
+
+float Enemy::distanceLeft() const {
+    const float progress = pathProgress();
+    if (state_ == EnemyState::Attacking)
+        return 0.0f;
+    return road_ ? road_->distanceLeft(progress) : 1.0f - progress;
+}
+
+int Enemy::road() const {
+    return road_ ? road_->number() : 1;
 }
 
 void Enemy::queueAnimation(int index, int mode, float speed, int queueMode, bool interrupt) {

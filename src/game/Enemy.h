@@ -16,6 +16,7 @@
 namespace hm {
 
 class NodeAnimation;
+class Road;
 
 enum class EnemyState : std::int32_t { Spawned = 0, Walking = 1, Dying = 2, Dead = 3, Attacking = 4 };
 
@@ -40,6 +41,8 @@ public:
     // The node the path animation moves, with this enemy below it. It exists for this enemy
     // alone and is removed with it once the enemy has died and sunk.
     void setCarrier(Node3D& carrier) { carrier_ = NodeRef<Node3D>(&carrier); }
+    // The road it rides; the level's coordinator owns the roads for as long as enemies walk.
+    void setRoad(const Road& road) { road_ = &road; }
     void hit(float damage);
     void setState(EnemyState state);
     void setHitFlash(bool on);
@@ -53,6 +56,11 @@ public:
     Node3D& targetPoint();
     // Path progress from 0 at the spawn point to 1 at the core; 1 while attacking the core.
     float pathProgress() const;
+    // The distance along its own road still to go to the core; 0 while attacking the core.
+    // Without a measured road, the share of the path still to go.
+    float distanceLeft() const;
+    // 1-based number of the road it rides (1 when it was never given one).
+    int road() const;
     const std::shared_ptr<NodeAnimation>& pathAnimation() const { return path_; }
     bool alive() const { return state_ == EnemyState::Walking || state_ == EnemyState::Attacking; }
 
@@ -67,6 +75,7 @@ private:
     std::vector<NodeRef<RiggedMeshNode>> coreParts_;
     NodeRef<Node3D> targetPoint_;
     NodeRef<Node3D> carrier_;
+    const Road* road_ = nullptr;
     float health_;
     float hitTimer_ = 0.0f;
     float sinkDepth_ = 0.0f;

@@ -26,8 +26,9 @@ Node3D* findBelowChildren(Node3D& root, const std::string& name) {
 
 } // namespace
 
-LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader)
-    : scene_(scene), hud_(hud) {
+LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader,
+                                   LevelDefinition level)
+    : level_(std::move(level)), scene_(scene), hud_(hud) {
     loadPrototypes(loader);
     setupMaterials();
     instance_ = this;
@@ -83,22 +84,21 @@ void LevelCoordinator::setupMaterials() {
     }
 }
 
-void LevelCoordinator::setWorld(Node3D* pathTemplate, Node3D* spawnPoint) {
-    pathTemplate_ = pathTemplate;
-    spawnPoint_ = spawnPoint;
+void LevelCoordinator::setRoads(std::vector<Road> roads) {
+    roads_ = std::move(roads);
 }
 
 void LevelCoordinator::begin() {
     state_ = GameState::Playing;
-    setLives(kStartLives);
-    setResources(kStartResources);
-    spawnCountdown_ = spawnSchedule().front().delay;
+    setLives(level_.lives);
+    setResources(level_.resources);
+    spawnCountdown_ = level_.schedule.empty() ? kNoSpawn : level_.schedule.front().delay;
     refreshWaveText();
     refreshNextMonster();
 }
 
 void LevelCoordinator::refreshNextMonster() {
-    const auto& schedule = spawnSchedule();
+    const auto& schedule = level_.schedule;
     const int next = spawnedCount_ + 1;
     if (next < static_cast<int>(schedule.size()) && spawnCountdown_ > kNoSpawn)
         hud_.showNextMonster(schedule[static_cast<std::size_t>(next)].type, std::max(spawnCountdown_, 0.0f));
@@ -146,32 +146,41 @@ bool LevelCoordinator::canAfford(TowerType type) const {
     return it != towerPrototypes().end() && it->second.cost <= resources_;
 }
 
-void LevelCoordinator::spawnEnemy(EnemyType type) {
+void LevelCoordinator::spawnEnemy(EnemyType type, int roadNumber) {
     ++spawnedCount_;
     const int id = spawnedCount_;
     const EnemyPrototype& prototype = enemyPrototype(type);
     auto* source = dynamic_cast<RiggedMeshNode*>(getPrototypeNode(prototype.nodeName));
-    Node3D* carrierParent = pathTemplate_ ? pathTemplate_->getParent() : nullptr;
-    if (!source || !pathTemplate_ || !carrierParent) {
+    if (!source || roads_.empty()) {
         spdlog::error("Enemy {0} cannot be spawned: its prototype or the level's path is missing.", id);
         return;
     }
-    auto path = scene_.nodeAnimator().createAnimation("EnemyPath", 0, 0);
+    if (roadNumber < 1 || roadNumber > static_cast<int>(roads_.size())) {
+        spdlog::error("Enemy {0} should ride road {1}, which the level does not have; it rides road 1.", id,
+                      roadNumber);
+        roadNumber = 1;
+    }
+    const Road& road = roads_[static_cast<std::size_t>(roadNumber) - 1];
+    Node3D* pathTemplate = road.carrierTemplate();
+    Node3D* spawnPoint = road.spawnPoint();
+    Node3D* carrierParent = pathTemplate->getParent();
+    auto path = scene_.nodeAnimator().createAnimation(road.animation(), 0, 0);
     if (!path)
         return;
 
     auto enemy = std::make_unique<Enemy>(*source, type, id);
     Enemy& ref = *enemy;
-    std::unique_ptr<Node3D> carrier = pathTemplate_->copy();
+    std::unique_ptr<Node3D> carrier = pathTemplate->copy();
     Node3D& carrierRef = *carrier;
     carrier->setName("ep[" + std::to_string(id) + "]");
     carrier->addChild(std::move(enemy));
     carrierParent->addChild(std::move(carrier));
-    if (spawnPoint_)
-        carrierRef.translateGlobal(spawnPoint_->getWorldPosition() - carrierRef.getWorldPosition());
+    if (spawnPoint)
+        carrierRef.translateGlobal(spawnPoint->getWorldPosition() - carrierRef.getWorldPosition());
 
     path->setTarget(carrierRef);
     ref.setCarrier(carrierRef);
+    ref.setRoad(road);
     ref.setPath(path);
     scene_.nodeAnimator().play(path);
     enemies_.push_back(&ref);
@@ -189,7 +198,7 @@ void LevelCoordinator::onEnemyRemoved(Enemy& enemy, bool killed) {
         ++killedCount_;
         setResources(resources_ + enemy.prototype().reward);
     }
-    const int last = static_cast<int>(spawnSchedule().size()) - 1;
+    const int last = static_cast<int>(level_.schedule.size()) - 1;
     if (enemies_.empty() && spawnedCount_ >= last && state_ == GameState::Playing)
         end(GameState::Won, 4.0f, "You have won the game!");
 }
@@ -198,8 +207,8 @@ void LevelCoordinator::end(GameState state, float delay, const char* message) {
     spdlog::info(message);
     state_ = state;
     endTimer_ = delay;
-    if (gameSpeed_ != 1.0f)
-        toggleSpeed();
+    // Straight back to normal speed, whatever the button showed.
+    setGameSpeed(1.0f);
 }
 
 void LevelCoordinator::setLives(int value) {
@@ -217,7 +226,7 @@ void LevelCoordinator::setResources(int value) {
 }
 
 void LevelCoordinator::refreshWaveText() {
-    hud_.showWave(defeatedCount_, static_cast<int>(spawnSchedule().size()));
+    hud_.showWave(defeatedCount_, static_cast<int>(level_.schedule.size()));
 }
 
 void LevelCoordinator::selectTowerBase(TowerBase* base) {
@@ -242,8 +251,20 @@ void LevelCoordinator::togglePause() {
 }
 
 void LevelCoordinator::toggleSpeed() {
-    gameSpeed_ = gameSpeed_ <= 1.0f ? 2.0f : 1.0f;
-    hud_.showDoubleSpeed(gameSpeed_ > 1.0f);
+    setGameSpeed(gameSpeed_ >= 4.0f ? 1.0f : gameSpeed_ >= 2.0f ? 4.0f : 2.0f);
+}
+
+void LevelCoordinator::setGameSpeed(float speed) {
+    if (std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) == std::end(kSpeeds)) {
+        spdlog::warn("A game speed of {0} is not one of 1, 2 and 4; the speed stays {1}.", speed, gameSpeed_);
+        return;
+    }
+    const bool changed = speed != gameSpeed_;
+    gameSpeed_ = speed;
+    hud_.showSpeed(speed);
+    // The end of a level sets the speed back by itself: only the player's choice is an action.
+    if (changed && (state_ == GameState::Playing || state_ == GameState::Paused))
+        reportAction({"speed", 0, std::to_string(static_cast<int>(speed))});
 }
 
 void LevelCoordinator::restart() {
@@ -262,19 +283,21 @@ void LevelCoordinator::update(float dt) {
     elapsed_ += dt;
 
     incomeTimer_ += dt;
-    if (incomeTimer_ > kIncomeInterval) {
-        setResources(resources_ + kIncome * static_cast<int>(std::trunc(incomeTimer_ * 0.5f)));
-        incomeTimer_ = std::fmod(incomeTimer_, kIncomeInterval);
+    if (incomeTimer_ > level_.incomeInterval) {
+        setResources(resources_ +
+                     level_.income * static_cast<int>(std::trunc(incomeTimer_ / level_.incomeInterval)));
+        incomeTimer_ = std::fmod(incomeTimer_, level_.incomeInterval);
     }
 
     if (spawnCountdown_ > kNoSpawn) {
         spawnCountdown_ -= dt;
         if (spawnCountdown_ <= 0.0f) {
             const int n = spawnedCount_ + 1;
-            const auto& schedule = spawnSchedule();
+            const auto& schedule = level_.schedule;
             if (n < static_cast<int>(schedule.size())) {
                 spawnCountdown_ = kNoSpawn;
-                spawnEnemy(schedule[static_cast<std::size_t>(n)].type);
+                const SpawnEntry& entry = schedule[static_cast<std::size_t>(n)];
+                spawnEnemy(entry.type, entry.road);
                 // A spawn that could not happen still counts, so the schedule never stalls.
                 spawnedCount_ = std::max(spawnedCount_, n);
                 if (n + 1 < static_cast<int>(schedule.size()))

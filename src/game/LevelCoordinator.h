@@ -1,13 +1,16 @@
 // The rules of the level: prototypes of every tower, enemy and projectile, lives and resources,
-// the spawn schedule, tower bases and towers, pause and double speed, victory and defeat.
+// the spawn schedule, tower bases and towers, pause and faster play, victory and defeat.
 //
 // Exactly one coordinator exists while a level runs; game objects reach it through instance().
-// The level scene creates it, tells it where the enemies' path and the spawn point are and how
-// to show things on screen (LevelHud), and updates it every frame with the scaled frame time.
+// The level scene creates it with the level's definition (economy and schedule), tells it the
+// level's roads and how to show things on screen (LevelHud), and updates it every step.
 #pragma once
 
 #include "app/UpdateableObject.h"
+#include "game/LevelDefinition.h"
+#include "game/PlayerAction.h"
 #include "game/Prototypes.h"
+#include "game/Road.h"
 
 #include <functional>
 #include <map>
@@ -28,29 +31,35 @@ enum class GameState : std::int32_t { Paused = 1, Playing = 2, Won = 3, Lost = 4
 
 class LevelCoordinator : public UpdateableObject {
 public:
-    static constexpr int kStartLives = 10;
-    static constexpr int kStartResources = 300;
-    static constexpr float kIncomeInterval = 2.0f;
-    static constexpr int kIncome = 5;
     static constexpr float kNoSpawn = -100.0f;
+    static constexpr float kSpeeds[] = {1.0f, 2.0f, 4.0f};
 
     // Imports one model file without a scene; null when it cannot be read.
     using ModelLoader = std::function<std::unique_ptr<Node3D>(const std::string& modelFile)>;
 
     static LevelCoordinator* instance() { return instance_; }
 
-    LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader);
+    LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader,
+                     LevelDefinition level = standardLevel("level"));
     ~LevelCoordinator() override;
     LevelCoordinator(const LevelCoordinator&) = delete;
     LevelCoordinator& operator=(const LevelCoordinator&) = delete;
 
-    // Where enemies come from: the carrier template the path animation moves ("EnemyPathNode",
-    // whose parent holds the carriers) and the spawn point.
-    void setWorld(Node3D* pathTemplate, Node3D* spawnPoint);
+    // Where enemies come from and go: the level's roads, road 1 first.
+    void setRoads(std::vector<Road> roads);
     // Lives, resources, the first spawn and the wave text: the level begins.
     void begin();
     // What "Replay" does; the level scene supplies it.
     void setRestartHandler(std::function<void()> handler) { restartHandler_ = std::move(handler); }
+    // Told of every action of the player that changes the game, as it is done (a recording keeps
+    // them, see PlayerAction.h); null for none.
+    void setActionListener(std::function<void(const PlayerAction&)> listener) {
+        actionListener_ = std::move(listener);
+    }
+    void reportAction(const PlayerAction& action) {
+        if (actionListener_)
+            actionListener_(action);
+    }
 
     void update(float dt) override;
 
@@ -59,7 +68,8 @@ public:
     std::unique_ptr<TowerBase> createTowerBase();
     std::unique_ptr<Tower> createTower(TowerType type, TowerBase& base);
     bool canAfford(TowerType type) const;
-    void spawnEnemy(EnemyType type);
+    // A monster on a road (1-based); a road the level lacks sends it along road 1, with an error.
+    void spawnEnemy(EnemyType type, int road = 1);
     void onEnemyRemoved(Enemy& enemy, bool killed);
     // An enemy that is being destroyed leaves every list.
     void forgetEnemy(Enemy& enemy);
@@ -67,7 +77,10 @@ public:
     void setResources(int value);
     void selectTowerBase(TowerBase* base);
     void togglePause();
+    // The fast-forward button: 1x, 2x, 4x and round again.
     void toggleSpeed();
+    // 1, 2 or 4; anything else is refused with a warning.
+    void setGameSpeed(float speed);
     void restart();
     int nextProjectileId() { return ++projectileCounter_; }
 
@@ -85,6 +98,8 @@ public:
     const std::vector<Enemy*>& enemies() const { return enemies_; }
     const std::vector<TowerBase*>& towerBases() const { return towerBases_; }
     Scene& scene() const { return scene_; }
+    const LevelDefinition& level() const { return level_; }
+    const std::vector<Road>& roads() const { return roads_; }
     std::size_t prototypeCount() const { return prototypes_.size(); }
 
 private:
@@ -96,8 +111,9 @@ private:
 
     static inline LevelCoordinator* instance_ = nullptr;
 
-    int lives_ = kStartLives;
-    int resources_ = kStartResources;
+    LevelDefinition level_;
+    int lives_ = level_.lives;
+    int resources_ = level_.resources;
     int spawnedCount_ = -1;
     int projectileCounter_ = -1;
     float gameSpeed_ = 1.0f;
@@ -113,11 +129,11 @@ private:
     int killedCount_ = 0; // the defeated that towers killed (the others were consumed at the core)
     Scene& scene_;
     LevelHud& hud_;
-    Node3D* pathTemplate_ = nullptr;
-    Node3D* spawnPoint_ = nullptr;
+    std::vector<Road> roads_;
     std::vector<TowerBase*> towerBases_;
     std::vector<Enemy*> enemies_;
     std::function<void()> restartHandler_;
+    std::function<void(const PlayerAction&)> actionListener_;
 };
 
 } // namespace hm

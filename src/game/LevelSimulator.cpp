@@ -5,6 +5,8 @@
 #include "app/Log.h"
 #include "game/LevelCoordinator.h"
 #include "game/LevelScene.h"
+#include "game/PlayRecorder.h"
+#include "game/Road.h"
 #include "game/Tower.h"
 
 #include <glm/geometric.hpp>
@@ -16,13 +18,6 @@
 #include <random>
 
 namespace hm {
-
-namespace {
-
-// Road samples per play of the path animation; enough for shares to a tenth of a percent.
-constexpr int kRoadSamples = 1000;
-
-} // namespace
 
 std::optional<std::vector<PlannedTower>> parsePlan(const std::string& text, std::string& error) {
     std::vector<PlannedTower> plan;
@@ -96,8 +91,7 @@ std::unique_ptr<LevelScene> LevelSimulator::loadLevel() {
 
 bool LevelSimulator::canLoad(std::string& error) {
     auto scene = loadLevel();
-    Node3D* root = scene->root3D();
-    if (!root || !root->findByName("EnemyPathNode") || !scene->nodeAnimator().stashed("EnemyPath")) {
+    if (scene->coordinator().roads().empty()) {
         error =
             "the level '" + levelName_ + "' has no enemy path (EnemyPathNode and its EnemyPath animation)";
         return false;
@@ -115,32 +109,31 @@ bool LevelSimulator::canLoad(std::string& error) {
 
 LevelFigures LevelSimulator::measure(LevelScene& scene) {
     LevelFigures figures;
-    Node3D* root = scene.root3D();
-    Node3D* carrier = root ? root->findByName("EnemyPathNode") : nullptr;
-    auto path = scene.nodeAnimator().stashed("EnemyPath");
-    if (!carrier || !carrier->getParent() || !path || path->channels.empty())
+    const std::vector<Road>& roads = scene.coordinator().roads();
+    if (roads.empty())
         return figures;
+    if (auto intro = scene.nodeAnimator().stashed("Intro"))
+        figures.introSeconds = intro->durationSeconds();
 
-    // The carrier's path in world space, sampled evenly in time: a tower's share of these samples
-    // is its share of every monster's walk.
-    const glm::mat4 parent = carrier->getParent()->getWorldMatrix();
-    const AnimationChannel& channel = path->channels.front();
-    std::vector<glm::vec3> road;
-    road.reserve(kRoadSamples + 1);
-    for (int k = 0; k <= kRoadSamples; ++k) {
-        const float tick = path->durationTicks() * static_cast<float>(k) / kRoadSamples;
-        road.emplace_back(parent * glm::vec4(channel.samplePosition(tick), 1.0f));
+    const int lastStretchFrom = static_cast<int>(Road::kSamples * (1.0f - kLastStretchShare));
+    for (const Road& road : roads) {
+        RoadFigures figure;
+        figure.number = road.number();
+        figure.length = road.length();
+        figure.seconds = road.seconds();
+        figure.samples = road.samples();
+        for (int k = lastStretchFrom; k < Road::kSamples; ++k)
+            figure.lastStretch += glm::length(figure.samples[k + 1] - figure.samples[k]);
+        for (const auto& [type, prototype] : enemyPrototypes())
+            figure.travelTimes.emplace_back(type, figure.seconds / prototype.speed);
+        figures.roads.push_back(std::move(figure));
     }
-    const int lastStretchFrom = static_cast<int>(kRoadSamples * (1.0f - kLastStretchShare));
-    for (int k = 0; k < kRoadSamples; ++k) {
-        const float piece = glm::length(road[k + 1] - road[k]);
-        figures.pathLength += piece;
-        if (k >= lastStretchFrom)
-            figures.lastStretch += piece;
-    }
-    figures.pathSeconds = path->durationSeconds();
-    for (const auto& [type, prototype] : enemyPrototypes())
-        figures.travelTimes.emplace_back(type, figures.pathSeconds / prototype.speed);
+    const RoadFigures& first = figures.roads.front();
+    figures.pathLength = first.length;
+    figures.pathSeconds = first.seconds;
+    figures.travelTimes = first.travelTimes;
+    figures.lastStretch = first.lastStretch;
+    figures.road = first.samples;
 
     const float arrowRange = towerPrototype(TowerType::ARROW).range;
     const float cannonRange = towerPrototype(TowerType::CANNON).range;
@@ -148,19 +141,21 @@ LevelFigures LevelSimulator::measure(LevelScene& scene) {
         PlotFigures plot;
         plot.index = base->index();
         plot.position = base->getWorldPosition();
-        int arrow = 0, cannon = 0;
-        for (int k = 0; k <= kRoadSamples; ++k) {
-            const float distance = glm::length(road[k] - plot.position);
-            arrow += distance <= arrowRange;
-            cannon += distance <= cannonRange;
-            if (k >= lastStretchFrom && distance <= arrowRange)
-                plot.seesLastStretch = true;
+        int arrow = 0, cannon = 0, samples = 0;
+        for (const RoadFigures& road : figures.roads) {
+            for (int k = 0; k <= Road::kSamples; ++k) {
+                const float distance = glm::length(road.samples[k] - plot.position);
+                arrow += distance <= arrowRange;
+                cannon += distance <= cannonRange;
+                if (k >= lastStretchFrom && distance <= arrowRange)
+                    plot.seesLastStretch = true;
+            }
+            samples += Road::kSamples + 1;
         }
-        plot.arrowShare = static_cast<float>(arrow) / (kRoadSamples + 1);
-        plot.cannonShare = static_cast<float>(cannon) / (kRoadSamples + 1);
+        plot.arrowShare = static_cast<float>(arrow) / static_cast<float>(samples);
+        plot.cannonShare = static_cast<float>(cannon) / static_cast<float>(samples);
         figures.plots.push_back(plot);
     }
-    figures.road = std::move(road);
     return figures;
 }
 
@@ -246,30 +241,59 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
 
     PlayResult result;
     float nextSample = 0.0f;
+    // A person's pace in game time: at double speed the same seconds of thought pass twice the play.
+    const float pace = static_cast<float>(options.pace) * static_cast<float>(options.speed);
+    const float firstAction = options.pace > 0.0 ? figures.introSeconds : 0.0f;
+    float lastAction = -1e9f;
+    std::optional<PlannedTower> waitingFor; // the action the player is about to take
+    float affordableSince = 0.0f;
     auto act = [&] {
         if (rules.state() != GameState::Playing)
             return;
+        const float now = rules.elapsed();
         while (auto tower = nextTower()) {
-            if (!rules.canAfford(tower->type))
+            if (!rules.canAfford(tower->type)) {
+                waitingFor.reset();
+                break;
+            }
+            // The player sees that it can act (not before the camera has come to rest), then needs
+            // its pace to do it.
+            if (waitingFor != tower) {
+                waitingFor = tower;
+                affordableSince = std::max(now, firstAction);
+            }
+            if (now < firstAction || now < lastAction + pace || now < affordableSince + pace)
                 break;
             bases[static_cast<std::size_t>(tower->plot) - 1]->build(tower->type);
             result.built.push_back(*tower);
             if (options.policy == PlayerPolicy::Plan)
                 ++planIndex;
             wish.reset();
+            waitingFor.reset();
+            lastAction = now;
         }
-        if (rules.elapsed() >= nextSample) {
-            result.trace.push_back({rules.elapsed(), std::max(rules.lives(), 0), rules.resources()});
+        if (now >= nextSample) {
+            result.trace.push_back({now, std::max(rules.lives(), 0), rules.resources()});
             nextSample += options.sampleInterval;
         }
     };
-    scene->setAfterStep(act);
+    std::optional<PlayRecorder> recorder;
+    if (options.record)
+        recorder.emplace(*scene);
+    scene->setAfterStep([&] {
+        if (recorder)
+            recorder->stepTaken();
+        act();
+    });
     act();
-    if (options.speed == 2)
-        rules.toggleSpeed();
-    const float frame = static_cast<float>(options.frameStep);
-    while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit)
-        scene->update(window_, frame);
+    rules.setGameSpeed(static_cast<float>(options.speed));
+    std::size_t frame = 0;
+    while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit) {
+        const double seconds = options.frameTimes.empty()
+                                   ? options.frameStep
+                                   : options.frameTimes[frame++ % options.frameTimes.size()];
+        scene->update(window_, static_cast<float>(seconds));
+    }
     if (rules.state() == GameState::Playing)
         spdlog::warn("The play was stopped after {0} seconds with the level still running.", rules.elapsed());
 
@@ -279,6 +303,11 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
     result.time = rules.elapsed();
     result.resources = rules.resources();
     result.trace.push_back({result.time, result.lives, result.resources});
+    if (recorder) {
+        recorder->levelLeft();
+        *options.record = recorder->replay();
+    }
+    scene->setAfterStep(nullptr);
     return result;
 }
 

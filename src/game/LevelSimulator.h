@@ -3,11 +3,13 @@
 // game speed. Nothing is drawn. Used by the hollowmere-sim tool and by the whole-level tests.
 //
 // Every play loads a fresh level scene, exactly as the game does, with the real economy. The
-// scripted player acts between two simulation steps, as soon as the next tower of its plan is
-// affordable, so a plan gives the same play whatever the frame step.
+// scripted player acts between two simulation steps at a person's pace: nothing before the intro
+// flight has ended, and each action at least `pace` seconds after the previous one and after it
+// became affordable (pace 0 is a perfect player that acts the instant it can). A plan therefore
+// gives the same play whatever the frame step.
 //
-// The designer's figures (path length and travel times, each plot's share of the road within
-// arrow and cannon range) are measured on the loaded level from the enemies' path animation.
+// The designer's figures (each road's length and travel times, each plot's share of the roads
+// within arrow and cannon range) are measured on the loaded level from the roads' path animations.
 #pragma once
 
 #include "game/Prototypes.h"
@@ -22,6 +24,7 @@
 namespace hm {
 
 class LevelScene;
+struct Replay;
 class Window;
 
 // One tower of a build plan: its type and the 1-based index of its plot (tb[N]).
@@ -51,9 +54,17 @@ struct PlayOptions {
     std::vector<PlannedTower> plan;
     unsigned seed = 1;             // for the random policy
     double frameStep = 1.0 / 60.0; // seconds of real time per frame
-    int speed = 1;                 // 1 or 2 (the fast-forward button)
-    float timeLimit = 1800.0f;     // seconds of play after which a stalled level counts as lost
-    float sampleInterval = 0.5f;   // seconds of play between two points of the trace
+    // When not empty, the frames take these seconds in turn, over and over (frameStep unused).
+    std::vector<double> frameTimes;
+    int speed = 1; // 1, 2 or 4 (the fast-forward button)
+    // Seconds a person needs per action (select a plot, pick a card), in real time; 0 also skips
+    // the wait for the intro flight.
+    double pace = kPersonPace;
+    static constexpr double kPersonPace = 3.0;
+    // When set, the play is recorded into it as a replay (hollowmere-sim --record).
+    Replay* record = nullptr;
+    float timeLimit = 1800.0f;   // seconds of play after which a stalled level counts as lost
+    float sampleInterval = 0.5f; // seconds of play between two points of the trace
 };
 
 struct PlaySample {
@@ -64,6 +75,7 @@ struct PlaySample {
 
 struct PlayResult {
     bool won = false;
+    bool left = false; // the level was left before it ended (a replay of such a play)
     int lives = 0;
     int kills = 0;
     float time = 0.0f; // seconds of play (scaled time)
@@ -80,13 +92,26 @@ struct PlotFigures {
     bool seesLastStretch = false;
 };
 
-struct LevelFigures {
-    float pathLength = 0.0f;
-    float pathSeconds = 0.0f;                             // the path animation's length at speed 1
+struct RoadFigures {
+    int number = 1;
+    float length = 0.0f;
+    float seconds = 0.0f;                                 // the path animation's length at speed 1
     std::vector<std::pair<EnemyType, float>> travelTimes; // seconds from the gate to the core
-    float lastStretch = 0.0f; // the length of road before the core that "last stretch" means
+    float lastStretch = 0.0f;       // the length of road before the core that "last stretch" means
+    std::vector<glm::vec3> samples; // the carrier's world positions, evenly spaced in time
+};
+
+struct LevelFigures {
+    // Road 1's figures (the only road of most levels).
+    float pathLength = 0.0f;
+    float pathSeconds = 0.0f;
+    std::vector<std::pair<EnemyType, float>> travelTimes;
+    float lastStretch = 0.0f;
+    std::vector<glm::vec3> road;
+    std::vector<RoadFigures> roads; // every road, road 1 first
+    // Shares count every road's samples alike: a plot between two roads sees both.
     std::vector<PlotFigures> plots;
-    std::vector<glm::vec3> road; // the carrier's world positions, evenly spaced in time
+    float introSeconds = 0.0f; // the intro flight, before which a person does not act
 };
 
 class LevelSimulator {
@@ -95,6 +120,8 @@ public:
     static constexpr float kLastStretchShare = 0.1f;
 
     LevelSimulator(Window& window, std::string levelName);
+
+    const std::string& levelName() const { return levelName_; }
 
     // Loads the level once to check that it can be played (a path, a spawn point and plots).
     bool canLoad(std::string& error);

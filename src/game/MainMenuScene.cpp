@@ -6,6 +6,7 @@
 #include "app/Window.h"
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
+#include "game/LevelDefinition.h"
 #include "game/LevelScene.h"
 #include "import/ModelImporter.h"
 #include "render/Material.h"
@@ -126,8 +127,14 @@ void MainMenuScene::startLevel() {
 }
 
 void MainMenuScene::openLevel() {
+    const std::vector<std::string> levels = campaignLevels();
+    if (levels.empty()) {
+        spdlog::error("There is no level to play: {0} lists none and no level file was found.",
+                      campaignFilePath());
+        return;
+    }
     if (Window* w = window())
-        w->startGameLoop(std::make_unique<LevelScene>("Vezaz"));
+        w->startGameLoop(std::make_unique<LevelScene>(levels.front()));
 }
 
 } // namespace hm

@@ -44,17 +44,6 @@ const std::vector<std::pair<std::string, std::string>>& buildingBasePrototypes()
     return list;
 }
 
-const std::vector<SpawnEntry>& spawnSchedule() {
-    using E = EnemyType;
-    constexpr E F = E::FLOATING_STONE_MONSTER, W = E::WALKING_STONE_MONSTER, M = E::MASSIVE_STONE_MONSTER;
-    static const std::vector<SpawnEntry> schedule = {
-        {F, 1.0f},  {F, 0.5f}, {F, 10.0f}, {W, 5.0f},  {W, 10.0f}, {W, 12.0f},
-        {F, 10.0f}, {F, 0.5f}, {F, 0.7f},  {F, 0.2f},  {F, 0.3f},  {F, 0.5f},
-        {F, 1.0f},  {W, 3.0f}, {W, 0.8f},  {W, 0.95f}, {W, 0.72f}, {M, 23.0f},
-    };
-    return schedule;
-}
-
 const TowerPrototype& towerPrototype(TowerType type) {
     return towerPrototypes().at(type);
 }

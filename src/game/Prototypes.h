@@ -1,5 +1,6 @@
-// The fixed rules of the level: what each kind of tower, enemy and projectile is (model file,
-// prototype node and numbers), the tower base model and the spawn schedule of eighteen enemies.
+// The fixed rules of every level: what each kind of tower, enemy and projectile is (model file,
+// prototype node and numbers) and the tower base model. What differs between levels (economy,
+// spawn schedule) is read from the level's file (LevelDefinition).
 #pragma once
 
 #include <array>
@@ -53,17 +54,11 @@ struct ProjectilePrototype {
     ProjectileImpact impact;
 };
 
-struct SpawnEntry {
-    EnemyType type;
-    float delay; // seconds after the previous spawn (after the start for the first)
-};
-
 const std::map<TowerType, TowerPrototype>& towerPrototypes();
 const std::map<EnemyType, EnemyPrototype>& enemyPrototypes();
 const std::map<ProjectileType, ProjectilePrototype>& projectilePrototypes();
 // (model file, node name) of the tower base.
 const std::vector<std::pair<std::string, std::string>>& buildingBasePrototypes();
-const std::vector<SpawnEntry>& spawnSchedule();
 
 const TowerPrototype& towerPrototype(TowerType type);
 const EnemyPrototype& enemyPrototype(EnemyType type);

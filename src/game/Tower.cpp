@@ -12,6 +12,8 @@
 #include <glm/geometric.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 namespace hm {
 
@@ -36,24 +38,30 @@ void Tower::onAnimationEnd(const std::shared_ptr<Animation>&) {
         state_ = TowerState::Ready;
 }
 
+namespace {
+
+// The monster with the least road left to the core comes first, whatever road it rides; a monster
+// attacking the core has none left. Equal distances go to the one further along its path.
+bool closerToCore(const Enemy& a, const Enemy& b) {
+    const float left = a.distanceLeft(), otherLeft = b.distanceLeft();
+    if (left != otherLeft)
+        return left < otherLeft;
+    return a.pathProgress() > b.pathProgress();
+}
+
+} // namespace
+
 Enemy* Tower::chooseTarget() const {
     LevelCoordinator* coordinator = LevelCoordinator::instance();
     if (!coordinator)
         return nullptr;
     const glm::vec3 position = getWorldPosition();
-    float best = -1.0f;
     Enemy* chosen = nullptr;
     for (Enemy* enemy : coordinator->enemies()) {
-        if (glm::length(position - enemy->getWorldPosition()) > prototype_->range)
+        if (!enemy->alive() || glm::length(position - enemy->getWorldPosition()) > prototype_->range)
             continue;
-        const EnemyState s = enemy->state();
-        const float score = (s == EnemyState::Dead || s == EnemyState::Dying || s == EnemyState::Spawned)
-                                ? -1.0f
-                                : enemy->pathProgress();
-        if (score > best) {
-            best = score;
+        if (!chosen || closerToCore(*enemy, *chosen))
             chosen = enemy;
-        }
     }
     return chosen;
 }
@@ -106,6 +114,27 @@ void smokePuff(float t, Particle& p) {
 }
 
 } // namespace
+
+int TowerBase::placeholderNumber(const std::string& name) {
+    const std::string base = kPlaceholderName;
+    if (name.size() < base.size() + 3 || name.compare(0, base.size(), base) != 0 ||
+        name[base.size()] != '[' || name.back() != ']')
+        return 0;
+    const char* first = name.data() + base.size() + 1;
+    const char* last = name.data() + name.size() - 1;
+    int number = 0;
+    const auto [end, error] = std::from_chars(first, last, number);
+    return error == std::errc() && end == last && number > 0 ? number : 0;
+}
+
+void TowerBase::sortPlaceholders(std::vector<Node3D*>& placeholders) {
+    auto key = [](const Node3D* node) {
+        const int number = placeholderNumber(node->getName());
+        return number > 0 ? number : std::numeric_limits<int>::max();
+    };
+    std::stable_sort(placeholders.begin(), placeholders.end(),
+                     [&](const Node3D* a, const Node3D* b) { return key(a) < key(b); });
+}
 
 TowerBase::TowerBase(const MeshNode& prototype, int index) : MeshNode(prototype), index_(index) {
     setName("tb[" + std::to_string(index) + "]");
@@ -167,6 +196,7 @@ void TowerBase::build(TowerType type) {
     coordinator->setResources(coordinator->resources() - prototype.cost);
     tower_ = tower.get();
     addChild(std::move(tower));
+    coordinator->reportAction({"build", index_, prototype.typeName});
     if (smoke_)
         smoke_->emit(100);
     playSoundAt(*this, "construction");

@@ -65,6 +65,13 @@ RenderDevice::~RenderDevice() {
     devices.erase(std::remove(devices.begin(), devices.end(), this), devices.end());
 }
 
+std::string RenderDevice::rendererName() const {
+    if (kind_ != Kind::OpenGL)
+        return {};
+    const GLubyte* name = glGetString(GL_RENDERER);
+    return name ? std::string(reinterpret_cast<const char*>(name)) : std::string();
+}
+
 RenderDevice& RenderDevice::current() {
     auto& devices = liveDevices();
     if (!devices.empty())

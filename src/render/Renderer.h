@@ -5,7 +5,8 @@
 // The 3D tree is drawn from a list built once per frame: opaque meshes sorted by program and
 // material so that only what changes between two draws is bound, with blending off; a depth
 // pre-pass first where the quality level asks for one; materials that may be translucent
-// (generic and canvas ones) afterwards with blending on. The uniform block is written once per
+// (generic and canvas ones) afterwards with blending on; meshes drawn on top (markers such as a
+// range ring) last, without the depth test. The uniform block is written once per
 // frame: the 3D block and the 2D one are two ranges of one buffer. Shadow casters that keep
 // still are drawn into a cached copy of the cascades; a frame copies it and draws only the
 // casters that move (see ShadowCasterCache.h).
@@ -104,6 +105,7 @@ private:
         // Which views the mesh may show in: bit k for shadow cascade k, kCameraView for the
         // camera. A mesh wholly outside a view's box is not drawn there.
         std::uint8_t seenBy;
+        bool onTop = false;       // drawn after the world without the depth test
         bool stillCaster = false; // drawn from the shadow cache (set by the shadow pass)
     };
     enum class Casters { All, Still, Moving };
@@ -163,6 +165,7 @@ private:
     std::map<unsigned, GLName> pbrVariants_; // by quality, lights and default material maps
     std::vector<Draw> draws_;
     std::size_t opaqueCount_ = 0;
+    std::size_t onTopStart_ = 0; // draws from here on are drawn on top
     Bound bound_;
     std::shared_ptr<Material> brightnessMaterial_;
     std::unique_ptr<Mesh> screenQuad_;

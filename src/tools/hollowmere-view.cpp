@@ -9,6 +9,8 @@
 // animations in the log, and plays the named skeletal or node animation. With --screenshot it writes frame N
 // (default 1) to FILE.png and exits; animation time then advances by 1/24 s per frame. Exit status: 0 on
 // success, 1 when the model cannot be opened or the picture not written, 2 for a usage error.
+// An installed copy runs from anywhere and finds the installed data (see useGameData).
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "app/StopSignal.h"
 #include "app/Window.h"
@@ -16,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -68,6 +71,15 @@ int main(int argc, char** argv) {
 
     hm::initLogging();
     hm::installStopSignalHandlers();
+    // A model file and the picture are named relative to where the viewer was started; the data
+    // may move the working directory.
+    std::error_code error;
+    if (std::filesystem::is_regular_file(options.model, error))
+        options.model = std::filesystem::absolute(options.model).string();
+    if (!options.screenshot.empty())
+        options.screenshot = std::filesystem::absolute(options.screenshot).string();
+    if (hm::useGameData().origin == hm::DataOrigin::NotFound)
+        return 1; // the error line says where the data was looked for
     const bool screenshot = !options.screenshot.empty();
     auto outcome = std::make_shared<hm::ModelViewerScene::Outcome>();
     try {

@@ -2,9 +2,10 @@
 
 blender -b --factory-startup -P tools/data/blender/build.py -- OUT_DIR [--previews DIR] [NAME ...]
 
-NAME is a prototype ("tower_arrow", ...), "Vezaz", "menu_main", "fixtures" or "tv" (the frames of the
-"tv" texture, which the level's screen material names, so it comes first); without names
-everything is built. With --previews, each model is also rendered (Cycles, CPU) into DIR for review.
+NAME is a prototype ("tower_arrow", ...), a level ("Vezaz", "Morrowfen", "Cinderpass"), "menu_main",
+"fixtures" or "tv" (the frames of the "tv" texture, which the levels' screen material names, so it comes
+first); without names everything is built. With --previews, each model is also rendered (Cycles, CPU)
+into DIR for review.
 """
 import os
 import sys
@@ -15,6 +16,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 import bpy  # noqa: E402
 
 import hollow as H  # noqa: E402
+import level  # noqa: E402
 import protos  # noqa: E402
 
 
@@ -48,19 +50,20 @@ def main():
         i = argv.index("--previews")
         previews = argv[i + 1]
         del argv[i:i + 2]
-    names = argv or ["tv"] + list(protos.PROTOTYPES) + ["Vezaz", "menu_main", "fixtures"]
+    levels = level.levels()
+    names = argv or ["tv"] + list(protos.PROTOTYPES) + list(levels) + ["menu_main", "fixtures"]
     for name in names:
         if name in protos.PROTOTYPES:
             built = protos.PROTOTYPES[name]()
             H.export(os.path.join(out, name + ".fbx"))
             if previews:
                 preview_prototype(name, built, previews)
-        elif name == "Vezaz":
-            import level
-            built = level.build()
-            H.export(os.path.join(out, "Vezaz.fbx"))
+        elif name in levels:
+            built = levels[name]()
+            built.build()
+            H.export(os.path.join(out, name + ".fbx"))
             if previews:
-                level.previews(built, previews)
+                built.previews(previews)
         elif name == "menu_main":
             import menu
             built = menu.build()

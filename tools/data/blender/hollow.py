@@ -137,13 +137,18 @@ def dressed_stone():
     return mat
 
 
-def valley_ground():
-    """The meadow: a DXT1 albedo plus normal and roughness maps found beside it."""
-    mat, new = _material("ValleyGround")
+def ground(name, albedo):
+    """A terrain material: a DXT1 albedo plus normal and roughness maps found beside it."""
+    mat, new = _material(name)
     if new:
-        _image_base_colour(mat, "terrain/ab_ground.dds")
-        props(mat, Albedo="terrain/ab_ground.dds")
+        _image_base_colour(mat, albedo)
+        props(mat, Albedo=albedo)
     return mat
+
+
+def valley_ground():
+    """The meadow of Vezaz and the menu."""
+    return ground("ValleyGround", "terrain/ab_ground.dds")
 
 
 def tv_screen():
@@ -469,7 +474,8 @@ def export(path):
 
 # --------------------------------------------------------------------------- previews
 
-def preview(path, eye, target, lens=40, resolution=(640, 480), samples=24, sky=True, sun_strength=4.0):
+def preview(path, eye, target, lens=40, resolution=(640, 480), samples=24, sky=True, sun_strength=4.0,
+            sun_direction=None, sky_colour=(0.45, 0.6, 0.85)):
     """Render a Cycles CPU picture of the scene for review (not part of the game data)."""
     scene = bpy.context.scene
     old = (scene.render.resolution_x, scene.render.resolution_y)
@@ -485,11 +491,11 @@ def preview(path, eye, target, lens=40, resolution=(640, 480), samples=24, sky=T
     sun.data.energy = sun_strength
     sun.data.angle = 0.1
     sun.rotation_mode = 'QUATERNION'
-    sun.rotation_quaternion = (-SUN_DIRECTION).to_track_quat('-Z', 'Y')
+    sun.rotation_quaternion = (-(SUN_DIRECTION if sun_direction is None else sun_direction)).to_track_quat('-Z', 'Y')
     world = bpy.data.worlds.new("_previewWorld")
     world.use_nodes = True
     bg = world.node_tree.nodes["Background"]
-    bg.inputs["Color"].default_value = (0.45, 0.6, 0.85, 1) if sky else (0.2, 0.2, 0.22, 1)
+    bg.inputs["Color"].default_value = (*sky_colour, 1) if sky else (0.2, 0.2, 0.22, 1)
     bg.inputs["Strength"].default_value = 0.9
     scene.world = world
     scene.camera = cam
