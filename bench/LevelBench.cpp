@@ -7,15 +7,18 @@
 // lets the level play on between frames without timing that, then reports in one run: the frame in
 // milliseconds and frames per second, the GPU time of each pass (timer queries, and serialised: the GPU
 // drained around each pass), the same geometry drawn by a flat-colour renderer as a share of the frame (the
-// floor a lit frame could reach), and the OpenGL calls of one frame. One entry per quality level.
+// floor a lit frame could reach), and the OpenGL calls of one frame. One entry per level of the
+// campaign and quality level (LevelRender/LEVEL/QUALITY).
 #include "GLCallCounter.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/LevelCoordinator.h"
+#include "game/LevelDefinition.h"
 #include "game/LevelScene.h"
 #include "game/Tower.h"
 #include "render/Renderer.h"
 
+#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <benchmark/benchmark.h>
 
@@ -36,8 +39,8 @@ hm::Window& window() {
 }
 
 // A level 20 s into play, defended on every plot, with the first monsters on the road.
-std::unique_ptr<hm::LevelScene> busyLevel() {
-    auto scene = std::make_unique<hm::LevelScene>("Vezaz");
+std::unique_ptr<hm::LevelScene> busyLevel(const std::string& level) {
+    auto scene = std::make_unique<hm::LevelScene>(level);
     scene->start(window());
     scene->setAspectRatio(1.0f);
     auto& rules = scene->coordinator();
@@ -50,7 +53,8 @@ std::unique_ptr<hm::LevelScene> busyLevel() {
 }
 
 void LevelUpdate(benchmark::State& state) {
-    auto scene = busyLevel();
+    const auto levels = hm::campaignLevels();
+    auto scene = busyLevel(levels.empty() ? std::string("Vezaz") : levels.front());
     for (auto _ : state)
         scene->update(window(), 1.0f / 60.0f);
     state.counters["enemies"] = static_cast<double>(scene->coordinator().enemies().size());
@@ -69,9 +73,9 @@ template <typename Draw> double millisecondsPerFrame(int frames, Draw draw) {
            frames;
 }
 
-void LevelRender(benchmark::State& state, hm::RenderQuality quality) {
+void LevelRender(benchmark::State& state, hm::RenderQuality quality, const std::string& level) {
     hm::Window& w = window();
-    auto scene = busyLevel();
+    auto scene = busyLevel(level);
     hm::Renderer& renderer = hm::Renderer::instance();
     renderer.setQuality(quality);
     const char* label = hm::qualityName(quality);
@@ -128,8 +132,8 @@ void LevelRender(benchmark::State& state, hm::RenderQuality quality) {
         passSum += passMs[static_cast<std::size_t>(p)];
         serialSum += serialMs[static_cast<std::size_t>(p)];
     }
-    std::printf("\nLevelRender/%s at 800x800: %.1f ms per frame (%.1f fps), %.0f GL calls per frame\n", label,
-                frameMs, 1000.0 / frameMs, calls);
+    std::printf("\nLevelRender/%s/%s at 800x800: %.1f ms per frame (%.1f fps), %.0f GL calls per frame\n",
+                level.c_str(), label, frameMs, 1000.0 / frameMs, calls);
     std::printf("  %-11s %9s %7s %13s %7s\n", "pass", "GPU ms", "share", "serialised ms", "share");
     for (int p = 0; p < hm::PassTimer::kPassCount; ++p) {
         const double ms = passMs[static_cast<std::size_t>(p)];
@@ -153,10 +157,17 @@ void LevelRender(benchmark::State& state, hm::RenderQuality quality) {
         if (passMs[static_cast<std::size_t>(p)] > 0.0)
             state.counters[std::string(hm::PassTimer::name(p)) + "_ms"] = passMs[static_cast<std::size_t>(p)];
 }
-BENCHMARK_CAPTURE(LevelRender, high, hm::RenderQuality::High)->Iterations(15)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(LevelRender, medium, hm::RenderQuality::Medium)
-    ->Iterations(15)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(LevelRender, low, hm::RenderQuality::Low)->Iterations(30)->Unit(benchmark::kMillisecond);
+// Every level of the campaign at every quality; the game's levels are data, so is this list.
+const bool kLevelRenderRegistered = [] {
+    for (const std::string& level : hm::campaignLevels())
+        for (hm::RenderQuality quality :
+             {hm::RenderQuality::High, hm::RenderQuality::Medium, hm::RenderQuality::Low})
+            benchmark::RegisterBenchmark(
+                ("LevelRender/" + level + "/" + hm::qualityName(quality)).c_str(),
+                [quality, level](benchmark::State& state) { LevelRender(state, quality, level); })
+                ->Iterations(quality == hm::RenderQuality::Low ? 30 : 15)
+                ->Unit(benchmark::kMillisecond);
+    return true;
+}();
 
 } // namespace

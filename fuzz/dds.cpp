@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (auto image = hm::readDdsFile(file.write(data, size))) {
         // What the reader hands on must be what the upload will read.
         const std::size_t blocks = ((image->width + 3) / 4) * std::size_t((image->height + 3) / 4);
-        const std::size_t blockSize = image->format == GL_COMPRESSED_RGBA_S3TC_DXT1_EXT ? 8 : 16;
+        const std::size_t blockSize = image->format == hm::TextureFormat::Dxt1 ? 8 : 16;
         if (image->data.size() < blocks * blockSize)
             __builtin_trap();
     }

@@ -7,7 +7,8 @@
 #   - OpenGL calls appear only in src/render (and the context set-up in src/app/Window.cpp), GLFW
 #     calls only in src/app;
 #   - no header outside src/render brings in the OpenGL headers, not even through headers of ours
-#     (a render header that other folders include stays free of them);
+#     (a render header that other folders include stays free of them), and no source file outside
+#     src/render (but src/app/Window.cpp) reaches them through any chain of includes;
 #   - the engine never includes the game (src/game); only the game, main.cpp and the tools may.
 # Prints every breach as file:line and exits with status 1 when there is one.
 set -uo pipefail
@@ -54,9 +55,23 @@ gl_headers() {
   done
   echo "$found"
 }
-found=$(gl_headers | grep -v '^render/' | sed 's|^|src/|' || true)
+headers=$(gl_headers)
+found=$(echo "$headers" | grep -v '^render/' | sed 's|^|src/|' || true)
 if [[ -n $found ]]; then
   echo "house rule broken: headers outside src/render that bring in OpenGL"
+  echo "$found" | sed 's/^/  /'
+  breaches=$((breaches + 1))
+fi
+
+# Source files that reach the OpenGL headers: those including them, or a header of ours that
+# brings them in. Each breach is shown at the include that starts the chain.
+reaching='GL/'
+if [[ -n $headers ]]; then
+  reaching+="|($(echo "$headers" | sed 's/[.]/\\./g' | paste -sd'|'))[\">]"
+fi
+found=$(grep -rnE --include='*.cpp' "$(include "$reaching")" src | grep -vE '^(src/render/|src/app/Window\.cpp:)' || true)
+if [[ -n $found ]]; then
+  echo "house rule broken: source files outside src/render that reach OpenGL through their includes"
   echo "$found" | sed 's/^/  /'
   breaches=$((breaches + 1))
 fi

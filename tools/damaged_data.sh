@@ -11,6 +11,12 @@
 # the game and are left out. FILTER (a regular expression) limits the sweep to matching paths.
 # HM_KEEP_LOGS=DIR keeps the log of every case that is not ok or fatal.
 #
+# Two kinds of rows follow the data files. The replays folder: the game plays with a file where its
+# replays folder should be (ok: it runs to the end and warns, naming the folder). A replay file:
+# a recorded play (tests/game/golden/replays) damaged the same three ways and played with
+# hollowmere-sim --replay from the game binary's folder (ok: refused with exit status 1 and a
+# message naming the file; a damage the reader cannot see must still end with "replay:").
+#
 # The game runs in a 400x400 window at medium quality (see make_data); a damaged settings file
 # is the shipped one, damaged. Most of a case is the menu's camera flight before START can be
 # clicked; start the sweep with nice -n 19 so that it takes only an idle core.
@@ -29,6 +35,7 @@ root=$PWD
 game=$(realpath "${1:-build/release/hollowmere}")
 filter=${2:-.}
 export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
+sim=$(dirname "$game")/hollowmere-sim
 
 scratch=$(mktemp -d /tmp/hm_damaged.XXXXXX)
 xvfb_pid=
@@ -40,6 +47,8 @@ cleanup() {
 }
 trap cleanup EXIT
 trap "exit 143" TERM INT HUP
+# The game records every level it plays: keep its replays in the scratch folder.
+export XDG_DATA_HOME=$scratch/userdata
 
 if [[ -z "${DISPLAY:-}" ]]; then
   for n in $(seq 90 140); do
@@ -64,7 +73,7 @@ make_data() {
   # A small window at medium quality: the same files are read as at the default size and quality
   # (the same shader files, maps and models), for a quarter of the drawing work, which is what
   # paces the menu's camera flight on a busy machine.
-  sed -i -E 's/^(width|height) *=.*/\1 = 400/; s/^quality *=.*/quality = medium/' "$dir/GAME_DATA/settings.ini"
+  sed -i -E 's/^(width|height) *=.*/\1 = 400/; s/^;? *quality *=.*/quality = medium/' "$dir/GAME_DATA/settings.ini"
   if [[ -d "$scratch/cache" ]]; then
     rm -rf "$dir/GAME_DATA/physx_buffer"
     cp -r "$scratch/cache" "$dir/GAME_DATA/physx_buffer"
@@ -189,6 +198,59 @@ for file in "${files[@]}"; do
     fi
   done
 done
+cases=$((${#files[@]} * 3))
+
+# The replays folder cannot be made: one warning naming it, and the game plays on.
+if [[ replays/ =~ $filter ]]; then
+  dir=$scratch/case
+  make_data "$dir"
+  echo "a file where the folder should be" >"$dir/userdata-blocked"
+  XDG_DATA_HOME=$dir/userdata-blocked play "$dir"
+  line=$(messages "$dir/log" | grep -F "$dir/userdata-blocked/hollowmere/replays" | head -n 1 | cut -c1-150)
+  if [[ "$how" == hang || "$how" == nowindow ]]; then
+    outcome=HANG
+  elif [[ $status -eq 0 ]]; then
+    [[ -n "$line" ]] && outcome=ok || outcome=SILENT
+  else
+    outcome=CRASH
+  fi
+  [[ $outcome == ok ]] || bad=$((bad + 1))
+  cases=$((cases + 1))
+  printf '| %s | %s | %s | %s | %s |\n' "replays folder" "not writable" "$outcome" "$status" "${line//|/\\|}"
+fi
+
+# A replay file, damaged, played by the simulator.
+sample=$(ls "$root"/tests/game/golden/replays/*.txt 2>/dev/null | head -n 1)
+if [[ replays/ =~ $filter && -x $sim && -n $sample ]]; then
+  size=$(stat -c %s "$sample")
+  for damage in truncated random missing; do
+    target=$scratch/replay.txt
+    rm -f "$target"
+    case $damage in
+      truncated) head -c $((size / 2)) "$sample" >"$target" ;;
+      random) head -c "$size" /dev/urandom >"$target" ;;
+      missing) ;;
+    esac
+    (cd "$root" && timeout 120 "$sim" --replay "$target") >"$scratch/replay.log" 2>&1
+    status=$?
+    line=$(grep -F "$target" "$scratch/replay.log" | head -n 1 | cut -c1-150)
+    if [[ $status -eq 124 ]]; then
+      outcome=HANG
+    elif [[ $status -eq 1 ]]; then
+      [[ -n "$line" ]] && outcome=ok || outcome=SILENT
+    elif [[ $status -eq 0 || $status -eq 3 ]]; then
+      line=$(grep "^replay:" "$scratch/replay.log" | head -n 1)
+      [[ -n "$line" ]] && outcome=ok || outcome=SILENT
+    else
+      outcome=CRASH
+    fi
+    [[ $outcome == ok ]] || bad=$((bad + 1))
+    cases=$((cases + 1))
+    printf '| %s | %s | %s | %s | %s |\n' "replays/$(basename "$sample")" "$damage" "$outcome" "$status" \
+      "$(sed -E 's/\|/\\|/g' <<<"$line")"
+  done
+fi
+
 echo
-echo "$((${#files[@]} * 3)) cases, $bad not handled cleanly, $(((SECONDS - started) / 60)) min"
+echo "$cases cases, $bad not handled cleanly, $(((SECONDS - started) / 60)) min"
 [[ $bad -eq 0 ]]

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Regenerates every model and model texture of GAME_DATA, the cursors, the 2D art (HUD, cards, lens
-# flare, smoke) and the importer's test fixtures.
+# flare, smoke), the program's icons (packaging/icons) and the importer's test fixtures.
 #
 #   tools/make_game_data.sh [--previews DIR]
 #
@@ -56,7 +56,7 @@ trap 'rm -rf "$renders"' EXIT
 PYTHONHASHSEED=0 HOLLOW_TEXTURES="$textures" \
     blender -b --factory-startup -noaudio -t 1 -P tools/data/blender/cards.py -- "$renders" >/dev/null
 rm -rf "$textures/hud/overlay" "$textures/hud/towercards" "$textures/hud"/*.png "$textures/lensflare" "$textures/particles"
-/usr/bin/python3 tools/data/make_hud.py "$textures" --cards "$renders"
+/usr/bin/python3 tools/data/make_hud.py "$textures" --cards "$renders" --icons packaging/icons
 
 # Sound effects (SoX) and the font (a free TrueType font from Debian, under the game's font name).
 bash tools/data/make_sounds.sh

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs every Debian package the game, its tests and its benchmarks need.
+# Installs every Debian package the game, its tests, its benchmarks and its Debian package need.
 # Quick when everything is present: only missing packages are installed.
 set -euo pipefail
 
@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth xdotool imagemagick sox clang-format
   clang-14 libclang-rt-14-dev llvm-14
+  dpkg-dev file lintian desktop-file-utils
 )
 
 missing=()

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: unit, GL and end-to-end tests in the release build,
+# Sets up, builds and runs every test: unit, GL and end-to-end tests in the release build (among
+# them the Debian package of that build, installed and played: tests/e2e/installed_game.sh),
 # then the unit and GL tests and the game's end-to-end play again under AddressSanitizer and
 # UndefinedBehaviorSanitizer, with leak checks.
 # GL tests need a display; without one the run happens inside Xvfb.

@@ -1,11 +1,13 @@
 #include "app/Application.h"
 
+#include "app/AssetLocations.h"
 #include "app/InputCodes.h"
 #include "app/Log.h"
 #include "app/Settings.h"
 #include "app/StopSignal.h"
 #include "app/Window.h"
 #include "audio/SoundEngine.h"
+#include "render/RenderDevice.h"
 #include "render/Renderer.h"
 #include "scene/Scene.h"
 
@@ -33,7 +35,13 @@ int runGame(const SceneFactory& firstScene) {
     initLogging();
     installStopSignalHandlers();
 
-    auto settings = std::make_unique<Settings>(loadSettings(kSettingsFile));
+    const GamePlaces& places = useGameData();
+    if (places.origin == DataOrigin::NotFound) {
+        // Nothing could load; the line before says where the data was looked for.
+        spdlog::critical("The game cannot start without its data.");
+        return 1;
+    }
+    auto settings = std::make_unique<Settings>(loadSettings(places.settingsFile.string()));
 
     std::unique_ptr<Window> window;
     try {
@@ -48,7 +56,7 @@ int runGame(const SceneFactory& firstScene) {
     window->registerCursor("default", "hud/cursor/default.png");
     window->registerCursor("no", "hud/cursor/no.png");
     window->setCursor("default");
-    Renderer::instance().setQuality(settings->quality);
+    Renderer::instance().setQuality(startQuality(*settings, window->renderDevice().rendererName(), places));
     window->addGeneralInputHandler(std::make_unique<FrameTimeKey>());
 
     try {

@@ -70,7 +70,8 @@ IniText parseIniText(std::string_view text) {
         if (line.front() == '[') {
             const std::size_t close = line.find(']');
             const std::string_view rest = close == std::string_view::npos ? "" : trim(line.substr(close + 1));
-            if (close == std::string_view::npos || (!rest.empty() && rest.front() != ';' && rest.front() != '#')) {
+            if (close == std::string_view::npos ||
+                (!rest.empty() && rest.front() != ';' && rest.front() != '#')) {
                 ini.problems.push_back({lineNumber, "a section line reads [name]"});
                 continue;
             }

@@ -1,13 +1,18 @@
 #include "app/Settings.h"
 
+#include "app/AtomicFile.h"
 #include "app/Log.h"
 
 #include <INIReader.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <limits>
+#include <string_view>
+#include <vector>
 
 namespace hm {
 
@@ -54,12 +59,12 @@ std::int32_t readWindowEdge(const INIReader& reader, const std::string& path, co
 }
 
 // A file that ends early (cut short while being saved or copied) still parses; one line naming the
-// keys it lacks tells that apart from a complete file.
+// keys it lacks tells that apart from a complete file. The quality is left out: no value there
+// means the game chooses.
 void reportAbsentKeys(const INIReader& reader, const std::string& path) {
     static const char* const kKeys[][2] = {
-        {"window", "width"},      {"window", "height"},     {"window", "refresh_rate"},
-        {"window", "fullscreen"}, {"window", "borderless"}, {"window", "title"},
-        {"window", "brightness"}, {"sound", "volume"},      {"graphics", "quality"}};
+        {"window", "width"},      {"window", "height"}, {"window", "refresh_rate"}, {"window", "fullscreen"},
+        {"window", "borderless"}, {"window", "title"},  {"window", "brightness"},   {"sound", "volume"}};
     std::string absent;
     for (const auto& [section, key] : kKeys)
         if (!reader.HasValue(section, key))
@@ -98,13 +103,105 @@ Settings loadSettings(const std::string& path) {
             "Settings {0}: [window] brightness = {1} is not a finite factor of 0 or more; using {2}.", path,
             reader.Get("window", "brightness", ""), settings.brightness);
     settings.volume = readVolume(reader, settings.volume);
-    const std::string quality = reader.Get("graphics", "quality", qualityName(settings.quality));
-    if (const auto level = parseQuality(quality))
-        settings.quality = *level;
-    else
-        spdlog::warn("Unknown graphics quality '{0}' in {1}; using {2}.", quality, path,
-                     qualityName(settings.quality));
+    if (reader.HasValue("graphics", "quality")) {
+        const std::string quality = reader.Get("graphics", "quality", "");
+        settings.quality = parseQuality(quality);
+        if (!settings.quality) {
+            settings.quality = RenderQuality::High;
+            spdlog::warn("Unknown graphics quality '{0}' in {1}; using {2}.", quality, path,
+                         qualityName(*settings.quality));
+        }
+    }
     return settings;
+}
+
+namespace {
+
+std::string trimmed(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t\r");
+    if (first == std::string_view::npos)
+        return {};
+    const auto last = text.find_last_not_of(" \t\r");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::string lowered(std::string text) {
+    for (char& c : text)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// The key of a "key = value" (or "key: value") line, lower case; empty for other lines.
+std::string keyOf(std::string_view line) {
+    const auto separator = line.find_first_of("=:");
+    return separator == std::string_view::npos ? std::string() : lowered(trimmed(line.substr(0, separator)));
+}
+
+} // namespace
+
+bool storeQuality(const std::string& path, RenderQuality quality) {
+    std::vector<std::string> lines;
+    {
+        std::ifstream in(path, std::ios::binary);
+        for (std::string line; std::getline(in, line);)
+            lines.push_back(line);
+    }
+    const std::string entry = std::string("quality = ") + qualityName(quality);
+
+    // Where the entry goes: over the key's own line, after its commented-out line, or after the
+    // last line of the section that is not blank.
+    std::optional<std::size_t> keyLine, commentedLine, sectionEnd;
+    bool inGraphics = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const std::string text = trimmed(lines[i]);
+        if (!text.empty() && text.front() == '[') {
+            inGraphics = lowered(text).rfind("[graphics]", 0) == 0;
+            if (inGraphics)
+                sectionEnd = i;
+            continue;
+        }
+        if (!inGraphics)
+            continue;
+        if (!text.empty())
+            sectionEnd = i;
+        if (text.empty())
+            continue;
+        if (text.front() == ';' || text.front() == '#') {
+            if (keyOf(text.substr(1)) == "quality")
+                commentedLine = i;
+        } else if (keyOf(text) == "quality" && !keyLine) {
+            keyLine = i;
+        }
+    }
+    if (keyLine)
+        lines[*keyLine] = entry;
+    else if (commentedLine)
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*commentedLine + 1), entry);
+    else if (sectionEnd)
+        lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(*sectionEnd + 1), entry);
+    else {
+        if (!lines.empty() && !trimmed(lines.back()).empty())
+            lines.emplace_back();
+        lines.emplace_back("[graphics]");
+        lines.push_back(entry);
+    }
+
+    std::string contents;
+    for (const std::string& line : lines)
+        contents += line + "\n";
+    return writeFileAtomically(path, contents);
+}
+
+RenderQuality startQuality(const Settings& settings, std::string_view glRenderer, const GamePlaces& places) {
+    if (settings.quality)
+        return *settings.quality;
+    const QualityChoice choice = chooseQuality(glRenderer);
+    spdlog::info("The settings name no graphics quality; using {0}: {1}.", qualityName(choice.quality),
+                 choice.reason);
+    if (places.playerSettings && storeQuality(places.settingsFile.string(), choice.quality))
+        spdlog::info("Graphics quality {0} written to {1}.", qualityName(choice.quality),
+                     places.settingsFile.string());
+    return choice.quality;
 }
 
 } // namespace hm

@@ -69,11 +69,9 @@ HealthBarLook healthBarLook(float health, float fullHealth, EnemyState state) {
     return look;
 }
 
-HealthBarPart::HealthBarPart(std::string name) : MeshNode(std::move(name), barMesh(), nullptr) {}
-
-void HealthBarPart::render(float elapsed, int pass) {
-    if (pass == 1 && shown)
-        MeshNode::render(elapsed, pass);
+HealthBarPart::HealthBarPart(std::string name) : MeshNode(std::move(name), barMesh(), nullptr) {
+    setShown(false);
+    setCastsShadow(false);
 }
 
 HealthBar::HealthBar() : Node3D("healthBar") {
@@ -99,8 +97,10 @@ void HealthBar::update(float) {
     look_ = healthBarLook(enemy->health(), enemy->prototype().health, enemy->state());
     Scene* scene = getScene();
     CameraNode* camera = scene ? scene->activeCamera() : nullptr;
-    fill->shown = rest->shown = look_.visible && camera;
-    if (!fill->shown)
+    const bool shown = look_.visible && camera;
+    fill->setShown(shown);
+    rest->setShown(shown);
+    if (!shown)
         return;
 
     // Above the head: the body's centre is halfway up, so the head is as far above it again.

@@ -23,18 +23,13 @@ struct HealthBarLook {
 
 HealthBarLook healthBarLook(float health, float fullHealth, EnemyState state);
 
-// One coloured part of the bar: drawn in the colour pass only (a bar casts no shadow).
+// One coloured part of the bar: hidden until the bar shows, and it casts no shadow.
 class HealthBarPart : public MeshNode {
 public:
     explicit HealthBarPart(std::string name);
-    void render(float elapsed, int pass) override;
-    // A hidden part offers the renderer nothing to draw.
-    bool hasMesh() const override { return shown; }
     std::unique_ptr<Node3D> copy() const override {
         return std::unique_ptr<Node3D>(new HealthBarPart(*this));
     }
-
-    bool shown = false;
 
 protected:
     HealthBarPart(const HealthBarPart& source) = default;

@@ -26,7 +26,8 @@ Node3D* findBelowChildren(Node3D& root, const std::string& name) {
 
 } // namespace
 
-LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader, LevelDefinition level)
+LevelCoordinator::LevelCoordinator(Scene& scene, LevelHud& hud, const ModelLoader& loader,
+                                   LevelDefinition level)
     : level_(std::move(level)), scene_(scene), hud_(hud) {
     loadPrototypes(loader);
     setupMaterials();
@@ -206,8 +207,8 @@ void LevelCoordinator::end(GameState state, float delay, const char* message) {
     spdlog::info(message);
     state_ = state;
     endTimer_ = delay;
-    if (gameSpeed_ != 1.0f)
-        toggleSpeed();
+    // Straight back to normal speed, whatever the button showed.
+    setGameSpeed(1.0f);
 }
 
 void LevelCoordinator::setLives(int value) {
@@ -250,8 +251,20 @@ void LevelCoordinator::togglePause() {
 }
 
 void LevelCoordinator::toggleSpeed() {
-    gameSpeed_ = gameSpeed_ <= 1.0f ? 2.0f : 1.0f;
-    hud_.showDoubleSpeed(gameSpeed_ > 1.0f);
+    setGameSpeed(gameSpeed_ >= 4.0f ? 1.0f : gameSpeed_ >= 2.0f ? 4.0f : 2.0f);
+}
+
+void LevelCoordinator::setGameSpeed(float speed) {
+    if (std::find(std::begin(kSpeeds), std::end(kSpeeds), speed) == std::end(kSpeeds)) {
+        spdlog::warn("A game speed of {0} is not one of 1, 2 and 4; the speed stays {1}.", speed, gameSpeed_);
+        return;
+    }
+    const bool changed = speed != gameSpeed_;
+    gameSpeed_ = speed;
+    hud_.showSpeed(speed);
+    // The end of a level sets the speed back by itself: only the player's choice is an action.
+    if (changed && (state_ == GameState::Playing || state_ == GameState::Paused))
+        reportAction({"speed", 0, std::to_string(static_cast<int>(speed))});
 }
 
 void LevelCoordinator::restart() {
@@ -271,7 +284,8 @@ void LevelCoordinator::update(float dt) {
 
     incomeTimer_ += dt;
     if (incomeTimer_ > level_.incomeInterval) {
-        setResources(resources_ + level_.income * static_cast<int>(std::trunc(incomeTimer_ / level_.incomeInterval)));
+        setResources(resources_ +
+                     level_.income * static_cast<int>(std::trunc(incomeTimer_ / level_.incomeInterval)));
         incomeTimer_ = std::fmod(incomeTimer_, level_.incomeInterval);
     }
 

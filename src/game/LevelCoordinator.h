@@ -1,5 +1,5 @@
 // The rules of the level: prototypes of every tower, enemy and projectile, lives and resources,
-// the spawn schedule, tower bases and towers, pause and double speed, victory and defeat.
+// the spawn schedule, tower bases and towers, pause and faster play, victory and defeat.
 //
 // Exactly one coordinator exists while a level runs; game objects reach it through instance().
 // The level scene creates it with the level's definition (economy and schedule), tells it the
@@ -8,6 +8,7 @@
 
 #include "app/UpdateableObject.h"
 #include "game/LevelDefinition.h"
+#include "game/PlayerAction.h"
 #include "game/Prototypes.h"
 #include "game/Road.h"
 
@@ -31,6 +32,7 @@ enum class GameState : std::int32_t { Paused = 1, Playing = 2, Won = 3, Lost = 4
 class LevelCoordinator : public UpdateableObject {
 public:
     static constexpr float kNoSpawn = -100.0f;
+    static constexpr float kSpeeds[] = {1.0f, 2.0f, 4.0f};
 
     // Imports one model file without a scene; null when it cannot be read.
     using ModelLoader = std::function<std::unique_ptr<Node3D>(const std::string& modelFile)>;
@@ -49,6 +51,15 @@ public:
     void begin();
     // What "Replay" does; the level scene supplies it.
     void setRestartHandler(std::function<void()> handler) { restartHandler_ = std::move(handler); }
+    // Told of every action of the player that changes the game, as it is done (a recording keeps
+    // them, see PlayerAction.h); null for none.
+    void setActionListener(std::function<void(const PlayerAction&)> listener) {
+        actionListener_ = std::move(listener);
+    }
+    void reportAction(const PlayerAction& action) {
+        if (actionListener_)
+            actionListener_(action);
+    }
 
     void update(float dt) override;
 
@@ -66,7 +77,10 @@ public:
     void setResources(int value);
     void selectTowerBase(TowerBase* base);
     void togglePause();
+    // The fast-forward button: 1x, 2x, 4x and round again.
     void toggleSpeed();
+    // 1, 2 or 4; anything else is refused with a warning.
+    void setGameSpeed(float speed);
     void restart();
     int nextProjectileId() { return ++projectileCounter_; }
 
@@ -119,6 +133,7 @@ private:
     std::vector<TowerBase*> towerBases_;
     std::vector<Enemy*> enemies_;
     std::function<void()> restartHandler_;
+    std::function<void(const PlayerAction&)> actionListener_;
 };
 
 } // namespace hm

@@ -141,8 +141,8 @@ const char* monsterKindName(EnemyType type) {
     return kMonsterKinds[static_cast<int>(type)];
 }
 
-LevelDefinition parseLevelDefinition(std::string_view text, const std::string& name, const std::string& fileLabel,
-                                     std::vector<Finding>& findings) {
+LevelDefinition parseLevelDefinition(std::string_view text, const std::string& name,
+                                     const std::string& fileLabel, std::vector<Finding>& findings) {
     Reporter report(fileLabel, findings);
     LevelDefinition level = standardLevel(name);
     level.path = fileLabel;
@@ -152,7 +152,8 @@ LevelDefinition parseLevelDefinition(std::string_view text, const std::string& n
 
     for (const auto& [section, line] : ini.sections)
         if (section != "level" && section != "schedule")
-            report.warning(line, "unknown section [" + section + "] (the sections are [level] and [schedule])");
+            report.warning(line,
+                           "unknown section [" + section + "] (the sections are [level] and [schedule])");
     for (const IniEntry& entry : ini.entries)
         if (entry.section.empty())
             report.warning(entry.line, "\"" + entry.key + "\" stands before any section and is ignored");
@@ -176,9 +177,9 @@ LevelDefinition parseLevelDefinition(std::string_view text, const std::string& n
         }
         const auto value = parseWhole(entry->value);
         if (!value || *value < low || *value > high) {
-            report.error(entry->line, std::string(key) + " \"" + entry->value + "\" is not a whole number from " +
-                                          std::to_string(low) + " to " + std::to_string(high) + "; using " +
-                                          std::to_string(into));
+            report.error(entry->line, std::string(key) + " \"" + entry->value +
+                                          "\" is not a whole number from " + std::to_string(low) + " to " +
+                                          std::to_string(high) + "; using " + std::to_string(into));
             return;
         }
         into = static_cast<int>(*value);
@@ -193,7 +194,8 @@ LevelDefinition parseLevelDefinition(std::string_view text, const std::string& n
         // The model is a file of the models folder, never a path that leaves it.
         if (model.empty() || model.find('/') != std::string::npos || model.find('\\') != std::string::npos ||
             model == "." || model == "..")
-            report.error(entry->line, "model \"" + model + "\" is not a file name in GAME_DATA/models; using " +
+            report.error(entry->line, "model \"" + model +
+                                          "\" is not a file name in GAME_DATA/models; using " +
                                           level.modelFile);
         else
             level.modelFile = model;
@@ -221,7 +223,8 @@ LevelDefinition parseLevelDefinition(std::string_view text, const std::string& n
     if (level.threeStars < level.twoStars) {
         const IniEntry* entry = ini.find("level", "three_stars");
         report.error(entry ? entry->line : 0, "three_stars (" + std::to_string(level.threeStars) +
-                                                  ") is below two_stars (" + std::to_string(level.twoStars) + ")");
+                                                  ") is below two_stars (" + std::to_string(level.twoStars) +
+                                                  ")");
         level.threeStars = level.twoStars;
     }
 
@@ -244,7 +247,8 @@ LevelDefinition parseLevelDefinition(std::string_view text, const std::string& n
         spawn.line = entry->line;
         const auto kind = monsterKindByName(entry->key);
         if (!kind) {
-            report.error(entry->line, "unknown monster kind \"" + entry->key + "\" (floating, walking, massive)");
+            report.error(entry->line,
+                         "unknown monster kind \"" + entry->key + "\" (floating, walking, massive)");
             scheduleBroken = true;
             continue;
         }
@@ -333,7 +337,8 @@ void logFindings(const std::vector<Finding>& findings) {
 
 } // namespace
 
-LevelDefinition readLevelFile(const std::string& path, const std::string& name, std::vector<Finding>& findings) {
+LevelDefinition readLevelFile(const std::string& path, const std::string& name,
+                              std::vector<Finding>& findings) {
     Reporter report(path, findings);
     const auto text = readSmallText(path, report);
     if (!text) {
@@ -348,8 +353,8 @@ LevelDefinition readLevelFile(const std::string& path, const std::string& name, 
 LevelDefinition loadLevelDefinition(const std::string& name) {
     std::vector<Finding> findings;
     if (!isLevelName(name)) {
-        spdlog::error("\"{0}\" is not a level name (letters, digits, '_' and '-'); playing the standard level",
-                      name);
+        spdlog::error(
+            "\"{0}\" is not a level name (letters, digits, '_' and '-'); playing the standard level", name);
         LevelDefinition level = standardLevel("level");
         level.usable = false;
         return level;
@@ -382,7 +387,8 @@ std::vector<std::string> parseCampaign(std::string_view text, const std::string&
             continue;
         }
         if (!isLevelName(entry.value))
-            report.error(entry.line, "\"" + entry.value + "\" is not a level name (letters, digits, '_' and '-')");
+            report.error(entry.line,
+                         "\"" + entry.value + "\" is not a level name (letters, digits, '_' and '-')");
         else if (std::find(names.begin(), names.end(), entry.value) != names.end())
             report.warning(entry.line, "level \"" + entry.value + "\" is listed twice");
         else

@@ -78,7 +78,8 @@ LevelDefinition parseLevelDefinition(std::string_view text, const std::string& n
 std::string levelFilePath(const std::string& name);
 // Reads and parses a level file (findings appended); a file that cannot be read is a finding and
 // gives the standard level, marked unusable.
-LevelDefinition readLevelFile(const std::string& path, const std::string& name, std::vector<Finding>& findings);
+LevelDefinition readLevelFile(const std::string& path, const std::string& name,
+                              std::vector<Finding>& findings);
 // The level of that name, with every finding logged. A level that cannot be used plays on the
 // standard values when it is the campaign's first level.
 LevelDefinition loadLevelDefinition(const std::string& name);

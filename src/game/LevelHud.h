@@ -17,8 +17,8 @@ public:
     virtual void showWave(int defeated, int total) = 0;
     // The pause button's picture and the pause veil.
     virtual void showPaused(bool paused) = 0;
-    // The speed button's picture.
-    virtual void showDoubleSpeed(bool doubled) = 0;
+    // The speed button's picture for a game speed of 1, 2 or 4.
+    virtual void showSpeed(float speed) = 0;
     // The end veil with the victory or defeat message.
     virtual void showEnd(bool won) = 0;
     // Slides the building-card panel in (a base is selected) or out.

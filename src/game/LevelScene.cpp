@@ -9,6 +9,7 @@
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
+#include "game/PlayRecorder.h"
 #include "game/RangeRing.h"
 #include "game/Tower.h"
 #include "import/ModelImporter.h"
@@ -21,6 +22,7 @@
 #include "ui/Overlay.h"
 #include "ui/TextLineNode.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <stdexcept>
@@ -52,12 +54,15 @@ void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D
 
 } // namespace
 
-LevelScene::LevelScene(std::string levelName)
-    : Scene(levelName), level_(loadLevelDefinition(levelName)) {
+LevelScene::LevelScene(std::string levelName) : Scene(levelName), level_(loadLevelDefinition(levelName)) {
     wantsKey = true;
 }
 
 LevelScene::~LevelScene() {
+    // Leaving a level that has not ended (restart, quit, Ctrl+C) still keeps its recording.
+    if (recorder_)
+        recorder_->levelLeft();
+    recorder_.reset();
     coordinator_.reset();
     trackShot_.reset();
     if (Window* w = registeredWindow())
@@ -65,11 +70,9 @@ LevelScene::~LevelScene() {
 }
 
 void LevelScene::load() {
-    coordinator_ =
-        std::make_unique<LevelCoordinator>(*this, static_cast<LevelHud&>(*this), [](const std::string& file) {
-            return importModel(nullptr, 0, file, "tmpFile");
-        },
-        level_);
+    coordinator_ = std::make_unique<LevelCoordinator>(
+        *this, static_cast<LevelHud&>(*this),
+        [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); }, level_);
     buildHud();
     buildWorld();
     coordinator_->setRestartHandler([this] {
@@ -77,6 +80,7 @@ void LevelScene::load() {
             w->startGameLoop(std::make_unique<LevelScene>(name()));
     });
     coordinator_->begin();
+    recorder_ = PlayRecorder::forGame(*this);
 }
 
 void LevelScene::start(Window& window) {
@@ -92,22 +96,29 @@ void LevelScene::update(Window& window, float elapsed) {
     const float scaled =
         coordinator_->state() == GameState::Paused ? 0.0f : elapsed * coordinator_->gameSpeed();
     // The world and the rules advance in equal steps, whatever the frame rate: the same plan
-    // then has the same outcome at 4 frames per second as at 120, and double speed is simply two
-    // steps per frame. What is left over waits for the next frame.
+    // then has the same outcome at 4 frames per second as at 144, and double speed is simply two
+    // steps per frame. What is left over waits for the next frame. A frame between two steps
+    // touches no rule, body or animation: only the HUD, the pointer and the input move on.
     stepBacklog_ += static_cast<double>(scaled);
-    bool stepped = false;
     while (stepBacklog_ >= kSimulationStep * (1.0 - 1e-4)) {
         stepBacklog_ -= kSimulationStep;
-        Scene::update(window, static_cast<float>(kSimulationStep));
+        updateWorld(static_cast<float>(kSimulationStep));
         coordinator_->update(static_cast<float>(kSimulationStep));
-        stepped = true;
+        ++stepCount_;
+        stepTaken();
+        if (recorder_)
+            recorder_->stepTaken();
         if (afterStep_)
             afterStep_();
     }
-    // A frame without a step (paused, or a very fast machine) still tracks the pointer and the
-    // HUD's input, with no time passing.
-    if (!stepped)
-        Scene::update(window, 0.0f);
+    // Drawn between the last two steps, as far as the time left over reaches towards the next.
+    setStepBlend(static_cast<float>(std::clamp(stepBacklog_ / kSimulationStep, 0.0, 1.0)));
+    // The HUD and the pointer keep the player's own time: panels slide and buttons glow while
+    // the game is paused, and no faster at 4x.
+    updateInterface(elapsed);
+    // The range ring lives in the world but follows the pointer, also between steps and in pause.
+    if (rangeRing_)
+        rangeRing_->update(elapsed);
 }
 
 void LevelScene::buildHud() {
@@ -143,6 +154,7 @@ void LevelScene::buildHud() {
                                                             coordinator_->toggleSpeed();
                                                         }),
                           8, 0.98f, 0.02f, 0.1f);
+    pictureMaterial("hudButSpeedFast", "hud/button_speedup_fast.png");
     speedButton_->setMaterial(pictureMaterial("hudButSpeedNormal", "hud/button_speedup_normal.png"));
 
     cardPanel_ = &root->createChild<BuildingCardPanel>();
@@ -204,7 +216,8 @@ void LevelScene::buildWorld() {
     rootRef.addChild(std::move(level));
 
     std::vector<Node3D*> placeholders;
-    collectByBaseName(rootRef, "TowerBase", placeholders);
+    collectByBaseName(rootRef, TowerBase::kPlaceholderName, placeholders);
+    TowerBase::sortPlaceholders(placeholders);
     for (Node3D* placeholder : placeholders) {
         auto base = coordinator_->createTowerBase();
         if (!base)
@@ -220,9 +233,10 @@ void LevelScene::buildWorld() {
     std::vector<Road> roads = Road::findAll(rootRef, nodeAnimator());
     for (const SpawnEntry& entry : level_.schedule)
         if (entry.road > static_cast<int>(roads.size()))
-            spdlog::error("{0}:{1}: error: road {2} is not in the level model {3} ({4} roads); the monster rides "
-                          "road 1",
-                          level_.path, entry.line, entry.road, level_.modelFile, roads.size());
+            spdlog::error(
+                "{0}:{1}: error: road {2} is not in the level model {3} ({4} roads); the monster rides "
+                "road 1",
+                level_.path, entry.line, entry.road, level_.modelFile, roads.size());
     coordinator_->setRoads(std::move(roads));
 
     if (auto tvMaterial = MaterialRegistry::instance().findMaterial("TVScreen")) {
@@ -332,9 +346,12 @@ void LevelScene::showPaused(bool paused) {
         pauseVeil_->setMode(paused ? DisplayMode::Frozen : DisplayMode::Disabled);
 }
 
-void LevelScene::showDoubleSpeed(bool doubled) {
-    auto material = std::dynamic_pointer_cast<CanvasMaterial>(
-        MaterialRegistry::instance().findMaterial(doubled ? "hudButSpeedActive" : "hudButSpeedNormal"));
+void LevelScene::showSpeed(float speed) {
+    const char* name = speed >= 4.0f   ? "hudButSpeedFast"
+                       : speed >= 2.0f ? "hudButSpeedActive"
+                                       : "hudButSpeedNormal";
+    auto material =
+        std::dynamic_pointer_cast<CanvasMaterial>(MaterialRegistry::instance().findMaterial(name));
     if (speedButton_ && material)
         speedButton_->setMaterial(material);
 }

@@ -1,14 +1,16 @@
 // The scene in which the game is played: the level model, the rules (LevelCoordinator) and the
-// heads-up display. Every frame the time is scaled by the game speed (0 while paused); the world
-// and the rules then advance in fixed steps of kSimulationStep, so outcomes do not depend on the
-// frame rate. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot speed, P or Space
-// pauses, M mutes, I hides the HUD, R restarts, Escape quits.
+// heads-up display. Every frame the time is scaled by the game speed (1, 2 or 4; 0 while paused);
+// the world and the rules then advance in fixed steps of kSimulationStep, so outcomes do not
+// depend on the frame rate. The HUD and the pointer follow the frame time itself. Keys: 0 main camera, 1-4
+// track shots, keypad +/- track-shot speed, P or Space pauses, M mutes, I hides the HUD, R restarts, Escape
+// quits.
 #pragma once
 
 #include "game/LevelDefinition.h"
 #include "game/LevelHud.h"
 #include "scene/Scene.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 
@@ -19,6 +21,7 @@ class ButtonNode;
 class ImageNode;
 class LevelCoordinator;
 class NodeAnimation;
+class PlayRecorder;
 class RangeRing;
 class Node2D;
 class TextLineNode;
@@ -45,6 +48,8 @@ public:
     RangeRing& rangeRing() const { return *rangeRing_; }
     // Called after every simulation step; a scripted player acts here, between two steps.
     void setAfterStep(std::function<void()> callback) { afterStep_ = std::move(callback); }
+    // Simulation steps taken since the level began.
+    std::int64_t stepCount() const { return stepCount_; }
 
 private:
     void buildHud();
@@ -55,7 +60,7 @@ private:
     void showResources(int resources) override;
     void showWave(int defeated, int total) override;
     void showPaused(bool paused) override;
-    void showDoubleSpeed(bool doubled) override;
+    void showSpeed(float speed) override;
     void showEnd(bool won) override;
     void showCards(bool shown) override;
     void showNextMonster(std::optional<EnemyType> type, float seconds) override;
@@ -67,6 +72,8 @@ private:
     std::shared_ptr<Video2DTexture> tvTexture_;
     bool keyHandlerRegistered_ = false;
     double stepBacklog_ = 0.0; // scaled seconds not yet simulated
+    std::int64_t stepCount_ = 0;
+    std::unique_ptr<PlayRecorder> recorder_; // the game's recording of this play, when it records
     std::function<void()> afterStep_;
 
     // HUD widgets (owned by the 2D tree).

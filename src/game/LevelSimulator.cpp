@@ -5,6 +5,7 @@
 #include "app/Log.h"
 #include "game/LevelCoordinator.h"
 #include "game/LevelScene.h"
+#include "game/PlayRecorder.h"
 #include "game/Road.h"
 #include "game/Tower.h"
 
@@ -91,7 +92,8 @@ std::unique_ptr<LevelScene> LevelSimulator::loadLevel() {
 bool LevelSimulator::canLoad(std::string& error) {
     auto scene = loadLevel();
     if (scene->coordinator().roads().empty()) {
-        error = "the level '" + levelName_ + "' has no enemy path (EnemyPathNode and its EnemyPath animation)";
+        error =
+            "the level '" + levelName_ + "' has no enemy path (EnemyPathNode and its EnemyPath animation)";
         return false;
     }
     if (scene->coordinator().towerBases().empty()) {
@@ -254,10 +256,11 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
                 waitingFor.reset();
                 break;
             }
-            // The player sees that it can act, then needs its pace to do it.
+            // The player sees that it can act (not before the camera has come to rest), then needs
+            // its pace to do it.
             if (waitingFor != tower) {
                 waitingFor = tower;
-                affordableSince = now;
+                affordableSince = std::max(now, firstAction);
             }
             if (now < firstAction || now < lastAction + pace || now < affordableSince + pace)
                 break;
@@ -274,13 +277,23 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
             nextSample += options.sampleInterval;
         }
     };
-    scene->setAfterStep(act);
+    std::optional<PlayRecorder> recorder;
+    if (options.record)
+        recorder.emplace(*scene);
+    scene->setAfterStep([&] {
+        if (recorder)
+            recorder->stepTaken();
+        act();
+    });
     act();
-    if (options.speed == 2)
-        rules.toggleSpeed();
-    const float frame = static_cast<float>(options.frameStep);
-    while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit)
-        scene->update(window_, frame);
+    rules.setGameSpeed(static_cast<float>(options.speed));
+    std::size_t frame = 0;
+    while (rules.state() == GameState::Playing && rules.elapsed() < options.timeLimit) {
+        const double seconds = options.frameTimes.empty()
+                                   ? options.frameStep
+                                   : options.frameTimes[frame++ % options.frameTimes.size()];
+        scene->update(window_, static_cast<float>(seconds));
+    }
     if (rules.state() == GameState::Playing)
         spdlog::warn("The play was stopped after {0} seconds with the level still running.", rules.elapsed());
 
@@ -290,6 +303,11 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
     result.time = rules.elapsed();
     result.resources = rules.resources();
     result.trace.push_back({result.time, result.lives, result.resources});
+    if (recorder) {
+        recorder->levelLeft();
+        *options.record = recorder->replay();
+    }
+    scene->setAfterStep(nullptr);
     return result;
 }
 

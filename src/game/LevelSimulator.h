@@ -24,6 +24,7 @@
 namespace hm {
 
 class LevelScene;
+struct Replay;
 class Window;
 
 // One tower of a build plan: its type and the 1-based index of its plot (tb[N]).
@@ -53,13 +54,17 @@ struct PlayOptions {
     std::vector<PlannedTower> plan;
     unsigned seed = 1;             // for the random policy
     double frameStep = 1.0 / 60.0; // seconds of real time per frame
-    int speed = 1;                 // 1 or 2 (the fast-forward button)
+    // When not empty, the frames take these seconds in turn, over and over (frameStep unused).
+    std::vector<double> frameTimes;
+    int speed = 1; // 1, 2 or 4 (the fast-forward button)
     // Seconds a person needs per action (select a plot, pick a card), in real time; 0 also skips
     // the wait for the intro flight.
     double pace = kPersonPace;
     static constexpr double kPersonPace = 3.0;
-    float timeLimit = 1800.0f;     // seconds of play after which a stalled level counts as lost
-    float sampleInterval = 0.5f;   // seconds of play between two points of the trace
+    // When set, the play is recorded into it as a replay (hollowmere-sim --record).
+    Replay* record = nullptr;
+    float timeLimit = 1800.0f;   // seconds of play after which a stalled level counts as lost
+    float sampleInterval = 0.5f; // seconds of play between two points of the trace
 };
 
 struct PlaySample {
@@ -70,6 +75,7 @@ struct PlaySample {
 
 struct PlayResult {
     bool won = false;
+    bool left = false; // the level was left before it ended (a replay of such a play)
     int lives = 0;
     int kills = 0;
     float time = 0.0f; // seconds of play (scaled time)
@@ -91,7 +97,7 @@ struct RoadFigures {
     float length = 0.0f;
     float seconds = 0.0f;                                 // the path animation's length at speed 1
     std::vector<std::pair<EnemyType, float>> travelTimes; // seconds from the gate to the core
-    float lastStretch = 0.0f; // the length of road before the core that "last stretch" means
+    float lastStretch = 0.0f;       // the length of road before the core that "last stretch" means
     std::vector<glm::vec3> samples; // the carrier's world positions, evenly spaced in time
 };
 

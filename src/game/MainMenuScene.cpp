@@ -129,7 +129,8 @@ void MainMenuScene::startLevel() {
 void MainMenuScene::openLevel() {
     const std::vector<std::string> levels = campaignLevels();
     if (levels.empty()) {
-        spdlog::error("There is no level to play: {0} lists none and no level file was found.", campaignFilePath());
+        spdlog::error("There is no level to play: {0} lists none and no level file was found.",
+                      campaignFilePath());
         return;
     }
     if (Window* w = window())

@@ -2,15 +2,11 @@
 
 #include "app/MouseCursorObserver.h"
 #include "game/BuildingCards.h"
-#include "game/Enemy.h"
 #include "game/LevelCoordinator.h"
-#include "game/Projectile.h"
 #include "game/Tower.h"
-#include "physics/PhysicsScene.h"
 #include "render/CameraNode.h"
 #include "render/Material.h"
 #include "render/Mesh.h"
-#include "scene/Node3DBody.h"
 #include "scene/Scene.h"
 
 #include <glm/gtc/constants.hpp>
@@ -24,11 +20,6 @@ namespace hm {
 
 namespace {
 
-// How far above and below the plot the rays look for the ground.
-constexpr float kRayAbove = 6.0f;
-constexpr float kRayBelow = 12.0f;
-constexpr int kRayTries = 4;
-
 std::shared_ptr<Material> ringMaterial() {
     auto& registry = MaterialRegistry::instance();
     if (auto existing = registry.findMaterial("rangeRing"))
@@ -36,15 +27,6 @@ std::shared_ptr<Material> ringMaterial() {
     auto material = registry.createSolidMaterial("rangeRing");
     material->colour = {1.0f, 0.82f, 0.25f};
     return material;
-}
-
-// The ground is what the ray meets that is not a plot, a tower, a monster or a shot.
-bool isGround(const Node3D* node) {
-    for (const Node3D* n = node; n; n = n->getParent())
-        if (dynamic_cast<const TowerBase*>(n) || dynamic_cast<const Enemy*>(n) ||
-            dynamic_cast<const Projectile*>(n))
-            return false;
-    return true;
 }
 
 TowerBase* plotOf(Node3D* node) {
@@ -81,12 +63,16 @@ float rayToCylinder(const glm::vec3& origin, const glm::vec3& direction, const g
 } // namespace
 
 RangeRing::RangeRing(BuildingCardPanel* cards)
-    : MeshNode("rangeRing", nullptr, ringMaterial()), cards_(cards) {}
+    : MeshNode("rangeRing", nullptr, ringMaterial()), cards_(cards) {
+    setShown(false);
+    setCastsShadow(false);
+    setDrawnOnTop(true);
+}
 
-void RangeRing::render(float elapsed, int pass) {
-    // Drawn in the colour pass only: a ring on the ground casts no shadow.
-    if (pass == 1 && shown_)
-        MeshNode::render(elapsed, pass);
+const GroundProbe& RangeRing::probe() {
+    if (!probe_ && getScene())
+        probe_ = std::make_shared<GroundProbe>(*getScene());
+    return *probe_;
 }
 
 std::optional<RangeRing::Choice> RangeRing::choose() const {
@@ -142,56 +128,67 @@ void RangeRing::update(float) {
 }
 
 void RangeRing::show(TowerBase& base, TowerType type) {
-    const auto key = std::make_pair(base.index(), static_cast<int>(type));
+    const float range = towerPrototype(type).range;
+    const auto key = std::make_pair(base.index(), range);
     auto it = meshes_.find(key);
     if (it == meshes_.end())
-        it = meshes_.emplace(key, buildMesh(base, towerPrototype(type).range)).first;
+        it = meshes_.emplace(key, buildMesh(base, range)).first;
     setMesh(it->second);
-    shown_ = it->second != nullptr;
+    setShown(it->second != nullptr);
 }
 
-std::vector<glm::vec3> RangeRing::groundPoints(TowerBase& base, float range) const {
+std::vector<RangeRing::RingPoint> RangeRing::groundPoints(TowerBase& base, float range) {
     const glm::vec3 centre = base.getWorldPosition();
-    Scene* scene = getScene();
-    std::vector<glm::vec3> points;
+    std::vector<RingPoint> points;
+    if (!getScene() || !(range > 0.0f))
+        return points;
+    const GroundProbe& ground = probe();
     points.reserve(kSegments);
     for (int i = 0; i < kSegments; ++i) {
         const float angle = glm::two_pi<float>() * static_cast<float>(i) / static_cast<float>(kSegments);
-        glm::vec3 point = centre + range * glm::vec3(std::cos(angle), 0.0f, std::sin(angle));
-        // Where nothing is found (off the edge of the terrain) the ring stays at the plot's height.
-        float ground = centre.y;
-        if (scene) {
-            glm::vec3 from = point + glm::vec3(0.0f, kRayAbove, 0.0f);
-            const glm::vec3 to = point - glm::vec3(0.0f, kRayBelow, 0.0f);
-            for (int tries = 0; tries < kRayTries; ++tries) {
-                const auto hit = scene->physicsScene().rayCast(from, to);
-                if (!hit)
-                    break;
-                if (isGround(hit->body ? hit->body->owner() : nullptr)) {
-                    ground = hit->position.y;
-                    break;
-                }
-                // A plot, tower or monster stands there: look past it.
-                from = hit->position - glm::vec3(0.0f, 0.01f, 0.0f);
+        const glm::vec2 direction(std::cos(angle), std::sin(angle));
+        // The surface at a distance r from the plot along this direction; where none is found (off
+        // the edge of the level) the plot's own height stands in.
+        auto surface = [&](float r) {
+            const glm::vec2 at = glm::vec2(centre.x, centre.z) + r * direction;
+            const auto sample = ground.at(at.x, at.y, centre.y);
+            return RingPoint{{at.x, sample ? sample->height : centre.y, at.y}, sample && sample->onRoad};
+        };
+        auto reached = [&](const RingPoint& p) { return glm::length(p.position - centre) <= range; };
+        // The outermost reachable point: step in from the range until the surface is within
+        // reach, then halve the step between the last point out of reach and the first within.
+        float outside = range, inside = 0.0f;
+        for (float r = range - kSearchStep; r > 0.0f; r -= kSearchStep) {
+            if (reached(surface(r))) {
+                inside = r;
+                break;
             }
+            outside = r;
         }
-        point.y = ground + kLift;
-        points.push_back(point);
+        for (int k = 0; k < 12; ++k) {
+            const float middle = 0.5f * (inside + outside);
+            (reached(surface(middle)) ? inside : outside) = middle;
+        }
+        points.push_back(surface(inside));
     }
     return points;
 }
 
-std::shared_ptr<Mesh> RangeRing::buildMesh(TowerBase& base, float range) const {
+std::shared_ptr<Mesh> RangeRing::buildMesh(TowerBase& base, float range) {
     if (!(range > 0.0f))
         return nullptr;
     const glm::vec3 centre = base.getWorldPosition();
-    const std::vector<glm::vec3> points = groundPoints(base, range);
+    const std::vector<RingPoint> ring = groundPoints(base, range);
+    if (ring.empty())
+        return nullptr;
     std::vector<Vertex> vertices;
-    vertices.reserve(points.size() * 2);
-    for (const glm::vec3& point : points) {
+    vertices.reserve(ring.size() * 2);
+    for (const RingPoint& sample : ring) {
+        const glm::vec3 point = sample.position + glm::vec3(0.0f, kLift, 0.0f);
         glm::vec3 outward = point - centre;
         outward.y = 0.0f;
-        outward = glm::normalize(outward) * (0.5f * kWidth);
+        const float length = glm::length(outward);
+        outward = (length > 1e-6f ? outward / length : glm::vec3(1.0f, 0.0f, 0.0f)) * (0.5f * kWidth);
         Vertex inner, outer;
         inner.position = point - outward;
         outer.position = point + outward;
@@ -201,7 +198,7 @@ std::shared_ptr<Mesh> RangeRing::buildMesh(TowerBase& base, float range) const {
     }
     // Both windings, so the band shows from any side whatever the face culling.
     std::vector<std::uint32_t> indices;
-    const auto n = static_cast<std::uint32_t>(points.size());
+    const auto n = static_cast<std::uint32_t>(ring.size());
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint32_t a = 2 * i, b = 2 * i + 1, c = 2 * ((i + 1) % n), d = 2 * ((i + 1) % n) + 1;
         for (std::uint32_t index : {a, b, d, a, d, c, a, d, b, a, c, d})

@@ -2,11 +2,14 @@
 //
 // Hovering a built tower (or its plot) shows that tower's range around its plot. With a free
 // plot selected, hovering a building card shows that card's tower range around the selected
-// plot, so the player sees what a tower would cover before buying it. The ring follows the
-// ground: each point of it is dropped onto the terrain with a ray, so it reads on slopes and
-// hillsides. Rings are built once per plot and tower kind and kept.
+// plot, so the player sees what a tower would cover before buying it. A tower measures its reach
+// in 3D, from itself to the monster's feet, so the ring lies where that sphere meets the ground
+// and the road (GroundProbe): closer in where the road runs lower than the plot. It is drawn over
+// the whole world, never hidden by the raised road or a plinth, and casts no shadow. Rings are
+// built once per plot and range and kept.
 #pragma once
 
+#include "game/GroundProbe.h"
 #include "game/Prototypes.h"
 #include "render/MeshNode.h"
 
@@ -26,7 +29,9 @@ class RangeRing : public MeshNode {
 public:
     static constexpr int kSegments = 128;
     static constexpr float kWidth = 0.14f; // world units
-    static constexpr float kLift = 0.05f;  // above the ground, so the ground does not hide it
+    static constexpr float kLift = 0.03f;  // above the ground and road
+    // Steps of the search for the sphere's edge along each direction, from the range inwards.
+    static constexpr float kSearchStep = 0.05f;
     // The space a built tower fills above its plot, for the pointer.
     static constexpr float kTowerRadius = 0.45f;
     static constexpr float kTowerHeight = 1.8f;
@@ -34,9 +39,6 @@ public:
     // The panel whose hovered card previews a range; may be null.
     explicit RangeRing(BuildingCardPanel* cards);
 
-    void render(float elapsed, int pass) override;
-    // A hidden ring offers the renderer nothing to draw.
-    bool hasMesh() const override { return shown_; }
     void update(float dt) override;
     std::unique_ptr<Node3D> copy() const override { return std::unique_ptr<Node3D>(new RangeRing(*this)); }
     std::string getTypeName() const override { return "RangeRing"; }
@@ -51,22 +53,28 @@ public:
 
     // The ring around a plot for a tower kind, built on first use.
     void show(TowerBase& base, TowerType type);
-    void hide() { shown_ = false; }
-    bool shown() const { return shown_; }
+    void hide() { setShown(false); }
     const std::optional<Choice>& current() const { return current_; }
-    // World-space points of the ring's centre line for a plot and range (tests read them).
-    std::vector<glm::vec3> groundPoints(TowerBase& base, float range) const;
+
+    struct RingPoint {
+        glm::vec3 position{0.0f}; // on the ground or road, where the range sphere meets it
+        bool onRoad = false;
+    };
+    // The ring's centre line for a plot and range: kSegments points around the plot, each at
+    // `range` in 3D from the plot's top (where a tower stands and measures from).
+    std::vector<RingPoint> groundPoints(TowerBase& base, float range);
 
 protected:
     RangeRing(const RangeRing& source) = default;
 
 private:
-    std::shared_ptr<Mesh> buildMesh(TowerBase& base, float range) const;
+    std::shared_ptr<Mesh> buildMesh(TowerBase& base, float range);
+    const GroundProbe& probe();
 
     BuildingCardPanel* cards_;
-    std::map<std::pair<int, int>, std::shared_ptr<Mesh>> meshes_;
+    std::map<std::pair<int, float>, std::shared_ptr<Mesh>> meshes_;
     std::optional<Choice> current_;
-    bool shown_ = false;
+    std::shared_ptr<GroundProbe> probe_; // made on first use, when the level stands
 };
 
 } // namespace hm

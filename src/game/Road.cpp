@@ -47,7 +47,8 @@ Road::Road(int number, Node3D* carrier, Node3D* spawnPoint, const Animation& pat
     for (int k = 0; k <= kSamples; ++k) {
         const float tick = path.durationTicks() * static_cast<float>(k) / kSamples;
         samples_.emplace_back(parent * glm::vec4(channel.samplePosition(tick), 1.0f));
-        cumulative_.push_back(k == 0 ? 0.0f : cumulative_.back() + glm::length(samples_[k] - samples_[k - 1]));
+        cumulative_.push_back(k == 0 ? 0.0f
+                                     : cumulative_.back() + glm::length(samples_[k] - samples_[k - 1]));
     }
 }
 

@@ -12,6 +12,8 @@
 #include <glm/geometric.hpp>
 
 #include <algorithm>
+#include <charconv>
+#include <limits>
 
 namespace hm {
 
@@ -113,6 +115,27 @@ void smokePuff(float t, Particle& p) {
 
 } // namespace
 
+int TowerBase::placeholderNumber(const std::string& name) {
+    const std::string base = kPlaceholderName;
+    if (name.size() < base.size() + 3 || name.compare(0, base.size(), base) != 0 ||
+        name[base.size()] != '[' || name.back() != ']')
+        return 0;
+    const char* first = name.data() + base.size() + 1;
+    const char* last = name.data() + name.size() - 1;
+    int number = 0;
+    const auto [end, error] = std::from_chars(first, last, number);
+    return error == std::errc() && end == last && number > 0 ? number : 0;
+}
+
+void TowerBase::sortPlaceholders(std::vector<Node3D*>& placeholders) {
+    auto key = [](const Node3D* node) {
+        const int number = placeholderNumber(node->getName());
+        return number > 0 ? number : std::numeric_limits<int>::max();
+    };
+    std::stable_sort(placeholders.begin(), placeholders.end(),
+                     [&](const Node3D* a, const Node3D* b) { return key(a) < key(b); });
+}
+
 TowerBase::TowerBase(const MeshNode& prototype, int index) : MeshNode(prototype), index_(index) {
     setName("tb[" + std::to_string(index) + "]");
     if (!getChildren().empty()) {
@@ -120,7 +143,7 @@ TowerBase::TowerBase(const MeshNode& prototype, int index) : MeshNode(prototype)
         getChildren().front()->setName("tbi[" + std::to_string(index) + "]");
     }
     auto smoke = std::make_unique<ParticleSystem>("towerParticle");
-    smoke->texture = loadTexture("particles/greySmoke.png", 0, TextureFilter::Linear,
+    smoke->texture = loadTexture("particles/greySmoke.png", TextureFormat::Auto, TextureFilter::Linear,
                                  TextureFilter::LinearMipmapLinear, TextureWrap::Repeat, TextureWrap::Repeat);
     smoke->batchSize = 1;
     smoke->lifetimeBase = 0.6f;
@@ -173,6 +196,7 @@ void TowerBase::build(TowerType type) {
     coordinator->setResources(coordinator->resources() - prototype.cost);
     tower_ = tower.get();
     addChild(std::move(tower));
+    coordinator->reportAction({"build", index_, prototype.typeName});
     if (smoke_)
         smoke_->emit(100);
     playSoundAt(*this, "construction");

@@ -61,6 +61,14 @@ public:
 
 class TowerBase : public MeshNode {
 public:
+    // A level model marks its plots with placeholders "TowerBase[1]".."TowerBase[N]".
+    static constexpr const char* kPlaceholderName = "TowerBase";
+    // N of "TowerBase[N]" (N from 1); 0 for any other name.
+    static int placeholderNumber(const std::string& name);
+    // Placeholders in the order of their numbers, those without one last (keeping tree order
+    // among equals): plot N of the game is "TowerBase[N]" whatever order the file lists them in.
+    static void sortPlaceholders(std::vector<Node3D*>& placeholders);
+
     TowerBase(const MeshNode& prototype, int index);
 
     std::string getTypeName() const override { return "TowerBase"; }

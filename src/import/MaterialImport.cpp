@@ -22,6 +22,7 @@
 #include <cstring>
 #include <filesystem>
 #include <optional>
+#include <type_traits>
 
 namespace hm {
 
@@ -31,26 +32,14 @@ namespace fs = std::filesystem;
 
 constexpr glm::vec4 kBorderColour{1.0f, 0.0f, 0.0f, 1.0f};
 
-enum class SamplerKind { MagFilter, MinFilter, Wrap, Format };
-
-bool validSamplerValue(SamplerKind kind, unsigned value) {
-    switch (kind) {
-    case SamplerKind::MagFilter:
-        return value == TextureFilter::Nearest || value == TextureFilter::Linear;
-    case SamplerKind::MinFilter:
-        return value == TextureFilter::Nearest || value == TextureFilter::Linear ||
-               value == TextureFilter::NearestMipmapNearest || value == TextureFilter::LinearMipmapNearest ||
-               value == TextureFilter::NearestMipmapLinear || value == TextureFilter::LinearMipmapLinear;
-    case SamplerKind::Wrap:
-        return value == TextureWrap::Repeat || value == TextureWrap::MirroredRepeat ||
-               value == TextureWrap::ClampToEdge || value == TextureWrap::ClampToBorder ||
-               value == TextureWrap::MirrorClampToEdge;
-    case SamplerKind::Format:
-        return value == TextureFormat::R8 || value == TextureFormat::RG8 || value == TextureFormat::RGB8 ||
-               value == TextureFormat::RGBA8 || value == TextureFormat::SRGB8 ||
-               value == TextureFormat::SRGB8Alpha8;
+// A magnification filter cannot sample mipmaps; the other settings take any value of their type.
+template <typename T>
+bool validSamplerValue([[maybe_unused]] const std::string& key, [[maybe_unused]] T value) {
+    if constexpr (std::is_same_v<T, TextureFilter>) {
+        if (key.ends_with("MagFilter"))
+            return value == TextureFilter::Nearest || value == TextureFilter::Linear;
     }
-    return false;
+    return true;
 }
 
 const aiMaterialProperty* findProperty(const aiMaterial& material, const std::string& key) {
@@ -101,46 +90,46 @@ bool bright(const glm::vec3& colour) {
     return glm::any(glm::greaterThanEqual(glm::abs(colour), glm::vec3(0.01f)));
 }
 
-// A string names a GL enumerant, an integer of 1 or more is taken as the value; anything else
+// A string names a GL enumerant, an integer of 1 or more is taken as its value; anything else
 // (and anything unknown to the parameter) gives the default.
-unsigned samplerValue(const aiMaterial& material, const std::string& key, SamplerKind kind,
-                      unsigned fallback) {
+template <typename T> T samplerValue(const aiMaterial& material, const std::string& key, T fallback) {
     const aiMaterialProperty* property = findProperty(material, key);
     if (!property)
         return fallback;
     if (property->mType == aiPTI_String) {
         const std::string text = stringProperty(material, key).value_or("");
-        const auto value = textureParameterFromName(text);
-        if (!value || !validSamplerValue(kind, *value)) {
+        const auto value = textureParameterFromName<T>(text);
+        if (!value || !validSamplerValue(key, *value)) {
             spdlog::warn("Unknown value for property {0} ({1})", key, text);
             return fallback;
         }
         return *value;
     }
     if (property->mType == aiPTI_Integer) {
-        const std::int32_t value = integerProperty(property).value_or(0);
-        if (value < 1)
+        const std::int32_t number = integerProperty(property).value_or(0);
+        if (number < 1)
             return fallback;
-        if (!validSamplerValue(kind, static_cast<unsigned>(value))) {
-            spdlog::warn("Unknown value for property {0} ({1})", key, value);
+        const auto value = textureParameterFromNumber<T>(number);
+        if (!value || !validSamplerValue(key, *value)) {
+            spdlog::warn("Unknown value for property {0} ({1})", key, number);
             return fallback;
         }
-        return static_cast<unsigned>(value);
+        return *value;
     }
     spdlog::warn("Unknown property type for {0}.", key);
     return fallback;
 }
 
 struct Sampler {
-    unsigned magFilter = TextureFilter::Linear;
-    unsigned minFilter = TextureFilter::LinearMipmapLinear;
-    unsigned wrap = TextureWrap::Repeat;
-    unsigned format = 0;
+    TextureFilter magFilter = TextureFilter::Linear;
+    TextureFilter minFilter = TextureFilter::LinearMipmapLinear;
+    TextureWrap wrap = TextureWrap::Repeat;
+    TextureFormat format = TextureFormat::Auto;
 };
 
-std::shared_ptr<Texture> solidTexture(const glm::vec4& colour, unsigned format) {
+std::shared_ptr<Texture> solidTexture(const glm::vec4& colour, TextureFormat format) {
     const std::string name = fmt::format("?solid({:.4f},{:.4f},{:.4f},{:.4f})#{:x}", colour.r, colour.g,
-                                         colour.b, colour.a, format);
+                                         colour.b, colour.a, static_cast<unsigned>(format));
     auto texture = std::make_shared<Solid2DTexture>(name, colour, Solid2DTexture::defaultParameters(format));
     if (auto found = TextureRegistry::instance().find(*texture); found.texture)
         return found.texture;
@@ -171,12 +160,10 @@ public:
         const std::string slotName = textureSlotName(slot);
         const std::string key = "$raw." + slotName;
         Sampler sampler;
-        sampler.magFilter =
-            samplerValue(material_, key + "MagFilter", SamplerKind::MagFilter, TextureFilter::Linear);
-        sampler.minFilter = samplerValue(material_, key + "MinFilter", SamplerKind::MinFilter,
-                                         TextureFilter::LinearMipmapLinear);
-        sampler.wrap = samplerValue(material_, key + "WrapMethod", SamplerKind::Wrap, TextureWrap::Repeat);
-        sampler.format = samplerValue(material_, key + "Format", SamplerKind::Format, 0);
+        sampler.magFilter = samplerValue(material_, key + "MagFilter", TextureFilter::Linear);
+        sampler.minFilter = samplerValue(material_, key + "MinFilter", TextureFilter::LinearMipmapLinear);
+        sampler.wrap = samplerValue(material_, key + "WrapMethod", TextureWrap::Repeat);
+        sampler.format = samplerValue(material_, key + "Format", TextureFormat::Auto);
 
         if (const aiMaterialProperty* property = findProperty(material_, key)) {
             switch (property->mType) {
@@ -294,7 +281,7 @@ void lookUpTextures(Material& material, std::vector<int> missing) {
                 auto it = std::find(missing.begin(), missing.end(), slot);
                 if (name.compare(0, 2, prefix) != 0 || it == missing.end())
                     continue;
-                const unsigned format =
+                const TextureFormat format =
                     slot == Albedo || slot == Normal ? TextureFormat::Auto : TextureFormat::R8;
                 const std::string location =
                     file.lexically_relative(fs::path(kTexturesFolder).lexically_normal()).generic_string();

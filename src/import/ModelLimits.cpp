@@ -132,6 +132,14 @@ private:
         return true;
     }
 
+    // The properties of one record. Each is judged by its type code: the scalars Y (int16),
+    // C (bool or char), I (int32), F (float32), D (float64) and L (int64); the arrays f, d, l, i,
+    // b and c (float32, float64, int64, int32, bool and byte elements) with their header of
+    // element count, encoding (0 plain, 1 zlib) and stored bytes; S (string) and R (raw data)
+    // with a 32-bit length. A type code it does not know, or an array encoding other than plain
+    // and zlib, says nothing about the size of what follows: the rest of the record's properties
+    // are then left to the parser (which refuses what it cannot read before allocating
+    // anything), and the scan goes on with the record's children.
     bool properties(std::uint64_t at, std::uint64_t end, std::uint64_t count) {
         // Every property takes at least its type byte.
         if (count > end - at)
@@ -169,35 +177,47 @@ private:
             case 'i':
             case 'd':
             case 'l':
-            case 'b': {
-                size = type == 'b' ? 1 : type == 'f' || type == 'i' ? 4 : 8;
+            case 'b':
+            case 'c': {
                 std::uint32_t header[3] = {0, 0, 0}; // element count, encoding, stored bytes
                 if (!read(at, end, header, sizeof header))
                     return refuse("an array header is cut off", at);
-                const std::uint64_t unpacked = std::uint64_t(header[0]) * size;
-                const std::uint64_t stored = header[2];
-                if (header[1] == 0 && unpacked != stored)
-                    return refuse("an array's size does not match its element count", at);
-                if (header[1] != 0 && unpacked > stored * kDeflateRatio + 64)
-                    return refuse("a compressed array claims " + std::to_string(header[0]) +
-                                      " elements, more than its " + std::to_string(stored) +
-                                      " bytes can hold",
-                                  at);
-                total_ += unpacked;
-                if (total_ > kMaxModelArrayBytes)
-                    return refuse("the arrays unpack to more than " +
-                                      std::to_string(kMaxModelArrayBytes >> 20) + " MB",
-                                  at);
-                size = sizeof header + stored;
+                if (!array(type, header[0], header[1], header[2], at))
+                    return false;
+                size = sizeof header + std::uint64_t(header[2]);
                 break;
             }
             default:
-                return refuse(std::string("unknown property type ") + std::to_string(int(type)), at - 1);
+                spdlog::debug("The model check leaves a property of unknown type {0} in {1} (at byte {2}) "
+                              "to the parser.",
+                              int(type), path_, at - 1);
+                return true;
             }
             if (end - at < size)
                 return refuse("a property reaches past its record", at);
             at += size;
         }
+        return true;
+    }
+
+    // An array's element count against its stored bytes, and the running total of what all
+    // arrays unpack to.
+    bool array(char type, std::uint32_t count, std::uint32_t encoding, std::uint32_t stored,
+               std::uint64_t at) {
+        const std::uint64_t elementSize = type == 'b' || type == 'c' ? 1 : type == 'f' || type == 'i' ? 4 : 8;
+        const std::uint64_t unpacked = std::uint64_t(count) * elementSize;
+        if (encoding == 0 && unpacked != stored)
+            return refuse("an array's size does not match its element count", at);
+        if (encoding == 1 && unpacked > std::uint64_t(stored) * kDeflateRatio + 64)
+            return refuse("a compressed array claims " + std::to_string(count) + " elements, more than its " +
+                              std::to_string(stored) + " bytes can hold",
+                          at);
+        if (encoding > 1)
+            return true; // the parser refuses an encoding it does not know without unpacking it
+        total_ += unpacked;
+        if (total_ > kMaxModelArrayBytes)
+            return refuse(
+                "the arrays unpack to more than " + std::to_string(kMaxModelArrayBytes >> 20) + " MB", at);
         return true;
     }
 

@@ -12,6 +12,9 @@
 //   - an ASCII array count is larger than the file (each element takes at least one byte);
 //   - its objects are linked in a loop, or in a chain deeper than kMaxModelHierarchyDepth (the
 //     parser follows the links recursively and would run out of stack).
+// Every property type of the binary format is read (scalars, arrays, strings, raw data). What the
+// check cannot judge (a type code it does not know, an array encoding other than plain or zlib)
+// it leaves to the parser, which refuses such a record itself without allocating for it.
 // docs/level-design.md repeats these limits for designers.
 #pragma once
 

@@ -1,5 +1,6 @@
 #include "physics/CookingCache.h"
 
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 
 #include <LinearMath/btScalar.h>
@@ -133,7 +134,10 @@ std::optional<std::string> cookedFilePath(const std::string& folder, const std::
             nodeName, name);
         return std::nullopt;
     }
-    return std::string(kPhysicsBufferFolder) + folder + name + ".dat";
+    const std::string& cache = gamePlaces().physicsCache;
+    if (cache.empty())
+        return std::nullopt;
+    return cache + folder + name + ".dat";
 }
 
 std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path, CookedKind kind,
@@ -164,6 +168,9 @@ std::optional<std::vector<std::uint8_t>> readCookedFile(const std::string& path,
 bool writeCookedFile(const std::string& path, CookedKind kind, const std::vector<std::uint8_t>& payload,
                      std::uint64_t source) {
     namespace fs = std::filesystem;
+    // The kind's folder may be missing in a fresh cache folder; a failure shows in the write below.
+    std::error_code folderError;
+    fs::create_directories(fs::path(path).parent_path(), folderError);
     removeAbandonedTemporaries(fs::path(path).parent_path());
     const std::string temporary = path + std::string(kTemporaryMark) + std::to_string(::getpid());
     Header header{};

@@ -1,4 +1,5 @@
-// Files of cooked collision shapes below GAME_DATA/physx_buffer/.
+// Files of cooked collision shapes in the physics cache folder: GAME_DATA/physx_buffer/ from a
+// checkout, the user's cache folder otherwise (see GamePlaces::physicsCache).
 //
 // Each file starts with a header (magic, format version, kind, the physics library's version and
 // precision, a fingerprint of the geometry it was cooked from, payload size and a checksum of the
@@ -18,12 +19,11 @@ namespace hm {
 
 enum class CookedKind : std::uint32_t { ConvexHull = 1, TriangleMesh = 2 };
 
-inline constexpr const char* kPhysicsBufferFolder = "GAME_DATA/physx_buffer/";
-
-// The cache file "GAME_DATA/physx_buffer/<folder><name>.dat" for a name a model gives, or nothing
-// (with a warning naming the node) when the name is not a plain file name: a name with a path
-// separator, a control character, or one that is "." or "..", could lead the game's writes out of
-// the cache folder. Such a shape is cooked at every load instead of cached.
+// The cache file "<cache folder><folder><name>.dat" for a name a model gives, or nothing (with a
+// warning naming the node) when the name is not a plain file name: a name with a path separator,
+// a control character, or one that is "." or "..", could lead the game's writes out of the cache
+// folder. Such a shape is cooked at every load instead of cached; so is every shape, silently,
+// when the cache folder cannot be written (that was said once at start).
 std::optional<std::string> cookedFilePath(const std::string& folder, const std::string& name,
                                           const std::string& nodeName);
 

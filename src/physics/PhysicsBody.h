@@ -2,8 +2,8 @@
 //
 // A body creates its Bullet object when its node joins a scene (or the scene starts), keeps
 // node and simulation poses in step in both directions, and is removed from the simulation
-// when it is destroyed. Convex hulls and triangle meshes cache their cooked shapes in files
-// below GAME_DATA/physx_buffer/.
+// when it is destroyed. Convex hulls and triangle meshes cache their cooked shapes in files of
+// the physics cache folder (see CookingCache.h).
 //
 // Shapes lie along the body's own x axis (capsule axis, plane normal). The orientation mode
 // turns that axis onto the node's x (0), y (1) or z (2) axis.
@@ -47,7 +47,7 @@ public:
     // The simulation moved the body: the node follows (without pushing the pose back).
     void onPhysicsPose();
 
-    // Cache file of cooked shapes: "GAME_DATA/physx_buffer/<folder>/<name>.dat"; empty clears it.
+    // Cache file of cooked shapes: "<physics cache>/<folder>/<name>.dat"; empty clears it.
     void setBufferName(const std::string& name);
     const std::string& bufferFile() const { return bufferFile_; }
     virtual std::string getBufferFolder() const { return {}; }

@@ -20,12 +20,12 @@ constexpr std::array<std::string_view, 6> kFaceNames{"posx", "negx", "posy", "ne
 
 TextureParameters CubeMapTexture::defaultParameters(const glm::vec4& borderColour) {
     TextureParameters parameters;
-    parameters.magFilter = GL_LINEAR;
-    parameters.minFilter = GL_LINEAR;
-    parameters.wrapS = GL_CLAMP_TO_EDGE;
-    parameters.wrapT = GL_CLAMP_TO_EDGE;
-    parameters.wrapR = GL_CLAMP_TO_EDGE;
-    parameters.internalFormat = GL_RGB8;
+    parameters.magFilter = TextureFilter::Linear;
+    parameters.minFilter = TextureFilter::Linear;
+    parameters.wrapS = TextureWrap::ClampToEdge;
+    parameters.wrapT = TextureWrap::ClampToEdge;
+    parameters.wrapR = TextureWrap::ClampToEdge;
+    parameters.internalFormat = TextureFormat::RGB8;
     parameters.borderColour = borderColour;
     return parameters;
 }
@@ -66,9 +66,9 @@ bool CubeMapTexture::load() {
 
     if (!createGLObject())
         return false;
-    GLenum format = parameters().internalFormat;
+    TextureFormat format = parameters().internalFormat;
     for (std::size_t face = 0; face < faces.size(); ++face) {
-        if (!faces[face]->upload(GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(face), format)) {
+        if (!faces[face]->upload(TextureTarget::CubeMap, format, static_cast<int>(face))) {
             spdlog::error("Failed to load fileObject with name: {0}", faces[face]->name());
             release();
             return false;

@@ -9,7 +9,7 @@ namespace hm {
 
 class CubeMapTexture : public Texture {
 public:
-    // Linear filtering, clamp to edge on S, T and R, GL_RGB8 storage.
+    // Linear filtering, clamp to edge on S, T and R, RGB8 storage.
     static TextureParameters defaultParameters(const glm::vec4& borderColour = glm::vec4(0.0f));
 
     // name: folder relative to the textures folder.
@@ -18,7 +18,7 @@ public:
     // Fails without creating a GL texture when a face is missing, and deletes the texture again
     // when a face cannot be uploaded.
     bool load() override;
-    GLenum target() const override { return GL_TEXTURE_CUBE_MAP; }
+    TextureTarget target() const override { return TextureTarget::CubeMap; }
 };
 
 } // namespace hm

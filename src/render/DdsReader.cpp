@@ -26,8 +26,8 @@ std::uint32_t readLittleEndian32(const std::uint8_t* bytes) {
 
 } // namespace
 
-std::uint64_t ddsLevelSize(GLenum format, std::uint32_t width, std::uint32_t height) {
-    const std::uint64_t blockSize = format == GL_COMPRESSED_RGBA_S3TC_DXT1_EXT ? 8 : 16;
+std::uint64_t ddsLevelSize(TextureFormat format, std::uint32_t width, std::uint32_t height) {
+    const std::uint64_t blockSize = format == TextureFormat::Dxt1 ? 8 : 16;
     return ((std::uint64_t(width) + 3) / 4) * ((std::uint64_t(height) + 3) / 4) * blockSize;
 }
 
@@ -65,11 +65,11 @@ std::optional<DdsImage> readDdsFile(const std::string& path) {
 
     DdsImage image;
     if (fourCc[0] == 'D' && fourCc[3] == '1') {
-        image.format = GL_COMPRESSED_RGBA_S3TC_DXT1_EXT;
+        image.format = TextureFormat::Dxt1;
     } else if (fourCc[0] == 'D' && fourCc[3] == '3') {
-        image.format = GL_COMPRESSED_RGBA_S3TC_DXT3_EXT;
+        image.format = TextureFormat::Dxt3;
     } else if (fourCc[0] == 'D' && fourCc[3] == '5') {
-        image.format = GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+        image.format = TextureFormat::Dxt5;
     } else {
         spdlog::error("DDS-File is of a wrong format! Only DXT1, DXT3 and DXT5 files are supported.");
         return std::nullopt;

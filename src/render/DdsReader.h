@@ -5,7 +5,7 @@
 // Every refusal is logged; the caller adds its own line.
 #pragma once
 
-#include <GL/glew.h>
+#include "render/Texture.h"
 
 #include <cstdint>
 #include <optional>
@@ -17,7 +17,7 @@ namespace hm {
 struct DdsImage {
     std::int32_t width = 0;
     std::int32_t height = 0;
-    GLenum format = 0; // one of GL_COMPRESSED_RGBA_S3TC_DXT{1,3,5}_EXT
+    TextureFormat format = TextureFormat::Dxt1; // Dxt1, Dxt3 or Dxt5
     // The levels one after another, the top level first.
     std::vector<std::uint8_t> data;
     // Byte size of each level in data; at least the top level. A file that declares more levels
@@ -26,7 +26,7 @@ struct DdsImage {
 };
 
 // Byte size of one DXT level of that size (4x4 blocks of 8 or 16 bytes).
-std::uint64_t ddsLevelSize(GLenum format, std::uint32_t width, std::uint32_t height);
+std::uint64_t ddsLevelSize(TextureFormat format, std::uint32_t width, std::uint32_t height);
 
 // Largest edge accepted; matches the largest texture size common GL drivers offer.
 inline constexpr std::uint32_t kDdsMaxDimension = 16384;

@@ -2,15 +2,11 @@
 
 #include "app/Log.h"
 #include "render/RenderDevice.h"
+#include "render/TextureFile.h"
+
+#include <GL/glew.h>
 
 namespace hm {
-namespace {
-
-bool usesMipmaps(GLenum minFilter) {
-    return minFilter >= GL_NEAREST_MIPMAP_NEAREST && minFilter <= GL_LINEAR_MIPMAP_LINEAR;
-}
-
-} // namespace
 
 File2DTexture::File2DTexture(std::string name, const TextureParameters& parameters,
                              std::shared_ptr<TextureFile> file)
@@ -23,8 +19,8 @@ bool File2DTexture::load() {
         spdlog::error("Failed to generate OpenGl-Texture...");
         return false;
     }
-    GLenum format = parameters().internalFormat;
-    if (!file_->upload(GL_TEXTURE_2D, format)) {
+    TextureFormat format = parameters().internalFormat;
+    if (!file_->upload(TextureTarget::Texture2D, format)) {
         release();
         return false;
     }

@@ -2,11 +2,12 @@
 #pragma once
 
 #include "render/Texture.h"
-#include "render/TextureFile.h"
 
 #include <memory>
 
 namespace hm {
+
+class TextureFile;
 
 class File2DTexture : public Texture {
 public:
@@ -17,7 +18,7 @@ public:
 
     // Uploads the file and builds the mipmap chain when the min filter samples mipmaps.
     bool load() override;
-    GLenum target() const override { return GL_TEXTURE_2D; }
+    TextureTarget target() const override { return TextureTarget::Texture2D; }
 
     const std::shared_ptr<TextureFile>& file() const { return file_; }
 

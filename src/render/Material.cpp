@@ -6,6 +6,8 @@
 #include "render/ShaderLocations.h"
 #include "render/Solid2DTexture.h"
 
+#include <GL/glew.h>
+
 #include <glm/gtc/type_ptr.hpp>
 
 namespace hm {
@@ -35,11 +37,11 @@ void Material::bindTextures() const {
 }
 
 void Material::setShader(const std::string& shaderName) {
-    program_ = static_cast<GLint>(ShaderLibrary::instance().getProgram(shaderName));
+    program_ = ShaderLibrary::instance().getProgram(shaderName);
 }
 
 void Material::use() const {
-    glUseProgram(program_ < 0 ? 0 : static_cast<GLuint>(program_));
+    glUseProgram(program_);
     bindTextures();
     applyUniforms();
 }
@@ -93,7 +95,7 @@ void CanvasMaterial::applyUniforms() const {
 }
 
 void CanvasMaterial::setColour(const glm::vec4& rgba) {
-    setTexture(0, solidColourTexture(rgba, GL_RGBA8));
+    setTexture(0, solidColourTexture(rgba, TextureFormat::RGBA8));
 }
 
 MaterialRegistry& MaterialRegistry::instance() {
@@ -157,7 +159,7 @@ std::shared_ptr<Material> MaterialRegistry::defaultParticleMaterial() {
     auto material = createMaterial("_defaultParticle");
     material->setShader("particle");
     // Plain white: a particle system without a texture of its own draws quads in its colours.
-    material->setTexture(0, solidColourTexture({1.0f, 1.0f, 1.0f, 1.0f}, GL_RGBA8));
+    material->setTexture(0, solidColourTexture({1.0f, 1.0f, 1.0f, 1.0f}, TextureFormat::RGBA8));
     return material;
 }
 

@@ -5,7 +5,8 @@
 // Drawing with a material: use(), then the caller's own uniforms and the draw call.
 #pragma once
 
-#include <GL/glew.h>
+#include "render/GLHandle.h"
+
 #include <glm/vec3.hpp>
 #include <glm/vec4.hpp>
 
@@ -48,7 +49,8 @@ public:
 
     // Looks the program up in the shader library; an unknown name ends the program.
     void setShader(const std::string& shaderName);
-    GLint program() const { return program_; }
+    // 0 until a shader is set (and always without a GPU).
+    GLName program() const { return program_; }
     // Makes the program current, binds the textures and sets the material's uniforms.
     void use() const;
 
@@ -61,7 +63,7 @@ public:
     const std::string& name() const { return name_; }
 
 private:
-    GLint program_ = -1;
+    GLName program_ = 0;
     std::string name_;
     std::map<int, std::shared_ptr<Texture>> textures_;
 };

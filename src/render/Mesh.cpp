@@ -2,6 +2,8 @@
 
 #include "render/ShaderLocations.h"
 
+#include <GL/glew.h>
+
 #include <glm/geometric.hpp>
 
 #include <algorithm>

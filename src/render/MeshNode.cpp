@@ -4,6 +4,8 @@
 #include "render/Mesh.h"
 #include "render/ShaderLocations.h"
 
+#include <GL/glew.h>
+
 #include <glm/gtc/type_ptr.hpp>
 
 namespace hm {

@@ -34,12 +34,27 @@ public:
     // Largest distance of a vertex from the mesh origin, in the mesh's own units.
     float boundingRadius() const;
 
+    // A hidden node offers the renderer nothing to draw; its children are drawn as usual.
+    void setShown(bool shown) { shown_ = shown; }
+    bool shown() const { return shown_; }
+    // Drawn into the sun's shadow maps (the default). Markers that only inform the player (a
+    // range ring, a health bar) cast no shadow.
+    void setCastsShadow(bool casts) { castsShadow_ = casts; }
+    bool castsShadow() const { return castsShadow_; }
+    // Drawn after the whole 3D world, over it, without the depth test: a marker on the ground
+    // that must never disappear under the road or a plinth.
+    void setDrawnOnTop(bool onTop) { drawnOnTop_ = onTop; }
+    bool drawnOnTop() const { return drawnOnTop_; }
+
 protected:
     MeshNode(const MeshNode& source) = default;
 
 private:
     std::shared_ptr<Mesh> mesh_;
     std::shared_ptr<Material> material_;
+    bool shown_ = true;
+    bool castsShadow_ = true;
+    bool drawnOnTop_ = false;
 };
 
 } // namespace hm

@@ -1,5 +1,7 @@
 #include "render/PassTimer.h"
 
+#include <GL/glew.h>
+
 namespace hm {
 
 const char* PassTimer::name(int pass) {

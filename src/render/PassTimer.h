@@ -8,8 +8,6 @@
 
 #include "render/GLHandle.h"
 
-#include <GL/glew.h>
-
 #include <array>
 #include <chrono>
 
@@ -54,7 +52,7 @@ public:
 private:
     bool enabled_ = false;
     int running_ = -1;
-    std::array<GLuint, kPassCount> queries_{};
+    std::array<GLName, kPassCount> queries_{};
     std::array<bool, kPassCount> ran_{};
     std::array<double, kPassCount> milliseconds_{};
     std::array<double, kPassCount> serialised_{};

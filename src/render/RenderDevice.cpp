@@ -8,6 +8,8 @@
 #include "render/TextureRegistry.h"
 #include "ui/Font.h"
 
+#include <GL/glew.h>
+
 #include <algorithm>
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -63,6 +65,13 @@ RenderDevice::~RenderDevice() {
     devices.erase(std::remove(devices.begin(), devices.end(), this), devices.end());
 }
 
+std::string RenderDevice::rendererName() const {
+    if (kind_ != Kind::OpenGL)
+        return {};
+    const GLubyte* name = glGetString(GL_RENDERER);
+    return name ? std::string(reinterpret_cast<const char*>(name)) : std::string();
+}
+
 RenderDevice& RenderDevice::current() {
     auto& devices = liveDevices();
     if (!devices.empty())
@@ -111,12 +120,13 @@ Renderer* RenderDevice::renderer() {
 
 const std::vector<std::shared_ptr<Texture>>& RenderDevice::pbrDefaults() {
     if (!pbrDefaults_)
-        pbrDefaults_ = std::make_unique<std::vector<std::shared_ptr<Texture>>>(
-            std::vector<std::shared_ptr<Texture>>{solidColourTexture({1.0f, 1.0f, 1.0f, 1.0f}, GL_RGB8),
-                                                  solidColourTexture({0.5f, 0.5f, 1.0f, 1.0f}, GL_RGB8),
-                                                  solidColourTexture({0.0f, 0.0f, 0.0f, 1.0f}, GL_R8),
-                                                  solidColourTexture({0.5f, 0.5f, 0.5f, 1.0f}, GL_R8),
-                                                  solidColourTexture({1.0f, 1.0f, 1.0f, 1.0f}, GL_R8)});
+        pbrDefaults_ =
+            std::make_unique<std::vector<std::shared_ptr<Texture>>>(std::vector<std::shared_ptr<Texture>>{
+                solidColourTexture({1.0f, 1.0f, 1.0f, 1.0f}, TextureFormat::RGB8),
+                solidColourTexture({0.5f, 0.5f, 1.0f, 1.0f}, TextureFormat::RGB8),
+                solidColourTexture({0.0f, 0.0f, 0.0f, 1.0f}, TextureFormat::R8),
+                solidColourTexture({0.5f, 0.5f, 0.5f, 1.0f}, TextureFormat::R8),
+                solidColourTexture({1.0f, 1.0f, 1.0f, 1.0f}, TextureFormat::R8)});
     return *pbrDefaults_;
 }
 

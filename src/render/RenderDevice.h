@@ -14,6 +14,7 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace hm {
@@ -43,6 +44,9 @@ public:
     static bool gpu() { return current().kind() == Kind::OpenGL; }
 
     Kind kind() const { return kind_; }
+    // The OpenGL renderer string (GL_RENDERER), e.g. "llvmpipe (LLVM 15.0.6, 256 bits)"; empty on
+    // a null device.
+    std::string rendererName() const;
 
     // Each is made on first use; the shader library loads "./GAME_DATA/shaders/".
     ShaderLibrary& shaders();

@@ -1,6 +1,7 @@
 #include "render/RenderQuality.h"
 
 #include <cctype>
+#include <string>
 
 namespace hm {
 
@@ -40,6 +41,19 @@ std::optional<RenderQuality> parseQuality(std::string_view text) {
         if (lower == qualityName(quality))
             return quality;
     return std::nullopt;
+}
+
+QualityChoice chooseQuality(std::string_view glRenderer) {
+    std::string lower(glRenderer);
+    for (char& c : lower)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    const std::string quoted = "the OpenGL renderer '" + std::string(glRenderer) + "'";
+    for (const char* software : {"llvmpipe", "softpipe", "swrast"})
+        if (lower.find(software) != std::string::npos)
+            return {RenderQuality::Low, quoted + " draws in software (" + software + ")"};
+    if (glRenderer.empty())
+        return {RenderQuality::High, "the OpenGL renderer is unknown"};
+    return {RenderQuality::High, quoted + " is not a software rasteriser"};
 }
 
 } // namespace hm

@@ -28,4 +28,13 @@ const char* qualityName(RenderQuality quality);
 // The level of a settings value, in any letter case; nothing for anything else.
 std::optional<RenderQuality> parseQuality(std::string_view text);
 
+// The level for a machine whose settings name none, from its OpenGL renderer string (GL_RENDERER):
+// `low` when a software rasteriser draws (llvmpipe, softpipe, swrast), else `high`. `reason` says
+// why, for the log.
+struct QualityChoice {
+    RenderQuality quality;
+    std::string reason;
+};
+QualityChoice chooseQuality(std::string_view glRenderer);
+
 } // namespace hm

@@ -17,6 +17,8 @@
 #include "ui/Font.h"
 #include "ui/Node2D.h"
 
+#include <GL/glew.h>
+
 #include <fmt/format.h>
 
 #include <glm/gtc/matrix_transform.hpp>
@@ -54,7 +56,7 @@ GLsizeiptr alignedUp(GLsizeiptr value, GLsizeiptr alignment) {
 
 void collectMeshNodes(Node3D& node, std::vector<MeshNode*>& out) {
     if (node.hasMesh())
-        if (auto* mesh = dynamic_cast<MeshNode*>(&node))
+        if (auto* mesh = dynamic_cast<MeshNode*>(&node); mesh && mesh->shown())
             out.push_back(mesh);
     for (const auto& child : node.getChildren())
         collectMeshNodes(*child, out);
@@ -294,7 +296,7 @@ void Renderer::updateUniforms(Scene& scene) {
 }
 
 GLuint Renderer::litProgram(const Material& material, bool hasLights) {
-    const GLuint program = material.program() < 0 ? 0u : static_cast<GLuint>(material.program());
+    const GLuint program = material.program();
     auto& shaders = ShaderLibrary::instance();
     if (program == pbrProgram_) {
         // Slots that hold the shared default maps are read as constants: no texture fetch.
@@ -329,6 +331,7 @@ GLuint Renderer::litProgram(const Material& material, bool hasLights) {
 void Renderer::collectDraws(Scene& scene) {
     draws_.clear();
     opaqueCount_ = 0;
+    onTopStart_ = 0;
     Node3D* root = scene.root3D();
     if (!root)
         return;
@@ -346,13 +349,19 @@ void Renderer::collectDraws(Scene& scene) {
         const bool translucent = material && mayBeTranslucent(*material);
         const float distance = glm::distance(eye, glm::vec3(node->getWorldMatrix()[3]));
         const auto [centre, radius] = worldBound(*node);
-        const std::uint8_t seenBy =
+        std::uint8_t seenBy =
             radius >= 0.0f && !mayBeSeen(camera, centre, radius) ? kEveryView & ~kCameraView : kEveryView;
-        draws_.push_back({node, material, program, translucent, distance, seenBy});
+        if (!node->castsShadow())
+            seenBy &= kCameraView;
+        draws_.push_back({node, material, program, translucent, distance, seenBy, node->drawnOnTop()});
     }
     // Opaque first, grouped by program, then material, then mesh, near to far; translucent
-    // ones after them, far to near.
+    // ones after them, far to near; the ones drawn on top last of all, far to near.
     std::stable_sort(draws_.begin(), draws_.end(), [](const Draw& a, const Draw& b) {
+        if (a.onTop != b.onTop)
+            return b.onTop;
+        if (a.onTop)
+            return a.distance > b.distance;
         if (a.translucent != b.translucent)
             return b.translucent;
         if (a.translucent)
@@ -361,8 +370,10 @@ void Renderer::collectDraws(Scene& scene) {
                std::make_tuple(b.program, b.material, b.node->mesh().get(), b.distance);
     });
     opaqueCount_ = static_cast<std::size_t>(
-        std::find_if(draws_.begin(), draws_.end(), [](const Draw& d) { return d.translucent; }) -
+        std::find_if(draws_.begin(), draws_.end(), [](const Draw& d) { return d.translucent || d.onTop; }) -
         draws_.begin());
+    onTopStart_ = static_cast<std::size_t>(
+        std::find_if(draws_.begin(), draws_.end(), [](const Draw& d) { return d.onTop; }) - draws_.begin());
 }
 
 void Renderer::cullShadowCasters(int cascades) {
@@ -582,6 +593,11 @@ void Renderer::shadowPass(Scene& scene, float value) {
         casterCache_.beginFrame();
         const auto cascadeBits = static_cast<std::uint8_t>((1u << profile.shadowCascades) - 1u);
         for (Draw& draw : draws_) {
+            // What casts no shadow is no part of the cascades' content.
+            if (!draw.node->castsShadow()) {
+                draw.stillCaster = false;
+                continue;
+            }
             const Mesh* mesh = draw.node->mesh().get();
             draw.stillCaster =
                 casterCache_.record(draw.node, mesh, draw.node->getWorldMatrix(), mesh->flag != 0,
@@ -605,7 +621,8 @@ void Renderer::shadowPass(Scene& scene, float value) {
         glCopyImageSubData(stillShadowMaps_.get(), GL_TEXTURE_2D_ARRAY, 0, 0, 0, 0, shadowMaps_.get(),
                            GL_TEXTURE_2D_ARRAY, 0, 0, 0, 0, shadowMapSize_, shadowMapSize_,
                            profile.shadowCascades);
-        if (std::any_of(draws_.begin(), draws_.end(), [](const Draw& d) { return !d.stillCaster; }))
+        if (std::any_of(draws_.begin(), draws_.end(),
+                        [](const Draw& d) { return !d.stillCaster && d.node->castsShadow(); }))
             drawCascades(shadowMaps_.get(), profile.shadowCascades, false, Casters::Moving);
     }
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
@@ -644,8 +661,7 @@ void Renderer::mainPass(Scene& scene, int width, int height) {
         int flag = -1;
         for (std::size_t i = 0; i < opaqueCount_; ++i) {
             const Draw& draw = draws_[i];
-            if (!draw.material || draw.material->program() != static_cast<GLint>(pbrProgram_) ||
-                !(draw.seenBy & kCameraView))
+            if (!draw.material || draw.material->program() != pbrProgram_ || !(draw.seenBy & kCameraView))
                 continue;
             const Mesh& mesh = *draw.node->mesh();
             mesh.ensureUploaded();
@@ -674,10 +690,17 @@ void Renderer::mainPass(Scene& scene, int width, int height) {
         PassScope timed(passTimer_, PassTimer::Sky);
         drawSkybox(scene);
     }
-    if (opaqueCount_ < draws_.size()) {
+    if (opaqueCount_ < onTopStart_) {
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        drawList(opaqueCount_, draws_.size(), true, 0, kCameraView);
+        drawList(opaqueCount_, onTopStart_, true, 0, kCameraView);
+    }
+    if (onTopStart_ < draws_.size()) {
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        glDisable(GL_DEPTH_TEST);
+        drawList(onTopStart_, draws_.size(), true, 0, kCameraView);
+        glEnable(GL_DEPTH_TEST);
     }
 }
 

@@ -5,7 +5,8 @@
 // The 3D tree is drawn from a list built once per frame: opaque meshes sorted by program and
 // material so that only what changes between two draws is bound, with blending off; a depth
 // pre-pass first where the quality level asks for one; materials that may be translucent
-// (generic and canvas ones) afterwards with blending on. The uniform block is written once per
+// (generic and canvas ones) afterwards with blending on; meshes drawn on top (markers such as a
+// range ring) last, without the depth test. The uniform block is written once per
 // frame: the 3D block and the 2D one are two ranges of one buffer. Shadow casters that keep
 // still are drawn into a cached copy of the cascades; a frame copies it and draws only the
 // casters that move (see ShadowCasterCache.h).
@@ -22,12 +23,11 @@
 #include "render/ShadowCascades.h"
 #include "render/ShadowCasterCache.h"
 
-#include <GL/glew.h>
-
 #include <glm/mat4x4.hpp>
 
 #include <array>
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -64,9 +64,9 @@ public:
     const LensFlare* lensFlare() const { return lensFlare_.get(); }
     const ShadowCascades& cascades() const { return cascades_; }
     // The cascades are the layers of one depth array texture.
-    GLuint shadowMaps() const { return shadowMaps_.get(); }
+    GLName shadowMaps() const { return shadowMaps_.get(); }
     int shadowMapSize() const { return shadowMapSize_; }
-    GLuint uniformBuffer() const { return uniformBuffer_.get(); }
+    GLName uniformBuffer() const { return uniformBuffer_.get(); }
 
     // Fills the block from the scene's active camera, sun and lights, uploads it with the 2D
     // block in one write and binds the 3D block.
@@ -99,12 +99,13 @@ private:
     struct Draw {
         MeshNode* node;
         const Material* material;
-        GLuint program;
+        GLName program;
         bool translucent;
         float distance; // from the camera, for front-to-back order within a material
         // Which views the mesh may show in: bit k for shadow cascade k, kCameraView for the
         // camera. A mesh wholly outside a view's box is not drawn there.
         std::uint8_t seenBy;
+        bool onTop = false;       // drawn after the world without the depth test
         bool stillCaster = false; // drawn from the shadow cache (set by the shadow pass)
     };
     enum class Casters { All, Still, Moving };
@@ -112,11 +113,11 @@ private:
     static constexpr std::uint8_t kEveryView = 0xff;
     // What is bound while the draw list runs; reset at the start of every list.
     struct Bound {
-        GLuint program = ~0u;
+        GLName program = ~0u;
         const Material* material = nullptr;
-        GLuint vertexArray = ~0u;
+        GLName vertexArray = ~0u;
         int meshFlag = -1;
-        std::array<GLuint, 13> textures{};
+        std::array<GLName, 13> textures{};
     };
 
     Renderer();
@@ -124,10 +125,10 @@ private:
     void shadowPass(Scene& scene, float value);
     void mainPass(Scene& scene, int width, int height);
     // The draws in [first, last) that `view` (a bit of Draw::seenBy) may see.
-    void drawList(std::size_t first, std::size_t last, bool withMaterials, GLuint program, std::uint8_t view,
+    void drawList(std::size_t first, std::size_t last, bool withMaterials, GLName program, std::uint8_t view,
                   Casters casters = Casters::All);
     // Draws the casters of each cascade layer of `maps`, cleared first when asked.
-    void drawCascades(GLuint maps, int cascades, bool clear, Casters casters);
+    void drawCascades(GLName maps, int cascades, bool clear, Casters casters);
     // Sets the cascade bits of Draw::seenBy from the cascades' light matrices.
     void cullShadowCasters(int cascades);
     void drawSkybox(Scene& scene);
@@ -135,14 +136,14 @@ private:
     static TextureHandle makeShadowMapArray(int size);
     void ensureSceneTarget(int width, int height);
     void bindBlock(bool twoD);
-    GLuint litProgram(const Material& material, bool hasLights);
+    GLName litProgram(const Material& material, bool hasLights);
     void drawFrameTimeReadout(const glm::ivec2& size);
 
     SceneUniforms uniforms_;
     ShadowCascades cascades_;
     RenderQuality quality_ = RenderQuality::High;
     BufferHandle uniformBuffer_;
-    GLsizeiptr twoDOffset_ = 0;
+    std::ptrdiff_t twoDOffset_ = 0;
     std::vector<unsigned char> blockBytes_;
     FramebufferHandle shadowFramebuffer_;
     TextureHandle shadowMaps_;
@@ -157,13 +158,14 @@ private:
     TextureHandle sceneColour_;
     RenderbufferHandle sceneDepth_;
     glm::ivec2 sceneSize_{0};
-    GLuint shadowProgram_ = 0;
-    GLuint depthProgram_ = 0;
-    GLuint pbrProgram_ = 0;
-    GLuint defaultProgram_ = 0;
-    std::map<unsigned, GLuint> pbrVariants_; // by quality, lights and default material maps
+    GLName shadowProgram_ = 0;
+    GLName depthProgram_ = 0;
+    GLName pbrProgram_ = 0;
+    GLName defaultProgram_ = 0;
+    std::map<unsigned, GLName> pbrVariants_; // by quality, lights and default material maps
     std::vector<Draw> draws_;
     std::size_t opaqueCount_ = 0;
+    std::size_t onTopStart_ = 0; // draws from here on are drawn on top
     Bound bound_;
     std::shared_ptr<Material> brightnessMaterial_;
     std::unique_ptr<Mesh> screenQuad_;

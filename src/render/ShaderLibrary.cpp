@@ -3,6 +3,8 @@
 #include "app/Log.h"
 #include "render/RenderDevice.h"
 
+#include <GL/glew.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>

@@ -13,7 +13,7 @@
 // ShaderLocations.h) so nothing asks GL for a uniform by name.
 #pragma once
 
-#include <GL/glew.h>
+#include "render/GLHandle.h"
 
 #include <map>
 #include <optional>
@@ -36,14 +36,14 @@ public:
     ShaderLibrary& operator=(const ShaderLibrary&) = delete;
 
     // The program of that name; an unknown name logs a critical line and exits with status 1.
-    GLuint getProgram(const std::string& name) const;
+    GLName getProgram(const std::string& name) const;
     // The program of that name, or nothing.
-    std::optional<GLuint> findProgram(const std::string& name) const;
+    std::optional<GLName> findProgram(const std::string& name) const;
     // The program of that name compiled again with `defines` (lines such as "#define FAST")
     // after its #version line, built on first request and kept; the plain program when defines
     // is empty. Quality levels and optional features pick shader paths this way without keeping
     // near-copies of the files. An unknown name ends the program as getProgram does.
-    GLuint getVariant(const std::string& name, const std::string& defines);
+    GLName getVariant(const std::string& name, const std::string& defines);
 
     std::size_t programCount() const { return programs_.size(); }
     const std::string& fragmentFolder() const { return fragmentFolder_; }
@@ -56,13 +56,13 @@ private:
     std::string fragmentFolder_;
     std::string vertexFolder_;
     // Slot i of each vector belongs to the same program.
-    std::vector<GLuint> vertexShaders_;
-    std::vector<GLuint> fragmentShaders_;
-    std::vector<GLuint> programs_;
+    std::vector<GLName> vertexShaders_;
+    std::vector<GLName> fragmentShaders_;
+    std::vector<GLName> programs_;
     std::map<std::string, std::uint32_t> indexByName_;
     // Vertex and fragment file of each program, by name, for its variants.
     std::map<std::string, std::pair<std::string, std::string>> sourcesByName_;
-    std::map<std::string, GLuint> variants_;
+    std::map<std::string, GLName> variants_;
 };
 
 } // namespace hm

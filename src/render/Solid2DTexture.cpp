@@ -2,6 +2,7 @@
 
 #include "app/Log.h"
 #include "render/RenderDevice.h"
+#include "render/TextureGL.h"
 
 #include <glm/common.hpp>
 
@@ -12,12 +13,12 @@
 
 namespace hm {
 
-TextureParameters Solid2DTexture::defaultParameters(GLenum internalFormat) {
+TextureParameters Solid2DTexture::defaultParameters(TextureFormat internalFormat) {
     TextureParameters parameters;
-    parameters.magFilter = GL_NEAREST;
-    parameters.minFilter = GL_NEAREST;
-    parameters.wrapS = GL_REPEAT;
-    parameters.wrapT = GL_REPEAT;
+    parameters.magFilter = TextureFilter::Nearest;
+    parameters.minFilter = TextureFilter::Nearest;
+    parameters.wrapS = TextureWrap::Repeat;
+    parameters.wrapT = TextureWrap::Repeat;
     parameters.internalFormat = internalFormat;
     parameters.borderColour = glm::vec4(0.0f);
     return parameters;
@@ -36,18 +37,20 @@ bool Solid2DTexture::load() {
         spdlog::error("Couldnt generate OpenGl Texture for {0}", name());
         return false;
     }
-    const GLenum format = parameters().internalFormat != 0 ? parameters().internalFormat : GL_RGB8;
+    const TextureFormat format = parameters().internalFormat != TextureFormat::Auto
+                                     ? parameters().internalFormat
+                                     : TextureFormat::RGB8;
     if (RenderDevice::gpu())
-        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(format), 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE,
-                     pixel.data());
+        glTexImage2D(GL_TEXTURE_2D, 0, static_cast<GLint>(gl::internalFormat(format)), 1, 1, 0, GL_RGBA,
+                     GL_UNSIGNED_BYTE, pixel.data());
     setUploadedFormat(format);
     setSize(1, 1);
     return true;
 }
 
-std::shared_ptr<Texture> solidColourTexture(const glm::vec4& colour, GLenum internalFormat) {
+std::shared_ptr<Texture> solidColourTexture(const glm::vec4& colour, TextureFormat internalFormat) {
     const std::string name = fmt::format("?solid({:.3f},{:.3f},{:.3f},{:.3f})#{:x}", colour.r, colour.g,
-                                         colour.b, colour.a, internalFormat);
+                                         colour.b, colour.a, static_cast<unsigned>(internalFormat));
     auto texture =
         std::make_shared<Solid2DTexture>(name, colour, Solid2DTexture::defaultParameters(internalFormat));
     if (!texture->load()) {

@@ -12,7 +12,6 @@
 
 #include "render/GLHandle.h"
 
-#include <GL/glew.h>
 #include <glm/vec4.hpp>
 
 #include <cstdint>
@@ -22,59 +21,65 @@
 
 namespace hm {
 
-// Engine names of texture filters, wrap modes and storage formats for code outside src/render.
-// Each value is OpenGL's own, so they travel in TextureParameters unchanged (Texture.cpp checks).
-struct TextureFilter {
-    enum : unsigned {
-        Nearest = 0x2600,
-        Linear = 0x2601,
-        NearestMipmapNearest = 0x2700,
-        LinearMipmapNearest = 0x2701,
-        NearestMipmapLinear = 0x2702,
-        LinearMipmapLinear = 0x2703,
-    };
+// Texture filters, wrap modes, storage formats and targets in the engine's own terms; the
+// render module maps them to OpenGL's values (TextureGL.h), so nothing outside it sees OpenGL.
+enum class TextureFilter : std::uint8_t {
+    Nearest,
+    Linear,
+    NearestMipmapNearest,
+    LinearMipmapNearest,
+    NearestMipmapLinear,
+    LinearMipmapLinear,
 };
-struct TextureWrap {
-    enum : unsigned {
-        Repeat = 0x2901,
-        MirroredRepeat = 0x8370,
-        ClampToEdge = 0x812F,
-        ClampToBorder = 0x812D,
-        MirrorClampToEdge = 0x8743,
-    };
+enum class TextureWrap : std::uint8_t {
+    Unset, // leaves GL's default (repeat)
+    Repeat,
+    MirroredRepeat,
+    ClampToEdge,
+    ClampToBorder,
+    MirrorClampToEdge,
 };
-struct TextureFormat {
-    enum : unsigned {
-        Auto = 0, // chosen from the image at upload
-        R8 = 0x8229,
-        RG8 = 0x822B,
-        RGB8 = 0x8051,
-        RGBA8 = 0x8058,
-        SRGB8 = 0x8C41,
-        SRGB8Alpha8 = 0x8C43,
-    };
+enum class TextureFormat : std::uint8_t {
+    Auto, // chosen from the image at upload
+    R8,
+    RG8,
+    RGB8,
+    RGBA8,
+    SRGB8,
+    SRGB8Alpha8,
+    Dxt1, // DXT-compressed RGBA, as DDS files bring them
+    Dxt3,
+    Dxt5,
 };
+enum class TextureTarget : std::uint8_t { Texture2D, CubeMap };
 
 enum class TextureKind : std::int32_t { CubeMap = 0, File2D = 1, Solid = 2, Video = 3 };
 
-// Sampling and storage parameters. A wrap mode of 0 leaves GL's default; an internal format of 0
-// lets the upload choose one that matches the image. The border colour is only sent when a wrap
-// mode is GL_CLAMP_TO_BORDER.
+// Sampling and storage parameters. An unset wrap mode leaves GL's default; the Auto format lets
+// the upload choose one that matches the image. The border colour is only sent when a wrap mode
+// clamps to the border.
 struct TextureParameters {
-    GLenum magFilter = GL_LINEAR;
-    GLenum minFilter = GL_LINEAR;
-    GLenum wrapS = 0;
-    GLenum wrapT = 0;
-    GLenum wrapR = 0;
-    GLenum internalFormat = 0;
+    TextureFilter magFilter = TextureFilter::Linear;
+    TextureFilter minFilter = TextureFilter::Linear;
+    TextureWrap wrapS = TextureWrap::Unset;
+    TextureWrap wrapT = TextureWrap::Unset;
+    TextureWrap wrapR = TextureWrap::Unset;
+    TextureFormat internalFormat = TextureFormat::Auto;
     glm::vec4 borderColour{0.0f};
 
     bool operator==(const TextureParameters& other) const = default;
 };
 
-// Texture parameters given as text (by model files): "GL_LINEAR", "GL_REPEAT", "GL_RGBA8", ...
-// Returns nothing for a name outside the vocabulary.
-std::optional<GLenum> textureParameterFromName(std::string_view name);
+// Texture parameters as model files give them: by OpenGL's enumerant name ("GL_LINEAR",
+// "GL_REPEAT", "GL_RGBA8", ...), or by its number. T is TextureFilter, TextureWrap or
+// TextureFormat; nothing comes back for a value outside T's vocabulary (names: the six filters,
+// four wrap modes without the mirrored clamp, and R8, RG8, RGB8, RGBA8; numbers: every value of
+// T but Unset, Auto and the compressed formats).
+template <typename T> std::optional<T> textureParameterFromName(std::string_view name);
+template <typename T> std::optional<T> textureParameterFromNumber(std::int64_t number);
+
+// True for the filters that sample mipmaps.
+bool usesMipmaps(TextureFilter filter);
 
 class Texture {
 public:
@@ -88,18 +93,18 @@ public:
     virtual void release();
     // Binds to target() on the active texture unit; an unloaded texture logs and binds nothing.
     virtual void bind() const;
-    virtual GLenum target() const = 0;
+    virtual TextureTarget target() const = 0;
     // Width / height; 1 when the height is below 1 (not loaded).
     virtual float aspectRatio() const;
 
-    GLuint id() const { return handle_.get(); }
+    GLName id() const { return handle_.get(); }
     // Path of the file or folder relative to the textures folder.
     const std::string& name() const { return name_; }
     TextureKind kind() const { return kind_; }
     // The parameters the texture was asked for; they make up its identity in the registry.
     const TextureParameters& parameters() const { return parameters_; }
     // The internal format of the GL storage: the requested one, or the one chosen at upload.
-    GLenum internalFormat() const;
+    TextureFormat internalFormat() const;
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
 
@@ -113,14 +118,14 @@ protected:
     // and the border colour when a wrap mode needs it. Logs and returns false on failure.
     bool createGLObject();
     void setSize(std::int32_t width, std::int32_t height);
-    void setUploadedFormat(GLenum format) { uploadedFormat_ = format; }
+    void setUploadedFormat(TextureFormat format) { uploadedFormat_ = format; }
 
 private:
     TextureHandle handle_;
     std::string name_;
     TextureKind kind_;
     TextureParameters parameters_;
-    GLenum uploadedFormat_ = 0;
+    TextureFormat uploadedFormat_ = TextureFormat::Auto;
     std::int32_t width_ = 0;
     std::int32_t height_ = 0;
 };

@@ -4,6 +4,7 @@
 #include "app/Log.h"
 #include "render/DdsReader.h"
 #include "render/RenderDevice.h"
+#include "render/TextureGL.h"
 
 #include <stb/stb_image.h>
 
@@ -37,7 +38,8 @@ private:
     GLint rowLength_ = 0;
 };
 
-GLenum formatForChannels(int channels) {
+// The pixel layout of decoded images, by channel count.
+GLenum pixelFormat(int channels) {
     switch (channels) {
     case 1:
         return GL_RED;
@@ -50,18 +52,16 @@ GLenum formatForChannels(int channels) {
     }
 }
 
-GLenum sizedFormat(GLenum format) {
-    switch (format) {
-    case GL_RED:
-        return GL_R8;
-    case GL_RG:
-        return GL_RG8;
-    case GL_RGB:
-        return GL_RGB8;
-    case GL_RGBA:
-        return GL_RGBA8;
+TextureFormat formatForChannels(int channels) {
+    switch (channels) {
+    case 1:
+        return TextureFormat::R8;
+    case 2:
+        return TextureFormat::RG8;
+    case 4:
+        return TextureFormat::RGBA8;
     default:
-        return format;
+        return TextureFormat::RGB8;
     }
 }
 
@@ -74,7 +74,7 @@ std::string TextureFile::path() const {
 }
 
 bool TextureFile::compressed() const {
-    return format_ >= GL_COMPRESSED_RGB_S3TC_DXT1_EXT && format_ <= GL_COMPRESSED_RGBA_S3TC_DXT5_EXT;
+    return format_ == TextureFormat::Dxt1 || format_ == TextureFormat::Dxt3 || format_ == TextureFormat::Dxt5;
 }
 
 bool TextureFile::load() {
@@ -96,6 +96,7 @@ bool TextureFile::load() {
         width_ = image->width;
         height_ = image->height;
         format_ = image->format;
+        channels_ = 4;
         size_ = static_cast<std::int32_t>(image->levelSizes.front());
         levelSizes_ = std::move(image->levelSizes);
         data_ = std::move(image->data);
@@ -114,15 +115,18 @@ bool TextureFile::load() {
     stbi_image_free(pixels);
     width_ = width;
     height_ = height;
+    channels_ = channels;
     format_ = formatForChannels(channels);
-    type_ = GL_UNSIGNED_BYTE;
     size_ = -1;
     return true;
 }
 
-bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
+bool TextureFile::upload(TextureTarget target, TextureFormat& internalFormat, int cubeFace) {
     if (!loaded() && !load())
         return false;
+    const GLenum imageTarget = target == TextureTarget::CubeMap
+                                   ? GL_TEXTURE_CUBE_MAP_POSITIVE_X + static_cast<GLenum>(cubeFace)
+                                   : GL_TEXTURE_2D;
     // Without a GPU the decoded file is all there is: the texture knows its size and format.
     const bool gpu = RenderDevice::gpu();
     if (compressed()) {
@@ -131,32 +135,33 @@ bool TextureFile::upload(GLenum target, GLenum& internalFormat) {
         std::size_t offset = 0;
         std::int32_t width = width_, height = height_;
         for (std::size_t level = 0; gpu && level < levelSizes_.size(); ++level) {
-            glCompressedTexImage2D(target, static_cast<GLint>(level), format_, width, height, 0,
-                                   static_cast<GLsizei>(levelSizes_[level]), data_.data() + offset);
+            glCompressedTexImage2D(imageTarget, static_cast<GLint>(level), gl::internalFormat(format_), width,
+                                   height, 0, static_cast<GLsizei>(levelSizes_[level]),
+                                   data_.data() + offset);
             offset += levelSizes_[level];
             width = std::max(width / 2, 1);
             height = std::max(height / 2, 1);
         }
         return true;
     }
-    if (internalFormat == 0)
-        internalFormat = sizedFormat(format_);
+    if (internalFormat == TextureFormat::Auto)
+        internalFormat = format_;
     if (!gpu)
         return true;
     TightUnpack unpack;
-    glTexImage2D(target, 0, static_cast<GLint>(internalFormat), width_, height_, 0, format_, type_,
-                 data_.data());
+    glTexImage2D(imageTarget, 0, static_cast<GLint>(gl::internalFormat(internalFormat)), width_, height_, 0,
+                 pixelFormat(channels_), GL_UNSIGNED_BYTE, data_.data());
     return true;
 }
 
-bool TextureFile::uploadRegion(GLenum target, std::int32_t width, std::int32_t height) {
+bool TextureFile::uploadRegion(std::int32_t width, std::int32_t height) {
     if (!loaded() || compressed())
         return false;
     if (!RenderDevice::gpu())
         return true;
     TightUnpack unpack(width_);
-    glTexSubImage2D(target, 0, 0, 0, std::min(width, width_), std::min(height, height_), format_, type_,
-                    data_.data());
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, std::min(width, width_), std::min(height, height_),
+                    pixelFormat(channels_), GL_UNSIGNED_BYTE, data_.data());
     return true;
 }
 

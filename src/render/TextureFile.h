@@ -8,7 +8,7 @@
 // Files are cached by name for the life of the process (getTextureFile).
 #pragma once
 
-#include <GL/glew.h>
+#include "render/Texture.h"
 
 #include <cstdint>
 #include <memory>
@@ -24,14 +24,15 @@ public:
 
     // Reads and decodes the file unless it already is; false (after a log line) on failure.
     bool load();
-    // Loads if needed, then sends the image to level 0 of the texture bound to target. A
-    // compressed image sends all the mip levels its file holds and sets internalFormat to its
-    // own format; otherwise an internalFormat of 0 is replaced by the sized format matching the
-    // channels (GL_RED -> GL_R8 and so on).
-    bool upload(GLenum target, GLenum& internalFormat);
-    // Sends the top-left width x height pixels to level 0 of the texture bound to target, whose
-    // storage must already hold at least that much. Compressed images cannot be sent this way.
-    bool uploadRegion(GLenum target, std::int32_t width, std::int32_t height);
+    // Loads if needed, then sends the image to level 0 of the texture bound to target (for a
+    // cube map: to the face cubeFace, 0 to 5 in the order +x, -x, +y, -y, +z, -z). A compressed
+    // image sends all the mip levels its file holds and sets internalFormat to its own format;
+    // otherwise an Auto internalFormat is replaced by the format matching the channels (one
+    // channel -> R8 and so on).
+    bool upload(TextureTarget target, TextureFormat& internalFormat, int cubeFace = 0);
+    // Sends the top-left width x height pixels to level 0 of the 2D texture bound, whose storage
+    // must already hold at least that much. Compressed images cannot be sent this way.
+    bool uploadRegion(std::int32_t width, std::int32_t height);
 
     const std::string& name() const { return name_; }
     std::string path() const;
@@ -39,8 +40,10 @@ public:
     bool compressed() const;
     std::int32_t width() const { return width_; }
     std::int32_t height() const { return height_; }
-    GLenum format() const { return format_; }
-    GLenum type() const { return type_; }
+    // Channels of a decoded image (1 to 4); compressed images count 4.
+    int channels() const { return channels_; }
+    // The storage the pixels match: R8, RG8, RGB8 or RGBA8 by channels, or the compressed format.
+    TextureFormat format() const { return format_; }
     // Byte size of the top level of compressed data; -1 for uncompressed images.
     std::int32_t size() const { return size_; }
     // Mip levels sent by upload: those of a compressed file, 1 for other images.
@@ -51,8 +54,8 @@ private:
     std::string name_;
     std::int32_t width_ = -1;
     std::int32_t height_ = -1;
-    GLenum format_ = GL_RGB;
-    GLenum type_ = GL_UNSIGNED_BYTE;
+    int channels_ = 3;
+    TextureFormat format_ = TextureFormat::RGB8;
     std::int32_t size_ = -1;
     std::vector<std::size_t> levelSizes_; // compressed files: bytes of each mip level in data_
     std::vector<std::uint8_t> data_;

@@ -3,6 +3,7 @@
 #include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "render/RenderDevice.h"
+#include "render/TextureFile.h"
 
 #include <stdexcept>
 
@@ -63,8 +64,9 @@ std::size_t TextureRegistry::entryCount(const std::string& name) const {
     return entry == entries_.end() ? 0 : entry->second.size();
 }
 
-std::shared_ptr<File2DTexture> loadTexture(const std::string& name, GLenum internalFormat, GLenum magFilter,
-                                           GLenum minFilter, GLenum wrapS, GLenum wrapT,
+std::shared_ptr<File2DTexture> loadTexture(const std::string& name, TextureFormat internalFormat,
+                                           TextureFilter magFilter, TextureFilter minFilter,
+                                           TextureWrap wrapS, TextureWrap wrapT,
                                            const glm::vec4& borderColour) {
     const std::string resolved = findAsset(name, kTexturesFolder, AssetIndexKind::Files);
     if (resolved.empty()) {
@@ -79,7 +81,7 @@ std::shared_ptr<File2DTexture> loadTexture(const std::string& name, GLenum inter
     parameters.minFilter = minFilter;
     parameters.wrapS = wrapS;
     parameters.wrapT = wrapT;
-    parameters.wrapR = 0;
+    parameters.wrapR = TextureWrap::Unset;
     parameters.internalFormat = internalFormat;
     parameters.borderColour = borderColour;
     auto texture = std::make_shared<File2DTexture>(resolved, parameters);

@@ -43,8 +43,9 @@ private:
 
 // A 2D texture from an image file. name is resolved below the textures folder (a bare file
 // name or partial path is enough); wrap R stays unset.
-std::shared_ptr<File2DTexture> loadTexture(const std::string& name, GLenum internalFormat, GLenum magFilter,
-                                           GLenum minFilter, GLenum wrapS, GLenum wrapT,
+std::shared_ptr<File2DTexture> loadTexture(const std::string& name, TextureFormat internalFormat,
+                                           TextureFilter magFilter, TextureFilter minFilter,
+                                           TextureWrap wrapS, TextureWrap wrapT,
                                            const glm::vec4& borderColour = glm::vec4(0.0f));
 // A cube map from a folder of six face images.
 std::shared_ptr<CubeMapTexture> loadCubeMap(const std::string& name,

@@ -4,6 +4,8 @@
 #include "app/Log.h"
 #include "render/TextureFile.h"
 
+#include <GL/glew.h>
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -50,11 +52,11 @@ void reportMissingFrames(const std::vector<fs::path>& paths, const std::string& 
 
 TextureParameters Video2DTexture::defaultParameters(const glm::vec4& borderColour) {
     TextureParameters parameters;
-    parameters.magFilter = GL_LINEAR;
-    parameters.minFilter = GL_LINEAR;
-    parameters.wrapS = GL_REPEAT;
-    parameters.wrapT = GL_REPEAT;
-    parameters.internalFormat = GL_RGBA8;
+    parameters.magFilter = TextureFilter::Linear;
+    parameters.minFilter = TextureFilter::Linear;
+    parameters.wrapS = TextureWrap::Repeat;
+    parameters.wrapT = TextureWrap::Repeat;
+    parameters.internalFormat = TextureFormat::RGBA8;
     parameters.borderColour = borderColour;
     return parameters;
 }
@@ -113,8 +115,8 @@ bool Video2DTexture::load() {
 
     if (!createGLObject())
         return false;
-    GLenum format = parameters().internalFormat;
-    if (!frames[0]->upload(GL_TEXTURE_2D, format)) {
+    TextureFormat format = parameters().internalFormat;
+    if (!frames[0]->upload(TextureTarget::Texture2D, format)) {
         release();
         return false;
     }
@@ -143,7 +145,7 @@ void Video2DTexture::update(float seconds) {
         if (frame.compressed())
             spdlog::warn("TextureFile Update can not be done with compressed image data!");
         else if (frame.loaded())
-            frame.uploadRegion(GL_TEXTURE_2D, width(), height());
+            frame.uploadRegion(width(), height());
         glBindTexture(GL_TEXTURE_2D, 0);
         currentFrame_ = frameIndex;
     }

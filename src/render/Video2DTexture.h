@@ -3,7 +3,7 @@
 // The texture is an UpdateableObject: its owner hands a weak reference to the scene's updateables
 // so that update() runs once per frame. update() shows the frame nearest to the elapsed time and
 // restarts the clock after the last frame. Frames keep their pixels in memory and are re-sent
-// with glTexSubImage2D, so all frames should share the first frame's size; a larger frame is
+// into the texture's storage, so all frames should share the first frame's size; a larger frame is
 // cropped to it, a smaller one fills only part of it.
 #pragma once
 
@@ -21,7 +21,7 @@ class Video2DTexture : public Texture, public UpdateableObject {
 public:
     static constexpr float kDefaultFrameDuration = 1.0f / 24.0f;
 
-    // Linear filtering, repeat on S and T, GL_RGBA8 storage.
+    // Linear filtering, repeat on S and T, RGBA8 storage.
     static TextureParameters defaultParameters(const glm::vec4& borderColour = glm::vec4(0.0f));
 
     // name: folder relative to the textures folder.
@@ -29,7 +29,7 @@ public:
 
     // Needs at least two frames that load; broken frames are dropped.
     bool load() override;
-    GLenum target() const override { return GL_TEXTURE_2D; }
+    TextureTarget target() const override { return TextureTarget::Texture2D; }
     // Advances the clock by seconds; does nothing until the texture is loaded.
     void update(float seconds) override;
 

@@ -379,6 +379,12 @@ void Node3D::setWorldMatrix(const glm::mat4& matrix) {
     updateWorldMatrix();
 }
 
+void Node3D::setDrawnWorldMatrix(const glm::mat4& matrix) {
+    const glm::mat4 previous = worldMatrix_;
+    worldMatrix_ = matrix;
+    onWorldMatrixChanged(previous);
+}
+
 void Node3D::transformLocal(const glm::mat4& matrix) {
     setLocalMatrix(localMatrix_ * matrix);
 }

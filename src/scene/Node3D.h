@@ -126,6 +126,10 @@ public:
     glm::vec3 getWorldPosition() const { return glm::vec3(worldMatrix_[3]); }
 
     void setWorldMatrix(const glm::mat4& matrix);
+    // Replaces the cached world matrix alone and tells the node (onWorldMatrixChanged): no local
+    // matrix, body or child follows. The frame interpolator draws in-between poses with it and
+    // puts the step's matrix back after drawing.
+    void setDrawnWorldMatrix(const glm::mat4& matrix);
     void transformLocal(const glm::mat4& matrix);
     void transformWorld(const glm::mat4& matrix);
     void translate(const glm::vec3& offset);

@@ -14,6 +14,7 @@
 #include "render/Renderer.h"
 #include "render/TextureRegistry.h"
 #include "scene/EmptyNode.h"
+#include "scene/FrameInterpolator.h"
 #include "scene/Node3DBody.h"
 #include "ui/Node2D.h"
 
@@ -131,6 +132,11 @@ void Scene::createDefaultCamera() {
 }
 
 void Scene::update(Window& window, float elapsed) {
+    updateWorld(elapsed);
+    updateInterface(elapsed);
+}
+
+void Scene::updateWorld(float elapsed) {
     sceneTime_ += elapsed;
 
     if (elapsed > 0.0f)
@@ -158,7 +164,9 @@ void Scene::update(Window& window, float elapsed) {
             retiredRoot3D_.reset();
         }
     }
+}
 
+void Scene::updateInterface(float elapsed) {
     if (root2D_)
         root2D_->updatePass(elapsed);
     // A widget that slid away or was hidden under a still cursor lets go of its hover now. The
@@ -179,8 +187,27 @@ void Scene::render(Window& window, float elapsed) {
     if (!root3D_)
         return;
     // A headless scene (null render device) simulates without drawing.
-    if (Renderer* renderer = RenderDevice::current().renderer())
+    if (Renderer* renderer = RenderDevice::current().renderer()) {
+        DrawnPoses drawn(*this);
         renderer->render(window, *this, elapsed);
+    }
+}
+
+void Scene::stepTaken() {
+    if (!interpolator_)
+        interpolator_ = std::make_unique<FrameInterpolator>();
+    if (root3D_)
+        interpolator_->captureStep(*root3D_);
+}
+
+Scene::DrawnPoses::DrawnPoses(Scene& scene) : interpolator_(scene.interpolator_.get()) {
+    if (interpolator_)
+        interpolator_->apply(scene.stepBlend_);
+}
+
+Scene::DrawnPoses::~DrawnPoses() {
+    if (interpolator_)
+        interpolator_->restore();
 }
 
 void Scene::setSkybox(const std::string& cubeMapName) {
@@ -224,6 +251,8 @@ void Scene::setRoot3D(std::unique_ptr<Node3D> root) {
     std::unique_ptr<Node3D> previous = std::move(root3D_);
     root3D_ = std::move(root);
     root3D_->setScene(this);
+    if (interpolator_)
+        interpolator_->clear();
     if (previous && previous.get() == rootInUpdate_)
         retiredRoot3D_ = std::move(previous); // its update is still running
 }

@@ -6,7 +6,9 @@
 // is replaced. Concrete scenes build their content in load() and extend update().
 //
 // Frame order of update: physics step (only for elapsed > 0), node animator, updateables (last
-// to first), 3D tree, 2D tree, the 2D nodes' pointer check, cursor observer.
+// to first), 3D tree, 2D tree, the 2D nodes' pointer check, cursor observer. The first four are
+// the world (updateWorld), the last three the interface (updateInterface): a scene that advances
+// its world in fixed steps runs the interface on every frame and the world only on its steps.
 //
 // Cameras, lights and particle systems announce themselves when they join the scene and leave
 // when they go; the scene only observes them (the nodes live in the 3D tree).
@@ -26,6 +28,7 @@
 namespace hm {
 
 class CameraNode;
+class FrameInterpolator;
 class LightNode;
 class MouseCursorObserver;
 class Node2D;
@@ -55,7 +58,34 @@ public:
     // OpenGL state shared by all scenes.
     virtual void start(Window& window);
     virtual void render(Window& window, float elapsed);
+    // The world's part of a frame and then the interface's, with the same time.
     virtual void update(Window& window, float elapsed);
+    // The world: physics, node animations, updateables and the 3D tree.
+    void updateWorld(float elapsed);
+    // The interface: the 2D tree, the 2D nodes' pointer check and the cursor observer. A scene
+    // whose world runs on a clock of its own (the level: paused, or faster) keeps its interface
+    // on the frame time.
+    void updateInterface(float elapsed);
+
+    // --- Drawing between fixed steps ----------------------------------------------------------
+    // A scene that advances its world in fixed steps calls stepTaken after each step and tells how
+    // far the frame has come towards the next step (0 to 1); render then draws every node that
+    // moved at its pose that far between the last two steps (see FrameInterpolator). Other scenes
+    // draw the world as it is.
+    void stepTaken();
+    void setStepBlend(float alpha) { stepBlend_ = alpha; }
+    float stepBlend() const { return stepBlend_; }
+    // While it lives, the nodes stand at the poses render draws; render makes one, tests read them.
+    class DrawnPoses {
+    public:
+        explicit DrawnPoses(Scene& scene);
+        ~DrawnPoses();
+        DrawnPoses(const DrawnPoses&) = delete;
+        DrawnPoses& operator=(const DrawnPoses&) = delete;
+
+    private:
+        FrameInterpolator* interpolator_;
+    };
 
     // Moves the sound listener to the active camera; called once per frame after render.
     void updateListener(SoundEngine& soundEngine);
@@ -146,6 +176,8 @@ private:
     std::vector<ParticleSystem*> particleSystems_;
     std::unique_ptr<MouseCursorObserver> cursorObserver_;
     std::unique_ptr<NodeAnimator> nodeAnimator_;
+    std::unique_ptr<FrameInterpolator> interpolator_; // made by the first stepTaken
+    float stepBlend_ = 1.0f;
     float sceneTime_ = 0.0f;
     CameraNode* activeCamera_ = nullptr;
     std::map<std::string, CameraNode*> cameras_;

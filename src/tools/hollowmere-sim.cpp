@@ -1,8 +1,9 @@
 // hollowmere-sim: plays a level without drawing it, for level designers.
 //
 //   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
-//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--pace SECONDS]
-//                  [--figures] [--csv FILE] [--svg FILE]
+//                  [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...] [--speed 1|2|4]
+//                  [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE] [--record FILE]
+//   hollowmere-sim --replay FILE
 //
 // Run from the repository root. LEVEL is a level name (GAME_DATA/levels/LEVEL.ini; default the
 // campaign's first level). A plan builds its towers in order (A arrow, C cannon, then the plot's
@@ -11,20 +12,34 @@
 // docs/level-design.md). Every play prints
 //   won|lost lives=N kills=N time=SECONDS resources=N plan=...
 // and several plays end with "win rate: P% (W of N)". --figures prints the level's measurements
-// first. --csv writes one row per play, --svg a chart of lives and resources over time.
+// first. --frames gives uneven frame times in milliseconds, taken in turn over and over (instead of
+// --step). --csv writes one row per play, --svg a chart of lives and resources over time.
+// --record FILE keeps the (one) play as a replay file.
+//
+// --replay FILE plays a recorded play again (from the game's replays folder, or --record), prints
+// its line and then "replay: same" or "replay: differs: recorded LINE, replayed LINE".
+//
 // Exit status: 0 whether the plays are won or lost, 1 when the level cannot be loaded or a file
-// cannot be written, 2 for a usage error.
+// cannot be read or written (a replay that is refused), 2 for a usage error, 3 when a replay
+// differs from its recording.
+// An installed copy runs from anywhere and finds the installed data (see useGameData).
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "app/Window.h"
 #include "game/LevelDefinition.h"
 #include "game/LevelSimulator.h"
+#include "game/PlayRecorder.h"
+#include "game/Replay.h"
+#include "game/ReplayPlayer.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -35,8 +50,10 @@ int usage(const std::string& message) {
         stderr,
         "hollowmere-sim: %s\n"
         "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
-        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--speed 1|2] [--pace SECONDS]\n"
-        "                      [--figures] [--csv FILE] [--svg FILE]\n",
+        "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...]\n"
+        "                      [--speed 1|2|4] [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE]\n"
+        "                      [--record FILE]\n"
+        "       hollowmere-sim --replay FILE\n",
         message.c_str());
     return 2;
 }
@@ -58,6 +75,23 @@ std::optional<double> parseSeconds(const std::string& text) {
     if (text.empty() || *end != '\0')
         return std::nullopt;
     return value;
+}
+
+// "9,25,16" (milliseconds, each above 0 and at most 500) as seconds; nullopt for anything else.
+std::optional<std::vector<double>> parseFrameTimes(const std::string& text) {
+    std::vector<double> times;
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = std::min(text.find(',', start), text.size());
+        const std::string item = text.substr(start, comma - start);
+        start = comma + 1;
+        char* end = nullptr;
+        const double ms = std::strtod(item.c_str(), &end);
+        if (item.empty() || *end != '\0' || !(ms > 0.0 && ms <= 500.0) || times.size() >= 10000)
+            return std::nullopt;
+        times.push_back(ms / 1000.0);
+    }
+    return times;
 }
 
 std::optional<long> parseCount(const std::string& text, long low, long high) {
@@ -86,6 +120,32 @@ void printFigures(const std::string& level, const LevelFigures& figures) {
     }
     std::printf("  the last tenth of each road before the core is within arrow range of plots: %s\n",
                 lastStretch.empty() ? "none" : lastStretch.c_str());
+}
+
+// Plays a replay file again: 0 when its result is the recorded one, 3 when not, 1 when refused.
+int replayFile(const std::string& file) {
+    std::string message;
+    const std::optional<Replay> replay = readReplayFile(file, message);
+    if (!replay) {
+        std::fprintf(stderr, "hollowmere-sim: %s\n", message.c_str());
+        return 1;
+    }
+    std::unique_ptr<Window> window = Window::headless(800, 800);
+    std::string refusal;
+    const std::optional<ReplayOutcome> outcome = playReplay(*window, *replay, file, refusal);
+    if (!outcome) {
+        std::fprintf(stderr, "hollowmere-sim: %s\n", refusal.c_str());
+        return 1;
+    }
+    for (const std::string& warning : outcome->warnings)
+        std::fprintf(stderr, "hollowmere-sim: warning: %s\n", warning.c_str());
+    std::printf("%s\n", outcome->line.c_str());
+    if (outcome->same) {
+        std::printf("replay: same\n");
+        return 0;
+    }
+    std::printf("replay: differs: recorded %s, replayed %s\n", replay->result.c_str(), outcome->line.c_str());
+    return 3;
 }
 
 bool writeCsv(const std::string& file, const std::vector<PlayResult>& plays,
@@ -147,11 +207,13 @@ int main(int argc, char** argv) {
     long plays = 1;
     unsigned seed = 1;
     double step = 1.0 / 60.0;
+    std::vector<double> frameTimes;
     int speed = 1;
     double pace = PlayOptions::kPersonPace;
     bool figures = false;
-    std::string csv, svg;
+    std::string csv, svg, record, replay;
     bool levelGiven = false;
+    int options = 0; // given besides --replay
 
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
@@ -160,7 +222,19 @@ int main(int argc, char** argv) {
                 return std::string(argv[++i]);
             return std::nullopt;
         };
-        if (argument == "--plan") {
+        if (argument != "--replay")
+            ++options;
+        if (argument == "--replay") {
+            auto text = value();
+            if (!text || text->empty())
+                return usage("--replay needs a replay file");
+            replay = *text;
+        } else if (argument == "--record") {
+            auto text = value();
+            if (!text || text->empty())
+                return usage("--record needs a file name");
+            record = *text;
+        } else if (argument == "--plan") {
             auto text = value();
             if (!text)
                 return usage("--plan needs a plan such as C2,A10 or none");
@@ -191,11 +265,17 @@ int main(int argc, char** argv) {
             if (!seconds || *seconds <= 0.0 || *seconds > 0.5)
                 return usage("--step needs seconds above 0 and at most 0.5, such as 0.25 or 1/4");
             step = *seconds;
+        } else if (argument == "--frames") {
+            auto text = value();
+            auto times = text ? parseFrameTimes(*text) : std::nullopt;
+            if (!times)
+                return usage("--frames needs milliseconds above 0 and at most 500, such as 9,25,16,3,40");
+            frameTimes = *times;
         } else if (argument == "--speed") {
             auto text = value();
-            if (!text || (*text != "1" && *text != "2"))
-                return usage("--speed is 1 or 2");
-            speed = *text == "2" ? 2 : 1;
+            if (!text || (*text != "1" && *text != "2" && *text != "4"))
+                return usage("--speed is 1, 2 or 4");
+            speed = std::stoi(*text);
         } else if (argument == "--pace") {
             auto text = value();
             auto seconds = text ? parseSeconds(*text) : std::nullopt;
@@ -221,8 +301,12 @@ int main(int argc, char** argv) {
             return usage("only one level at a time");
         }
     }
+    if (!replay.empty() && options > 0)
+        return usage("--replay plays the recorded file alone, with no other option or level");
     if (plan && policy)
         return usage("--plan and --policy exclude each other");
+    if (!record.empty() && plays > 1)
+        return usage("--record keeps one play; leave out --plays");
     if (!plan && !policy)
         policy = PlayerPolicy::Greedy;
 
@@ -230,6 +314,14 @@ int main(int argc, char** argv) {
     setenv("ALSOFT_DRIVERS", "null", 1);
     hm::initLogging();
     spdlog::set_level(spdlog::level::warn);
+    // Files are named relative to where the tool was started; the data may move the working directory.
+    for (std::string* file : {&csv, &svg, &record, &replay})
+        if (!file->empty())
+            *file = std::filesystem::absolute(*file).string();
+    if (useGameData().origin == DataOrigin::NotFound)
+        return 1; // the error line says where the data was looked for
+    if (!replay.empty())
+        return replayFile(replay);
 
     if (!levelGiven) {
         const std::vector<std::string> campaign = campaignLevels();
@@ -272,13 +364,20 @@ int main(int argc, char** argv) {
             options.plan = *plan;
         options.seed = seed + static_cast<unsigned>(i);
         options.frameStep = step;
+        options.frameTimes = frameTimes;
         options.speed = speed;
         options.pace = pace;
+        Replay recorded;
+        if (!record.empty())
+            options.record = &recorded;
         PlayResult result = simulator.play(options);
-        std::printf("%s lives=%d kills=%d time=%.1f resources=%d plan=%s\n", result.won ? "won" : "lost",
-                    result.lives, result.kills, result.time, result.resources,
-                    formatPlan(result.built).c_str());
+        std::printf("%s\n", resultLine(result).c_str());
         std::fflush(stdout);
+        std::string reason;
+        if (!record.empty() && !writeReplayFile(record, recorded, reason)) {
+            std::fprintf(stderr, "hollowmere-sim: cannot write %s: %s\n", record.c_str(), reason.c_str());
+            return 1;
+        }
         won += result.won;
         seeds.push_back(options.seed);
         results.push_back(std::move(result));

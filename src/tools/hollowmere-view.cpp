@@ -1,14 +1,16 @@
 // hollowmere-view: opens one model file in the engine, for checking models without the game.
 //
-//   hollowmere-view MODEL [--anim NAME] [--screenshot FILE.png --frames N]
+//   hollowmere-view MODEL [--anim NAME] [--file-lights] [--screenshot FILE.png --frames N]
 //
 // Run from the repository root. MODEL is a path (GAME_DATA/models/tower_arrow.fbx) or a file
 // name inside the models folder. The viewer frames the model with an orbit camera (left drag
-// turns, right drag pans, the wheel zooms), lights it with its own lights or a default sun,
-// lists its nodes, materials and animations in the log, and plays the named skeletal or node
-// animation. With --screenshot it writes frame N (default 1) to FILE.png and exits; animation
-// time then advances by 1/24 s per frame. Exit status: 0 on success, 1 when the model cannot
-// be opened or the picture not written, 2 for a usage error.
+// turns, right drag pans, the wheel zooms), lights it with its own sun (with --file-lights: with
+// the file's lights, if it has any; the log says which), lists its nodes, materials and
+// animations in the log, and plays the named skeletal or node animation. With --screenshot it writes frame N
+// (default 1) to FILE.png and exits; animation time then advances by 1/24 s per frame. Exit status: 0 on
+// success, 1 when the model cannot be opened or the picture not written, 2 for a usage error.
+// An installed copy runs from anywhere and finds the installed data (see useGameData).
+#include "app/AssetLocations.h"
 #include "app/Log.h"
 #include "app/StopSignal.h"
 #include "app/Window.h"
@@ -16,6 +18,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -23,8 +26,8 @@ namespace {
 
 int usage(const char* message) {
     std::fprintf(stderr,
-                 "hollowmere-view: %s\nusage: hollowmere-view MODEL [--anim NAME] [--screenshot FILE.png "
-                 "--frames N]\n",
+                 "hollowmere-view: %s\nusage: hollowmere-view MODEL [--anim NAME] [--file-lights] "
+                 "[--screenshot FILE.png --frames N]\n",
                  message);
     return 2;
 }
@@ -41,6 +44,8 @@ int main(int argc, char** argv) {
             if (!name)
                 return usage("--anim needs an animation name");
             options.animation = name;
+        } else if (argument == "--file-lights") {
+            options.fileLights = true;
         } else if (argument == "--screenshot") {
             const char* file = value();
             if (!file)
@@ -66,6 +71,15 @@ int main(int argc, char** argv) {
 
     hm::initLogging();
     hm::installStopSignalHandlers();
+    // A model file and the picture are named relative to where the viewer was started; the data
+    // may move the working directory.
+    std::error_code error;
+    if (std::filesystem::is_regular_file(options.model, error))
+        options.model = std::filesystem::absolute(options.model).string();
+    if (!options.screenshot.empty())
+        options.screenshot = std::filesystem::absolute(options.screenshot).string();
+    if (hm::useGameData().origin == hm::DataOrigin::NotFound)
+        return 1; // the error line says where the data was looked for
     const bool screenshot = !options.screenshot.empty();
     auto outcome = std::make_shared<hm::ModelViewerScene::Outcome>();
     try {

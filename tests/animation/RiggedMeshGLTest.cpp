@@ -5,6 +5,7 @@
 #include "support/GLTestWindow.h"
 #include "support/LogCapture.h"
 
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 
 namespace hm {

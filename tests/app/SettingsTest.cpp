@@ -1,11 +1,13 @@
 #include "app/Settings.h"
 
 #include "support/LogCapture.h"
+#include "support/ScopedEnvironment.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 namespace hm {
 namespace {
@@ -147,10 +149,10 @@ TEST(Settings, KeysAFileLacksAreNamed) {
         {"complete", complete, nullptr},
         {"cut after the size", complete.substr(0, complete.find("refresh_rate")),
          "no value for [window] refresh_rate, [window] fullscreen, [window] borderless, [window] title, "
-         "[window] brightness, [sound] volume, [graphics] quality"},
+         "[window] brightness, [sound] volume"},
         {"cut inside the last value", complete.substr(0, complete.size() - 5), nullptr},
-        {"cut inside a section name", complete.substr(0, complete.find("[graphics]") + 4),
-         "no value for [graphics] quality"},
+        // No quality is a valid file (the game chooses one), not a sign of damage.
+        {"cut inside a section name", complete.substr(0, complete.find("[graphics]") + 4), nullptr},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -233,11 +235,17 @@ TEST(Settings, GraphicsQuality) {
         EXPECT_EQ(log.count("Unknown graphics quality '" + c.value + "' in " + file.path() + "; using high."),
                   c.warned ? 1u : 0u);
     }
-    // Without the key, or in the wrong section, the default stands without a warning.
-    SettingsFile other("[window]\nquality = low\n");
-    test::LogCapture log;
-    EXPECT_EQ(loadSettings(other.path()).quality, RenderQuality::High);
-    EXPECT_TRUE(log.messages(spdlog::level::warn).empty());
+    // Without the key, or in the wrong section, or commented out, there is no value (the game
+    // chooses one for the machine), without a warning or a line about a missing key.
+    for (const std::string contents : {"[window]\nquality = low\n", "[graphics]\n; quality = low\n"}) {
+        SCOPED_TRACE(contents);
+        SettingsFile other(contents);
+        test::LogCapture log;
+        EXPECT_EQ(loadSettings(other.path()).quality, std::nullopt);
+        EXPECT_TRUE(log.messages(spdlog::level::warn).empty());
+        for (const std::string& line : log.messages(spdlog::level::info))
+            EXPECT_EQ(line.find("quality"), std::string::npos) << line;
+    }
 }
 
 TEST(Settings, MissingFilePrintsOneLineAndUsesDefaults) {
@@ -262,7 +270,105 @@ TEST(Settings, ShippedFileHoldsTheDefaults) {
     EXPECT_EQ(s.title, "Wardens of Hollowmere");
     EXPECT_DOUBLE_EQ(s.brightness, 1.0);
     EXPECT_FLOAT_EQ(s.volume, 1.0f);
-    EXPECT_EQ(s.quality, RenderQuality::High);
+    // The quality is left to the game's choice on the first start.
+    EXPECT_EQ(s.quality, std::nullopt);
+}
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream out;
+    out << in.rdbuf();
+    return out.str();
+}
+
+// The chosen quality goes into the [graphics] section and every other line stays as it was.
+TEST(Settings, StoreQualityKeepsTheFile) {
+    const struct {
+        const char* name;
+        std::optional<std::string> before; // nothing: no file yet
+        std::string after;
+    } cases[] = {
+        {"after the commented-out key", "[window]\nwidth = 640\n[graphics]\n; low: fast\n; quality = high\n",
+         "[window]\nwidth = 640\n[graphics]\n; low: fast\n; quality = high\nquality = low\n"},
+        {"over the key's own line", "[graphics]\nquality = high\n[sound]\nvolume = 1\n",
+         "[graphics]\nquality = low\n[sound]\nvolume = 1\n"},
+        {"at the end of the section", "[Graphics]\nother = 1\n\n[sound]\nvolume = 1\n",
+         "[Graphics]\nother = 1\nquality = low\n\n[sound]\nvolume = 1\n"},
+        {"in a new section", "[window]\nquality = high\nwidth = 640",
+         "[window]\nquality = high\nwidth = 640\n\n[graphics]\nquality = low\n"},
+        {"in a new file", std::nullopt, "[graphics]\nquality = low\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const fs::path path = fs::temp_directory_path() / ("hm_store_" + std::to_string(::getpid()) + ".ini");
+        fs::remove(path);
+        if (c.before)
+            std::ofstream(path, std::ios::binary) << *c.before;
+        EXPECT_TRUE(storeQuality(path.string(), RenderQuality::Low));
+        EXPECT_EQ(readFile(path), c.after);
+        EXPECT_EQ(loadSettings(path.string()).quality, RenderQuality::Low);
+        fs::remove(path);
+    }
+    // A file that cannot be written: an error line, nothing made.
+    test::LogCapture log;
+    EXPECT_FALSE(storeQuality("/proc/hm_no_such_folder/settings.ini", RenderQuality::Low));
+    EXPECT_EQ(log.messages(spdlog::level::err).size(), 1u);
+}
+
+// The first start picks the quality for the machine; only the player's own file remembers it.
+TEST(Settings, QualityIsChosenAndWrittenOnce) {
+    const fs::path folder = fs::temp_directory_path() / ("hm_quality_" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path file = folder / "settings.ini";
+    const std::string shipped = readFile(kSettingsFile);
+    const char* llvmpipe = "llvmpipe (LLVM 15.0.6, 256 bits)";
+    const char* card = "NVIDIA GeForce RTX 3060/PCIe/SSE2";
+
+    struct Case {
+        const char* name;
+        bool playerSettings;
+        const char* renderer;
+        RenderQuality expected;
+        bool written;
+    };
+    const Case cases[] = {
+        {"the player's file on a software rasteriser", true, llvmpipe, RenderQuality::Low, true},
+        {"the player's file on a graphics card", true, card, RenderQuality::High, true},
+        {"a checkout's file is never written", false, llvmpipe, RenderQuality::Low, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::ofstream(file, std::ios::binary | std::ios::trunc) << shipped;
+        GamePlaces places;
+        places.settingsFile = file;
+        places.playerSettings = c.playerSettings;
+        test::LogCapture log;
+        EXPECT_EQ(startQuality(loadSettings(file.string()), c.renderer, places), c.expected);
+        EXPECT_TRUE(log.contains(std::string("The settings name no graphics quality; using ") +
+                                 qualityName(c.expected) + ": " + chooseQuality(c.renderer).reason + "."));
+        const std::string after = readFile(file);
+        if (!c.written) {
+            EXPECT_EQ(after, shipped);
+            continue;
+        }
+        // One line more, everything else as shipped.
+        const std::string line = std::string("quality = ") + qualityName(c.expected) + "\n";
+        ASSERT_NE(after.find(line), std::string::npos);
+        EXPECT_EQ(std::string(after).erase(after.find(line), line.size()), shipped);
+        // The next start reads the choice and writes nothing; nor does it choose again.
+        log.clear();
+        EXPECT_EQ(startQuality(loadSettings(file.string()), llvmpipe, places), c.expected);
+        EXPECT_EQ(readFile(file), after);
+        EXPECT_TRUE(log.messages(spdlog::level::info).empty());
+    }
+    // A player's own choice stands on any machine.
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << "[graphics]\nquality = medium\n";
+    GamePlaces places;
+    places.settingsFile = file;
+    places.playerSettings = true;
+    EXPECT_EQ(startQuality(loadSettings(file.string()), llvmpipe, places), RenderQuality::Medium);
+    EXPECT_EQ(readFile(file), "[graphics]\nquality = medium\n");
+    fs::remove_all(folder);
 }
 
 } // namespace

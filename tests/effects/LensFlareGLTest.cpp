@@ -11,6 +11,7 @@
 #include "support/GLTestWindow.h"
 #include "support/ImageCompare.h"
 
+#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>

@@ -4,6 +4,7 @@
 #include "render/Solid2DTexture.h"
 #include "support/GLTestWindow.h"
 
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 
 namespace hm {

@@ -56,6 +56,7 @@ TEST(HealthBar, BarsShareOneQuadThatGoesWithTheLastOfThem) {
         HealthBarPart first("first");
         HealthBarPart second("second");
         EXPECT_EQ(first.mesh(), second.mesh());
+        EXPECT_FALSE(first.castsShadow()) << "a bar casts no shadow";
         quad = first.mesh();
     }
     EXPECT_TRUE(quad.expired());

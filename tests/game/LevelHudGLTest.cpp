@@ -19,6 +19,9 @@
 #include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace hm {
@@ -144,21 +147,88 @@ TEST_F(LevelHudTest, ACardTakesItsClicksAndTheCursorComesBackWhenThePanelGoes) {
     EXPECT_FALSE(scene->rangeRing().current());
 }
 
-TEST_F(LevelHudTest, HoveringABuiltTowerShowsItsRangeOnTheGround) {
-    TowerBase& plot = plotInView();
+// Pixels that differ between two pictures, by quarter around a centre (x right/left, y down/up):
+// 0 right-down, 1 left-down, 2 left-up, 3 right-up.
+std::array<int, 4> changedByQuarter(const test::Image& a, const test::Image& b, const glm::dvec2& centre) {
+    std::array<int, 4> count{};
+    for (int y = 0; y < a.height; ++y)
+        for (int x = 0; x < a.width; ++x) {
+            const auto* p = a.pixel(x, y);
+            const auto* q = b.pixel(x, y);
+            if (std::abs(p[0] - q[0]) + std::abs(p[1] - q[1]) + std::abs(p[2] - q[2]) < 30)
+                continue;
+            const bool left = x < centre.x, up = y < centre.y;
+            ++count[static_cast<std::size_t>(up ? (left ? 2 : 3) : (left ? 1 : 0))];
+        }
+    return count;
+}
+
+// A tower beside the road shows its whole reach: the ring lies where the tower's 3D range meets
+// the ground and the road, and every quarter of it shows at least 80 % of the pixels that the same
+// ring shows with nothing else in the world drawn (over grass, road and plinths alike).
+TEST_F(LevelHudTest, TheWholeRangeRingShowsOverGrassRoadAndPlinths) {
+    // The plot near the middle of the picture whose arrow ring crosses the road the most.
+    TowerBase* plot = nullptr;
+    std::size_t mostOnRoad = 0;
+    const float range = towerPrototype(TowerType::ARROW).range;
+    for (TowerBase* base : rules().towerBases()) {
+        if (glm::length(pixelOf(base->getWorldPosition()) - glm::dvec2(kSize / 2.0)) > kSize * 0.3)
+            continue;
+        const auto ring = scene->rangeRing().groundPoints(*base, range);
+        const auto onRoad = static_cast<std::size_t>(
+            std::count_if(ring.begin(), ring.end(), [](const RangeRing::RingPoint& p) { return p.onRoad; }));
+        if (onRoad > mostOnRoad)
+            mostOnRoad = onRoad, plot = base;
+    }
+    ASSERT_NE(plot, nullptr) << "no ring near the middle crosses the road";
+    EXPECT_GT(mostOnRoad, static_cast<std::size_t>(RangeRing::kSegments / 8));
+    // The ring keeps the 3D reach a tower measures from its plot's top.
+    const glm::vec3 top = plot->getWorldPosition();
+    for (const RangeRing::RingPoint& p : scene->rangeRing().groundPoints(*plot, range))
+        EXPECT_NEAR(glm::length(p.position - top), range, 0.01f);
+
     rules().setResources(1000);
-    plot.build(TowerType::CANNON);
-    play(0.5f);
-    pointAt(pixelOf(plot.getWorldPosition() + glm::vec3(0.0f, 0.8f, 0.0f)));
+    plot->build(TowerType::ARROW);
+    play(5.0f); // risen, and its construction smoke has cleared
+    pointAt(pixelOf(plot->getWorldPosition() + glm::vec3(0.0f, 0.8f, 0.0f)));
     settle();
     ASSERT_TRUE(scene->rangeRing().current());
-    EXPECT_EQ(scene->rangeRing().current()->base, &plot);
-    EXPECT_EQ(scene->rangeRing().current()->type, TowerType::CANNON);
-    EXPECT_TRUE(scene->rangeRing().shown());
-    // Every point of the ring lies at the cannon's range from the plot, seen from above.
-    const glm::vec3 centre = plot.getWorldPosition();
-    for (const glm::vec3& p : scene->rangeRing().groundPoints(plot, towerPrototype(TowerType::CANNON).range))
-        EXPECT_NEAR(glm::length(glm::vec2(p.x - centre.x, p.z - centre.z)), 3.0f, 1e-4f);
+    EXPECT_EQ(scene->rangeRing().current()->base, plot);
+    ASSERT_TRUE(scene->rangeRing().shown());
+    EXPECT_FALSE(scene->rangeRing().castsShadow());
+
+    auto picture = [&] {
+        scene->render(window, 0.0f);
+        return test::readFramebuffer(kSize, kSize);
+    };
+    const test::Image withRing = picture();
+    scene->rangeRing().setShown(false);
+    const test::Image withoutRing = picture();
+    // The same ring with nothing else of the world drawn.
+    std::vector<MeshNode*> hidden;
+    std::vector<Node3D*> stack{scene->root3D()};
+    while (!stack.empty()) {
+        Node3D* node = stack.back();
+        stack.pop_back();
+        if (auto* mesh = dynamic_cast<MeshNode*>(node); mesh && mesh->shown() && mesh != &scene->rangeRing())
+            hidden.push_back(mesh), mesh->setShown(false);
+        for (const auto& child : node->getChildren())
+            stack.push_back(child.get());
+    }
+    const test::Image emptyWorld = picture();
+    scene->rangeRing().setShown(true);
+    const test::Image ringAlone = picture();
+    for (MeshNode* mesh : hidden)
+        mesh->setShown(true);
+    test::savePng("build/range_ring.png", withRing);
+
+    const glm::dvec2 centre = pixelOf(top);
+    const auto seen = changedByQuarter(withRing, withoutRing, centre);
+    const auto whole = changedByQuarter(ringAlone, emptyWorld, centre);
+    for (std::size_t q = 0; q < 4; ++q) {
+        EXPECT_GT(whole[q], 50) << "quarter " << q;
+        EXPECT_GE(seen[q], 0.8 * whole[q]) << "quarter " << q << " (picture in build/range_ring.png)";
+    }
 
     pointAt({2.0, 2.0}); // the lives panel in the corner
     settle();

@@ -24,7 +24,7 @@ struct RecordingHud : LevelHud {
         wave = std::to_string(defeated) + "/" + std::to_string(total);
     }
     void showPaused(bool value) override { paused = value; }
-    void showDoubleSpeed(bool value) override { doubled = value; }
+    void showSpeed(float value) override { speeds.push_back(value); }
     void showEnd(bool won) override { end = won ? "won" : "lost"; }
     void showCards(bool shown) override { cards.push_back(shown); }
     void showNextMonster(std::optional<EnemyType> type, float seconds) override {
@@ -35,11 +35,13 @@ struct RecordingHud : LevelHud {
     float nextSeconds = -1.0f;
     int lives = -1, resources = -1;
     std::string wave, end;
-    bool paused = false, doubled = false;
+    bool paused = false;
+    std::vector<float> speeds;
     std::vector<bool> cards;
 };
 
-// A straight ten-unit road along x, ridden in ten seconds at speed 1.
+// A straight ten-unit road along x, ridden in ten seconds at speed 1, and a second road of five
+// units that comes in from the side (+z) to the same end in ten seconds too.
 class RoadScene : public Scene {
 public:
     RoadScene() : Scene("level") {}
@@ -55,6 +57,15 @@ public:
         channel.positionKeys = {{0.0f, {0, 0, 0}}, {100.0f, {10, 0, 0}}};
         road->channels.push_back(std::move(channel));
         nodeAnimator().addAnimation(road);
+
+        auto& side = root3D()->createChild<EmptyNode>("sidePaths");
+        side.createChild<EmptyNode>("EnemyPathNode2");
+        root3D()->createChild<EmptyNode>("EnemySpawnPoint2").translate({10, 0, 5});
+        auto sideRoad = std::make_shared<Animation>("EnemyPath2", 100.0f, 10.0f);
+        AnimationChannel sideChannel("EnemyPathNode2");
+        sideChannel.positionKeys = {{0.0f, {10, 0, 5}}, {100.0f, {10, 0, 0}}};
+        sideRoad->channels.push_back(std::move(sideChannel));
+        nodeAnimator().addAnimation(sideRoad);
     }
     Node3D* pathTemplate = nullptr;
     Node3D* spawnPoint = nullptr;
@@ -190,7 +201,23 @@ TEST_F(LevelRulesTest, AnEnemyThatIsGoneTakesItsPathCarrierWithIt) {
     EXPECT_EQ(enemy(0).getParent()->getName(), "ep[1]");
 }
 
+// The fast-forward button cycles 1x, 2x, 4x; the speed button shows each. Other speeds are refused.
+TEST_F(LevelRulesTest, TheSpeedButtonCyclesOneTwoAndFourTimes) {
+    for (float expected : {2.0f, 4.0f, 1.0f, 2.0f}) {
+        coordinator->toggleSpeed();
+        EXPECT_EQ(coordinator->gameSpeed(), expected);
+        EXPECT_EQ(hud.speeds.back(), expected);
+    }
+    test::LogCapture log;
+    coordinator->setGameSpeed(3.0f);
+    EXPECT_EQ(coordinator->gameSpeed(), 2.0f);
+    EXPECT_EQ(log.count("A game speed of 3 is not one of 1, 2 and 4; the speed stays 2."), 1u);
+}
+
 TEST_F(LevelRulesTest, MonstersAtTheCoreTakeLivesAndTheGameCanBeLost) {
+    // Played at 2x: the loss sets 1x at once (toggling would have gone on to 4x).
+    coordinator->toggleSpeed();
+    ASSERT_EQ(coordinator->gameSpeed(), 2.0f);
     coordinator->spawnEnemy(EnemyType::FLOATING_STONE_MONSTER);
     coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
     Enemy& floating = enemy(0);
@@ -203,6 +230,8 @@ TEST_F(LevelRulesTest, MonstersAtTheCoreTakeLivesAndTheGameCanBeLost) {
     run(40.0f, 0.5f);
     EXPECT_EQ(coordinator->state(), GameState::Lost);
     EXPECT_EQ(hud.lives, 0);
+    EXPECT_EQ(coordinator->gameSpeed(), 1.0f);
+    EXPECT_EQ(hud.speeds, (std::vector<float>{2.0f, 1.0f}));
     run(5.0f, 0.5f);
     EXPECT_EQ(hud.lives, 0);
     coordinator->update(0.1f);
@@ -246,6 +275,36 @@ TEST_F(LevelRulesTest, BasesSelectBuildAndTowersPickTheLeadingEnemy) {
     EXPECT_EQ(tower.chooseTarget(), &enemy(0));
     enemy(0).setState(EnemyState::Dying);
     EXPECT_EQ(tower.chooseTarget(), &enemy(1));
+}
+
+// On two roads the monster with less road left to the core leads, even when it is less far along
+// its own (shorter) road.
+TEST_F(LevelRulesTest, OnTwoRoadsTheMonsterNearestTheCoreLeads) {
+    ASSERT_EQ(coordinator->roads().size(), 2u);
+    EXPECT_NEAR(coordinator->roads()[1].length(), 5.0f, 1e-3f);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER, 1);
+    run(20.0f, 0.5f);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER, 2);
+    run(100.0f, 0.5f); // 200 s per road at 0.05: the first is 0.6 along, the second 0.5
+    Enemy& main = enemy(0);
+    Enemy& side = enemy(1);
+    EXPECT_EQ(main.road(), 1);
+    EXPECT_EQ(side.road(), 2);
+    EXPECT_NEAR(side.getWorldPosition().z, 2.5f, 0.05f) << "the second monster rides the second road";
+    EXPECT_NEAR(main.pathProgress(), 0.6f, 0.01f);
+    EXPECT_NEAR(main.distanceLeft(), 4.0f, 0.05f);
+    EXPECT_NEAR(side.distanceLeft(), 2.5f, 0.05f);
+
+    TowerBase& base = placeBase({8, 0, 1.5f});
+    base.build(TowerType::CANNON);
+    ASSERT_NE(base.tower(), nullptr);
+    EXPECT_EQ(base.tower()->chooseTarget(), &side);
+
+    // A road the level does not have sends the monster along road 1, with an error.
+    test::LogCapture log;
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER, 3);
+    EXPECT_TRUE(log.contains("Enemy 2 should ride road 3, which the level does not have; it rides road 1."));
+    EXPECT_EQ(enemy(2).road(), 1);
 }
 
 // A monster that reached the core is the one taking lives: towers by the core must prefer it to a

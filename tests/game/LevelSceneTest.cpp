@@ -11,7 +11,11 @@
 #include "support/LogCapture.h"
 #include "ui/Node2D.h"
 
+#include <glm/geometric.hpp>
+
 #include <gtest/gtest.h>
+
+#include <random>
 
 namespace hm {
 namespace {
@@ -40,8 +44,11 @@ TEST_F(LevelSceneTest, TheLevelIsBuiltFromItsModel) {
     EXPECT_EQ(rules().towerBases().front()->getName(), "tb[1]");
     ASSERT_NE(scene->activeCamera(), nullptr);
     EXPECT_EQ(scene->activeCamera()->getName(), "camera_main");
-    EXPECT_EQ(rules().lives(), 10);
-    EXPECT_EQ(rules().resources(), 300);
+    // The economy is the level file's.
+    EXPECT_EQ(rules().lives(), rules().level().lives);
+    EXPECT_EQ(rules().resources(), rules().level().resources);
+    EXPECT_EQ(rules().level().schedule.size(), 18u);
+    EXPECT_EQ(rules().level().displayName, "Vezaz");
     ASSERT_NE(scene->root2D()->findChild("tWave"), nullptr);
 }
 
@@ -108,12 +115,111 @@ TEST_F(LevelSceneTest, ALaterTrackShotReplacesTheRunningOne) {
     EXPECT_LT(glm::length(afterSwitch - shotTwoAlone), 1e-3f);
 }
 
+// Pausing to plan: the card panel slides in and out on the player's time, a tower can be bought,
+// and nothing in the world moves (no walking, no construction, no income) until the game resumes.
+TEST_F(LevelSceneTest, WhilePausedThePlayerPlansAndTheWorldStandsStill) {
+    play(2.0f); // the first monster is on the road
+    ASSERT_FALSE(rules().enemies().empty());
+    Enemy& monster = *rules().enemies().front();
+    rules().togglePause();
+    const glm::vec3 where = monster.getWorldPosition();
+    const float elapsed = rules().elapsed();
+    const int paid = rules().resources() - towerPrototype(TowerType::ARROW).cost;
+
+    TowerBase& plot = *rules().towerBases().front();
+    plot.onClick({}, {}, {});
+    ASSERT_EQ(rules().selectedBase(), &plot);
+    auto& panel = dynamic_cast<BuildingCardPanel&>(*scene->root2D()->findChild("panelCards"));
+    play(0.6f);
+    EXPECT_EQ(panel.slideState(), SlideState::Open);
+    BuildingCard* arrow = nullptr;
+    for (const auto& child : panel.children())
+        if (auto* card = dynamic_cast<BuildingCard*>(child.get());
+            card && card->towerType() == TowerType::ARROW)
+            arrow = card;
+    ASSERT_NE(arrow, nullptr);
+    arrow->onClick(MouseButton::Left, InputAction::Release);
+    ASSERT_NE(plot.tower(), nullptr);
+    EXPECT_EQ(rules().resources(), paid);
+    play(0.6f);
+    EXPECT_EQ(panel.slideState(), SlideState::Gone);
+
+    play(5.0f);
+    EXPECT_EQ(plot.tower()->state(), TowerState::Constructing);
+    EXPECT_EQ(monster.getWorldPosition(), where);
+    EXPECT_EQ(rules().elapsed(), elapsed);
+    EXPECT_EQ(rules().resources(), paid);
+
+    rules().togglePause();
+    play(3.0f);
+    EXPECT_EQ(plot.tower()->state(), TowerState::Ready);
+    EXPECT_NE(monster.getWorldPosition(), where);
+}
+
 TEST_F(LevelSceneTest, AnUndefendedValleyIsLost) {
     rules().toggleSpeed();
     for (int i = 0; i < 400 * 10 && rules().state() == GameState::Playing; ++i)
         play(0.1f, 0.1f);
     EXPECT_EQ(rules().state(), GameState::Lost);
     EXPECT_EQ(rules().lives(), 0);
+}
+
+// Frames of uneven length (16.7 ms +- 3 ms) over steps of 1/60 s take no step now and then, and two
+// steps at other times. What is drawn of a walking monster still moves on every frame, as far as
+// the frame is long, and never back.
+TEST_F(LevelSceneTest, AWalkingMonsterIsDrawnMovingOnEveryFrame) {
+    rules().spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    ASSERT_FALSE(rules().enemies().empty());
+    NodeRef<Enemy> walker(rules().enemies().back());
+    std::mt19937 random(21);
+    std::uniform_real_distribution<float> jitter(-0.003f, 0.003f);
+    auto drawnPosition = [&] {
+        Scene::DrawnPoses drawn(*scene);
+        return walker->getWorldPosition();
+    };
+    // Under way first, a step a frame: the monster has left the gate and steps have been recorded.
+    glm::vec3 stepped = walker->getWorldPosition(), steppedBefore = stepped;
+    for (int frame = 0; frame < 60; ++frame) {
+        scene->update(window, static_cast<float>(LevelScene::kSimulationStep));
+        steppedBefore = stepped;
+        stepped = walker->getWorldPosition();
+    }
+    ASSERT_NE(stepped, steppedBefore) << "the monster does not walk";
+    glm::vec3 drawn = drawnPosition();
+    std::vector<std::pair<float, float>> moves; // (frame time, distance drawn)
+    int framesWithoutStep = 0, framesWithTwoSteps = 0;
+    for (int frame = 0; frame < 600 && walker && walker->state() == EnemyState::Walking; ++frame) {
+        const float seconds = 1.0f / 60.0f + jitter(random);
+        const std::int64_t stepsBefore = scene->stepCount();
+        scene->update(window, seconds);
+        framesWithoutStep += scene->stepCount() == stepsBefore;
+        framesWithTwoSteps += scene->stepCount() >= stepsBefore + 2;
+        if (walker->getWorldPosition() != stepped) {
+            steppedBefore = stepped;
+            stepped = walker->getWorldPosition();
+        }
+        const glm::vec3 now = drawnPosition();
+        EXPECT_EQ(walker->getWorldPosition(), stepped) << "drawing moved the monster of the rules";
+        const glm::vec3 move = now - drawn;
+        EXPECT_GT(glm::dot(move, stepped - steppedBefore), 0.0f)
+            << "frame " << frame << " is not drawn ahead";
+        moves.emplace_back(seconds, glm::length(move));
+        drawn = now;
+    }
+    ASSERT_GT(moves.size(), 300u);
+    EXPECT_GT(framesWithoutStep, 0) << "the frame times never fell between two steps";
+    EXPECT_GT(framesWithTwoSteps, 0) << "the frame times never took two steps";
+    float distance = 0.0f, time = 0.0f;
+    for (const auto& [seconds, moved] : moves) {
+        distance += moved;
+        time += seconds;
+    }
+    const float speed = distance / time;
+    for (std::size_t i = 0; i < moves.size(); ++i) {
+        const float ratio = moves[i].second / (moves[i].first * speed);
+        EXPECT_GT(ratio, 0.6f) << "frame " << i << " is drawn short of the frame's time";
+        EXPECT_LT(ratio, 1.4f) << "frame " << i << " is drawn beyond the frame's time";
+    }
 }
 
 } // namespace

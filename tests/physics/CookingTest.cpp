@@ -1,6 +1,8 @@
 #include "physics/Cooking.h"
 #include "physics/CookingCache.h"
 
+#include "app/AssetLocations.h"
+
 #include "support/LogCapture.h"
 
 #include <BulletCollision/CollisionShapes/btOptimizedBvh.h>
@@ -112,7 +114,7 @@ TEST(CacheNames, OnlyPlainFileNamesAreCached) {
         const auto path = cookedFilePath("mesh_hulls/", c.name, "Rock");
         EXPECT_EQ(path.has_value(), c.cached);
         if (path) {
-            EXPECT_EQ(*path, std::string(kPhysicsBufferFolder) + "mesh_hulls/" + c.name + ".dat");
+            EXPECT_EQ(*path, gamePlaces().physicsCache + "mesh_hulls/" + c.name + ".dat");
         }
         EXPECT_EQ(log.messages(spdlog::level::warn).size(), c.cached ? 0u : 1u);
     }
@@ -144,8 +146,11 @@ TEST_F(CacheFolder, TemporariesOfInterruptedWritesAreRemovedByTheNextWrite) {
 }
 
 TEST_F(CacheFolder, UnwritableFolderFailsCleanly) {
+    // A missing kind folder is made; below a plain file none can be, whoever runs the test.
+    EXPECT_TRUE(writeCookedFile(path("new_kind/rock.dat"), CookedKind::ConvexHull, bytes({1})));
+    std::ofstream(path("plain")) << "x";
     test::LogCapture log;
-    EXPECT_FALSE(writeCookedFile(path("no_such_folder/rock.dat"), CookedKind::ConvexHull, bytes({1})));
+    EXPECT_FALSE(writeCookedFile(path("plain/kind/rock.dat"), CookedKind::ConvexHull, bytes({1})));
     EXPECT_EQ(log.messages(spdlog::level::err).size(), 1u);
 }
 

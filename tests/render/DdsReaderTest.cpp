@@ -14,11 +14,11 @@ const std::string kWrongFormat =
 TEST(DdsReader, ReadsFilesWrittenByImageMagick) {
     struct Case {
         std::string file;
-        GLenum format;
+        TextureFormat format;
         std::size_t bytes;
     };
-    for (const Case& c : {Case{"red_over_blue_dxt1.dds", GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 3 * 2 * 8},
-                          Case{"red_over_blue_dxt5.dds", GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 3 * 2 * 16}}) {
+    for (const Case& c : {Case{"red_over_blue_dxt1.dds", TextureFormat::Dxt1, 3 * 2 * 8},
+                          Case{"red_over_blue_dxt5.dds", TextureFormat::Dxt5, 3 * 2 * 16}}) {
         const auto image = readDdsFile("tests/fixtures/textures/" + c.file);
         ASSERT_TRUE(image) << c.file;
         EXPECT_EQ(image->width, 12) << c.file;
@@ -33,14 +33,14 @@ TEST(DdsReader, ReadsTheTopLevelOfEachBlockFormat) {
     struct Case {
         std::string fourCc;
         std::uint32_t width, height;
-        GLenum format;
+        TextureFormat format;
         std::size_t bytes;
     };
     const Case cases[] = {
-        {"DXT1", 5, 3, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 2 * 1 * 8},
-        {"DXT3", 4, 4, GL_COMPRESSED_RGBA_S3TC_DXT3_EXT, 16},
-        {"DXT5", 9, 1, GL_COMPRESSED_RGBA_S3TC_DXT5_EXT, 3 * 1 * 16},
-        {"DXT1", 1, 1, GL_COMPRESSED_RGBA_S3TC_DXT1_EXT, 8},
+        {"DXT1", 5, 3, TextureFormat::Dxt1, 2 * 1 * 8},
+        {"DXT3", 4, 4, TextureFormat::Dxt3, 16},
+        {"DXT5", 9, 1, TextureFormat::Dxt5, 3 * 1 * 16},
+        {"DXT1", 1, 1, TextureFormat::Dxt1, 8},
     };
     for (const Case& c : cases) {
         const auto path = folder.path() / (c.fourCc + "_" + std::to_string(c.width) + ".dds");

@@ -55,9 +55,9 @@ TEST_F(FolderTextureTest, CubeMapTakesOneFilePerFace) {
     auto cube = loadCubeMap("sky");
     ASSERT_TRUE(cube);
     EXPECT_NE(cube->id(), 0u);
-    EXPECT_EQ(cube->target(), static_cast<GLenum>(GL_TEXTURE_CUBE_MAP));
+    EXPECT_EQ(cube->target(), TextureTarget::CubeMap);
     EXPECT_EQ(cube->width(), 2);
-    EXPECT_EQ(cube->internalFormat(), static_cast<GLenum>(GL_RGB8));
+    EXPECT_EQ(cube->internalFormat(), TextureFormat::RGB8);
 
     // Face 0 comes from whichever posx file the listing yields first.
     std::uint8_t posxGrey = 0;
@@ -171,7 +171,7 @@ TEST_F(FolderTextureTest, VideoSkipsBrokenFramesAndLoops) {
     ASSERT_EQ(video->frameCount(), 2u);
     EXPECT_EQ(video->frames()[0]->name(), "clip/frame0.png");
     EXPECT_EQ(video->frames()[1]->name(), "clip/frame2.png");
-    EXPECT_EQ(video->internalFormat(), static_cast<GLenum>(GL_RGBA8));
+    EXPECT_EQ(video->internalFormat(), TextureFormat::RGBA8);
     EXPECT_EQ(video->currentFrame(), -1);
 
     // The scene holds its updateables weakly; the owner keeps the texture alive.

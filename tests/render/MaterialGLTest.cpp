@@ -6,6 +6,7 @@
 #include "support/GLTestWindow.h"
 #include "support/LogCapture.h"
 
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 
 namespace hm {
@@ -72,7 +73,7 @@ TEST_F(MaterialTest, PbrBindsItsFiveSharedDefaultsAndSolidBindsNone) {
     a->use();
     for (int slot = 0; slot < 5; ++slot)
         EXPECT_EQ(boundTexture(slot), a->getTexture(slot)->id()) << slot;
-    EXPECT_EQ(a->getTexture(Metallic)->internalFormat(), static_cast<GLenum>(GL_R8));
+    EXPECT_EQ(a->getTexture(Metallic)->internalFormat(), TextureFormat::R8);
 
     unbindAll();
     auto solid = registry.createSolidMaterial("plain_red");

@@ -36,8 +36,9 @@ TEST_F(NullDeviceTest, ResourcesKeepTheirCpuSideWithoutGlObjects) {
     EXPECT_EQ(*ShaderLibrary::instance().findProgram("pbr"), 0u);
     EXPECT_FALSE(ShaderLibrary::instance().findProgram("no such shader"));
 
-    auto texture = loadTexture("hud/button_pause_pause.png", 0, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR,
-                               GL_CLAMP_TO_EDGE, GL_CLAMP_TO_EDGE);
+    auto texture =
+        loadTexture("hud/button_pause_pause.png", TextureFormat::Auto, TextureFilter::Linear,
+                    TextureFilter::LinearMipmapLinear, TextureWrap::ClampToEdge, TextureWrap::ClampToEdge);
     ASSERT_NE(texture, nullptr);
     EXPECT_GT(texture->width(), 0);
     EXPECT_GT(texture->height(), 0);

@@ -13,6 +13,7 @@
 #include "support/LogCapture.h"
 #include "tools/reference/ReferenceScene.h"
 
+#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
@@ -287,7 +288,7 @@ TEST(Renderer, MeshNodeKeepsTheCallersProgramOutsideTheColourPassAndSkyRestoresD
     EXPECT_EQ(static_cast<GLuint>(current), shadow);
     node.render(0.0f, 1);
     glGetIntegerv(GL_CURRENT_PROGRAM, &current);
-    EXPECT_EQ(current, material->program());
+    EXPECT_EQ(static_cast<GLuint>(current), material->program());
 
     BuiltScene scene([](Node3D& root) { lookFrom(root, {0, 0, 0}, {0, 0, -1}); });
     start(scene, window);
@@ -361,6 +362,55 @@ TEST(Renderer, TheShadowFallsAwayFromTheSunAtEveryQualityLevel) {
         QualityLevel level(quality);
         checkShadowFallsAwayFromTheSun();
     }
+}
+
+// Markers: the box of the shadow test, told to cast no shadow, leaves the ground beside it lit
+// (a health bar or a range ring); a red box below the ground, drawn on top, shows through it.
+TEST(Renderer, AMeshThatCastsNoShadowLeavesTheGroundLitAndAMeshOnTopShowsThroughTheGround) {
+    Window& window = test::glWindow();
+    resize(window, 128, 128);
+    MeshNode* box = nullptr;
+    MeshNode* buried = nullptr;
+    BuiltScene scene([&](Node3D& root) {
+        auto ground = MaterialRegistry::instance().createPBRMaterial("marker_ground");
+        root.createChild<MeshNode>("ground", makePlaneMesh(20.0f), ground);
+        box = &root.createChild<MeshNode>("box", makeBoxMesh({1, 1, 1}), ground);
+        box->translate({0, 2, 0});
+        auto red = MaterialRegistry::instance().createSolidMaterial("marker_red");
+        red->colour = {1.0f, 0.0f, 0.0f};
+        buried = &root.createChild<MeshNode>("buried", makeBoxMesh({0.5f, 0.5f, 0.5f}), red);
+        buried->translate({-2, -1, -2});
+        root.createChild<SunLight>("Sun", glm::normalize(glm::vec3(1, -1, 0)), glm::vec3(1.0f), 3.0f,
+                                   glm::vec3(0.05f));
+        lookFrom(root, {0, 8, 0}, {0, 0, 0}, {0, 0, -1});
+    });
+    start(scene, window);
+    const CameraNode& camera = *scene.activeCamera();
+    auto screen = [&](const glm::vec3& world) {
+        const glm::vec4 clip = camera.getProjection() * camera.getView() * glm::vec4(world, 1.0f);
+        const glm::vec2 ndc = glm::vec2(clip) / clip.w;
+        return glm::ivec2((ndc.x * 0.5f + 0.5f) * 128.0f, (0.5f - ndc.y * 0.5f) * 128.0f);
+    };
+    const glm::ivec2 shadowed = screen({2.0f, 0.0f, 0.0f});
+    const glm::ivec2 lit = screen({-2.0f, 0.0f, 0.0f});
+    const glm::ivec2 under = screen({-2.0f, 0.0f, -2.0f});
+
+    scene.render(window, 0.0f);
+    test::Image image = test::readFramebuffer(128, 128);
+    ASSERT_LT(image.luminance(shadowed.x, shadowed.y), 0.5f * image.luminance(lit.x, lit.y))
+        << "the box casts its shadow";
+    const std::uint8_t* hidden = image.pixel(under.x, under.y);
+    EXPECT_FALSE(hidden[0] > 200 && hidden[1] < 40) << "the buried box is hidden by the ground";
+
+    box->setCastsShadow(false);
+    buried->setDrawnOnTop(true);
+    scene.render(window, 0.0f);
+    image = test::readFramebuffer(128, 128);
+    EXPECT_NEAR(image.luminance(shadowed.x, shadowed.y), image.luminance(lit.x, lit.y), 4.0f);
+    const std::uint8_t* shown = image.pixel(under.x, under.y);
+    EXPECT_GT(shown[0], 200);
+    EXPECT_LT(shown[1], 40);
+    EXPECT_LT(shown[2], 40);
 }
 
 // The caster hangs high up towards the sun, out of the camera's sight, and its shadow falls in
@@ -491,8 +541,9 @@ TEST(Renderer, TranslucentMeshesAreBlendedOverTheOpaqueOnesBehindThem) {
     resize(window, 64, 64);
     BuiltScene scene([](Node3D& root) {
         auto glass = MaterialRegistry::instance().createMaterial("blend_test_glass");
-        auto texture = std::make_shared<Solid2DTexture>("blend_test_half", glm::vec4(0.0f, 0.0f, 0.0f, 0.5f),
-                                                        Solid2DTexture::defaultParameters(GL_RGBA8));
+        auto texture =
+            std::make_shared<Solid2DTexture>("blend_test_half", glm::vec4(0.0f, 0.0f, 0.0f, 0.5f),
+                                             Solid2DTexture::defaultParameters(TextureFormat::RGBA8));
         ASSERT_TRUE(texture->load());
         glass->setTexture(0, texture);
         auto& pane = root.createChild<MeshNode>("pane", makePlaneMesh(20.0f), glass);

@@ -4,6 +4,7 @@
 #include "support//LogCapture.h"
 #include "support/GLTestWindow.h"
 
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 #include <spdlog/sinks/stdout_sinks.h>
 

@@ -2,10 +2,12 @@
 
 #include "app/Window.h"
 #include "render/Solid2DTexture.h"
+#include "render/TextureFile.h"
 #include "render/TextureTestSupport.h"
 #include "support//LogCapture.h"
 #include "support/GLTestWindow.h"
 
+#include <GL/glew.h>
 #include <gtest/gtest.h>
 
 #include <glm/gtc/type_ptr.hpp>
@@ -34,10 +36,13 @@ TEST_F(TextureTest, ImageFilesKeepChannelsAndRowOrder) {
     struct Case {
         int channels;
         GLenum format;
-        GLenum internalFormat;
+        GLenum glInternalFormat;
+        TextureFormat internalFormat;
     };
-    const Case cases[] = {
-        {1, GL_RED, GL_R8}, {2, GL_RG, GL_RG8}, {3, GL_RGB, GL_RGB8}, {4, GL_RGBA, GL_RGBA8}};
+    const Case cases[] = {{1, GL_RED, GL_R8, TextureFormat::R8},
+                          {2, GL_RG, GL_RG8, TextureFormat::RG8},
+                          {3, GL_RGB, GL_RGB8, TextureFormat::RGB8},
+                          {4, GL_RGBA, GL_RGBA8, TextureFormat::RGBA8}};
     for (const Case& c : cases) {
         const int width = 3, height = 2;
         std::vector<std::uint8_t> pixels(std::size_t(width * height * c.channels));
@@ -46,18 +51,20 @@ TEST_F(TextureTest, ImageFilesKeepChannelsAndRowOrder) {
         const std::string name = "channels/c" + std::to_string(c.channels) + ".png";
         ASSERT_TRUE(test::writePng(textures() / name, width, height, c.channels, pixels));
 
-        auto texture = loadTexture(name, 0, GL_NEAREST, GL_NEAREST, 0, 0);
+        auto texture = loadTexture(name, TextureFormat::Auto, TextureFilter::Nearest, TextureFilter::Nearest,
+                                   TextureWrap::Unset, TextureWrap::Unset);
         ASSERT_TRUE(texture) << name;
         EXPECT_NE(texture->id(), 0u);
         EXPECT_EQ(texture->name(), name);
-        EXPECT_EQ(texture->file()->format(), c.format) << name;
+        EXPECT_EQ(texture->file()->channels(), c.channels) << name;
+        EXPECT_EQ(texture->file()->format(), c.internalFormat) << name;
         EXPECT_EQ(texture->internalFormat(), c.internalFormat) << name;
         EXPECT_EQ(texture->width(), width);
         EXPECT_EQ(texture->height(), height);
         EXPECT_FLOAT_EQ(texture->aspectRatio(), 1.5f);
         texture->bind();
         EXPECT_EQ(test::textureLevelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_INTERNAL_FORMAT),
-                  static_cast<GLint>(c.internalFormat));
+                  static_cast<GLint>(c.glInternalFormat));
         EXPECT_EQ(test::readTexture(GL_TEXTURE_2D, c.format, width, height, c.channels), pixels) << name;
     }
 }
@@ -66,9 +73,10 @@ TEST_F(TextureTest, CompressedDdsFilesAreUploadedAsTheyAre) {
     std::filesystem::copy_file(data->fixture("red_over_blue_dxt5.dds"), textures() / "red_over_blue.dds");
     test::writeBytes(textures() / "odd.dds", test::ddsBytes(5, 3, "DXT1", 16));
 
-    auto texture = loadTexture("red_over_blue.dds", 0, GL_NEAREST, GL_NEAREST, 0, 0);
+    auto texture = loadTexture("red_over_blue.dds", TextureFormat::Auto, TextureFilter::Nearest,
+                               TextureFilter::Nearest, TextureWrap::Unset, TextureWrap::Unset);
     ASSERT_TRUE(texture);
-    EXPECT_EQ(texture->internalFormat(), static_cast<GLenum>(GL_COMPRESSED_RGBA_S3TC_DXT5_EXT));
+    EXPECT_EQ(texture->internalFormat(), TextureFormat::Dxt5);
     EXPECT_EQ(texture->width(), 12);
     EXPECT_EQ(texture->height(), 8);
     texture->bind();
@@ -80,10 +88,11 @@ TEST_F(TextureTest, CompressedDdsFilesAreUploadedAsTheyAre) {
     EXPECT_EQ(std::vector<std::uint8_t>(pixels.end() - 4, pixels.end()),
               (std::vector<std::uint8_t>{0, 0, 255, 255}));
 
-    auto odd = loadTexture("odd.dds", GL_RGBA8, GL_NEAREST, GL_NEAREST, 0, 0);
+    auto odd = loadTexture("odd.dds", TextureFormat::RGBA8, TextureFilter::Nearest, TextureFilter::Nearest,
+                           TextureWrap::Unset, TextureWrap::Unset);
     ASSERT_TRUE(odd);
     odd->bind();
-    EXPECT_EQ(odd->internalFormat(), static_cast<GLenum>(GL_COMPRESSED_RGBA_S3TC_DXT1_EXT));
+    EXPECT_EQ(odd->internalFormat(), TextureFormat::Dxt1);
     EXPECT_EQ(test::textureLevelParameter(GL_TEXTURE_2D, 0, GL_TEXTURE_COMPRESSED_IMAGE_SIZE), 16);
 }
 
@@ -113,7 +122,9 @@ TEST_F(TextureTest, BrokenFilesGiveNoTexture) {
     };
     for (const Case& c : cases) {
         test::LogCapture log;
-        EXPECT_FALSE(loadTexture(c.name, 0, GL_LINEAR, GL_LINEAR, 0, 0)) << c.name;
+        EXPECT_FALSE(loadTexture(c.name, TextureFormat::Auto, TextureFilter::Linear, TextureFilter::Linear,
+                                 TextureWrap::Unset, TextureWrap::Unset))
+            << c.name;
         for (const auto& line : c.lines)
             EXPECT_TRUE(log.contains(line)) << c.name << ": " << line;
     }
@@ -122,11 +133,13 @@ TEST_F(TextureTest, BrokenFilesGiveNoTexture) {
 TEST_F(TextureTest, MipmapFiltersBuildTheMipmapChain) {
     ASSERT_TRUE(test::writeSolidPng(textures() / "mip.png", 4, 4, {9, 9, 9}));
     for (const auto& [minFilter, level1Width] :
-         {std::pair{GL_LINEAR_MIPMAP_LINEAR, 2}, std::pair{GL_LINEAR, 0}}) {
-        auto texture = loadTexture("mip.png", 0, GL_LINEAR, static_cast<GLenum>(minFilter), 0, 0);
+         {std::pair{TextureFilter::LinearMipmapLinear, 2}, std::pair{TextureFilter::Linear, 0}}) {
+        auto texture = loadTexture("mip.png", TextureFormat::Auto, TextureFilter::Linear, minFilter,
+                                   TextureWrap::Unset, TextureWrap::Unset);
         ASSERT_TRUE(texture);
         texture->bind();
-        EXPECT_EQ(test::textureLevelParameter(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH), level1Width) << minFilter;
+        EXPECT_EQ(test::textureLevelParameter(GL_TEXTURE_2D, 1, GL_TEXTURE_WIDTH), level1Width)
+            << static_cast<int>(minFilter);
     }
 }
 
@@ -140,7 +153,8 @@ TEST_F(TextureTest, CompressedFilesBringTheirOwnMipLevelsOrNone) {
     };
     for (const Case& c : {Case{"one_level.dds", 0}, Case{"two_levels.dds", 1}}) {
         SCOPED_TRACE(c.file);
-        auto texture = loadTexture(c.file, 0, GL_LINEAR, GL_LINEAR_MIPMAP_LINEAR, 0, 0);
+        auto texture = loadTexture(c.file, TextureFormat::Auto, TextureFilter::Linear,
+                                   TextureFilter::LinearMipmapLinear, TextureWrap::Unset, TextureWrap::Unset);
         ASSERT_TRUE(texture);
         texture->bind();
         GLint maxLevel = -1;
@@ -160,15 +174,16 @@ TEST_F(TextureTest, CompressedFilesBringTheirOwnMipLevelsOrNone) {
 TEST_F(TextureTest, WrapModesAreSetOnlyWhenGivenAndTheBorderOnlyForClampToBorder) {
     const glm::vec4 border(0.25f, 0.5f, 0.75f, 1.0f);
     struct Case {
-        GLenum wrapS, wrapT;
+        TextureWrap wrapS, wrapT;
         GLint expectedS, expectedT;
         glm::vec4 expectedBorder;
     };
     const Case cases[] = {
-        {0, 0, GL_REPEAT, GL_REPEAT, glm::vec4(0.0f)},
-        {GL_CLAMP_TO_BORDER, 0, GL_CLAMP_TO_BORDER, GL_REPEAT, border},
-        {0, GL_CLAMP_TO_BORDER, GL_REPEAT, GL_CLAMP_TO_BORDER, border},
-        {GL_CLAMP_TO_EDGE, GL_MIRRORED_REPEAT, GL_CLAMP_TO_EDGE, GL_MIRRORED_REPEAT, glm::vec4(0.0f)},
+        {TextureWrap::Unset, TextureWrap::Unset, GL_REPEAT, GL_REPEAT, glm::vec4(0.0f)},
+        {TextureWrap::ClampToBorder, TextureWrap::Unset, GL_CLAMP_TO_BORDER, GL_REPEAT, border},
+        {TextureWrap::Unset, TextureWrap::ClampToBorder, GL_REPEAT, GL_CLAMP_TO_BORDER, border},
+        {TextureWrap::ClampToEdge, TextureWrap::MirroredRepeat, GL_CLAMP_TO_EDGE, GL_MIRRORED_REPEAT,
+         glm::vec4(0.0f)},
     };
     for (const Case& c : cases) {
         TextureParameters parameters = Solid2DTexture::defaultParameters();
@@ -187,20 +202,20 @@ TEST_F(TextureTest, WrapModesAreSetOnlyWhenGivenAndTheBorderOnlyForClampToBorder
         EXPECT_EQ(s, c.expectedS);
         EXPECT_EQ(t, c.expectedT);
         EXPECT_EQ(r, GL_REPEAT);
-        EXPECT_EQ(actualBorder, c.expectedBorder) << c.wrapS << " " << c.wrapT;
+        EXPECT_EQ(actualBorder, c.expectedBorder) << c.expectedS << " " << c.expectedT;
     }
 }
 
 TEST_F(TextureTest, SolidTexturesHoldOneClampedPixel) {
     struct Case {
         glm::vec4 colour;
-        GLenum internalFormat;
-        GLenum expectedFormat;
+        TextureFormat internalFormat;
+        TextureFormat expectedFormat;
         std::vector<std::uint8_t> pixel;
     };
     const Case cases[] = {
-        {{1.0f, 0.5f, 0.25f, 0.0f}, 0, GL_RGB8, {255, 127, 63, 255}},
-        {{2.0f, -1.0f, 0.5f, 0.5f}, GL_RGBA8, GL_RGBA8, {255, 0, 127, 127}},
+        {{1.0f, 0.5f, 0.25f, 0.0f}, TextureFormat::Auto, TextureFormat::RGB8, {255, 127, 63, 255}},
+        {{2.0f, -1.0f, 0.5f, 0.5f}, TextureFormat::RGBA8, TextureFormat::RGBA8, {255, 0, 127, 127}},
     };
     for (const Case& c : cases) {
         Solid2DTexture texture("solid", c.colour, Solid2DTexture::defaultParameters(c.internalFormat));
@@ -243,14 +258,17 @@ TEST_F(TextureTest, FactoryReturnsTheLiveEqualTexture) {
     const auto& registry = TextureRegistry::instance();
 
     // Internal format 0 is resolved at upload; the request still matches the next one.
-    auto first = loadTexture("wall.png", 0, GL_LINEAR, GL_LINEAR, GL_REPEAT, 0);
+    auto first = loadTexture("wall.png", TextureFormat::Auto, TextureFilter::Linear, TextureFilter::Linear,
+                             TextureWrap::Repeat, TextureWrap::Unset);
     ASSERT_TRUE(first);
     EXPECT_EQ(first->name(), "shared/wall.png");
-    auto again = loadTexture("shared\\wall.png", 0, GL_LINEAR, GL_LINEAR, GL_REPEAT, 0);
+    auto again = loadTexture("shared\\wall.png", TextureFormat::Auto, TextureFilter::Linear,
+                             TextureFilter::Linear, TextureWrap::Repeat, TextureWrap::Unset);
     EXPECT_EQ(again, first);
     EXPECT_EQ(registry.entryCount("shared/wall.png"), 1u);
 
-    auto nearest = loadTexture("wall.png", 0, GL_NEAREST, GL_LINEAR, GL_REPEAT, 0);
+    auto nearest = loadTexture("wall.png", TextureFormat::Auto, TextureFilter::Nearest, TextureFilter::Linear,
+                               TextureWrap::Repeat, TextureWrap::Unset);
     ASSERT_TRUE(nearest);
     EXPECT_NE(nearest, first);
     EXPECT_NE(nearest->id(), first->id());
@@ -260,7 +278,8 @@ TEST_F(TextureTest, FactoryReturnsTheLiveEqualTexture) {
     // Once every user has let go, the next request loads a fresh texture.
     first.reset();
     again.reset();
-    auto reloaded = loadTexture("wall.png", 0, GL_LINEAR, GL_LINEAR, GL_REPEAT, 0);
+    auto reloaded = loadTexture("wall.png", TextureFormat::Auto, TextureFilter::Linear, TextureFilter::Linear,
+                                TextureWrap::Repeat, TextureWrap::Unset);
     ASSERT_TRUE(reloaded);
     EXPECT_NE(reloaded->id(), 0u);
     EXPECT_EQ(registry.entryCount("shared/wall.png"), 2u);

@@ -20,12 +20,12 @@ TEST(TextureIdentity, EveryRequestedParameterCounts) {
         return p;
     };
     const std::vector<TextureParameters> variants = {
-        changed([](auto& p) { p.magFilter = GL_NEAREST; }),
-        changed([](auto& p) { p.minFilter = GL_LINEAR_MIPMAP_LINEAR; }),
-        changed([](auto& p) { p.wrapS = GL_REPEAT; }),
-        changed([](auto& p) { p.wrapT = GL_REPEAT; }),
-        changed([](auto& p) { p.wrapR = GL_REPEAT; }),
-        changed([](auto& p) { p.internalFormat = GL_RGBA8; }),
+        changed([](auto& p) { p.magFilter = TextureFilter::Nearest; }),
+        changed([](auto& p) { p.minFilter = TextureFilter::LinearMipmapLinear; }),
+        changed([](auto& p) { p.wrapS = TextureWrap::Repeat; }),
+        changed([](auto& p) { p.wrapT = TextureWrap::Repeat; }),
+        changed([](auto& p) { p.wrapR = TextureWrap::Repeat; }),
+        changed([](auto& p) { p.internalFormat = TextureFormat::RGBA8; }),
         changed([](auto& p) { p.borderColour.r = 0.5f; }),
         changed([](auto& p) { p.borderColour.a = 1.0f; }),
     };
@@ -41,7 +41,7 @@ TEST(TextureIdentity, EveryRequestedParameterCounts) {
 TEST(TextureRegistry, FindsTheNewestLiveEqualTexture) {
     TextureRegistry registry;
     TextureParameters nearest;
-    nearest.magFilter = GL_NEAREST;
+    nearest.magFilter = TextureFilter::Nearest;
     auto first = solid("t.png");
     auto other = solid("t.png", nearest);
     registry.add(first);
@@ -67,7 +67,7 @@ TEST(TextureRegistry, DropsTexturesThatNoLongerExist) {
     TextureRegistry registry;
     auto kept = solid("t.png");
     TextureParameters nearest;
-    nearest.magFilter = GL_NEAREST;
+    nearest.magFilter = TextureFilter::Nearest;
     {
         auto gone = solid("t.png", nearest);
         registry.add(kept);
@@ -89,27 +89,64 @@ TEST(TextureRegistry, UnknownModeThrows) {
     EXPECT_EQ(registry.entryCount("t.png"), 0u);
 }
 
-TEST(TextureParameterNames, MapToTheirGLValues) {
-    const std::pair<const char*, GLenum> cases[] = {
-        {"GL_LINEAR", 0x2601},
-        {"GL_NEAREST", 0x2600},
-        {"GL_LINEAR_MIPMAP_LINEAR", 0x2703},
-        {"GL_LINEAR_MIPMAP_NEAREST", 0x2701},
-        {"GL_NEAREST_MIPMAP_LINEAR", 0x2702},
-        {"GL_NEAREST_MIPMAP_NEAREST", 0x2700},
-        {"GL_REPEAT", 0x2901},
-        {"GL_MIRRORED_REPEAT", 0x8370},
-        {"GL_CLAMP_TO_EDGE", 0x812F},
-        {"GL_CLAMP_TO_BORDER", 0x812D},
-        {"GL_R8", 0x8229},
-        {"GL_RG8", 0x822B},
-        {"GL_RGB8", 0x8051},
-        {"GL_RGBA8", 0x8058},
+// Model files name sampler settings by OpenGL's enumerant names, or give their numbers.
+TEST(TextureParameterNames, MapToTheEngineEnums) {
+    const struct {
+        const char* name;
+        std::int64_t number;
+        TextureFilter filter;
+    } filters[] = {
+        {"GL_NEAREST", 0x2600, TextureFilter::Nearest},
+        {"GL_LINEAR", 0x2601, TextureFilter::Linear},
+        {"GL_NEAREST_MIPMAP_NEAREST", 0x2700, TextureFilter::NearestMipmapNearest},
+        {"GL_LINEAR_MIPMAP_NEAREST", 0x2701, TextureFilter::LinearMipmapNearest},
+        {"GL_NEAREST_MIPMAP_LINEAR", 0x2702, TextureFilter::NearestMipmapLinear},
+        {"GL_LINEAR_MIPMAP_LINEAR", 0x2703, TextureFilter::LinearMipmapLinear},
     };
-    for (const auto& [name, value] : cases)
-        EXPECT_EQ(textureParameterFromName(name), value) << name;
-    for (const char* unknown : {"", "gl_linear", "GL_LINEAR ", "GL_RGBA", "GL_CLAMP"})
-        EXPECT_FALSE(textureParameterFromName(unknown)) << unknown;
+    for (const auto& c : filters) {
+        EXPECT_EQ(textureParameterFromName<TextureFilter>(c.name), c.filter) << c.name;
+        EXPECT_EQ(textureParameterFromNumber<TextureFilter>(c.number), c.filter) << c.name;
+    }
+    const struct {
+        const char* name;
+        std::int64_t number;
+        TextureWrap wrap;
+    } wraps[] = {
+        {"GL_REPEAT", 0x2901, TextureWrap::Repeat},
+        {"GL_MIRRORED_REPEAT", 0x8370, TextureWrap::MirroredRepeat},
+        {"GL_CLAMP_TO_EDGE", 0x812F, TextureWrap::ClampToEdge},
+        {"GL_CLAMP_TO_BORDER", 0x812D, TextureWrap::ClampToBorder},
+    };
+    for (const auto& c : wraps) {
+        EXPECT_EQ(textureParameterFromName<TextureWrap>(c.name), c.wrap) << c.name;
+        EXPECT_EQ(textureParameterFromNumber<TextureWrap>(c.number), c.wrap) << c.name;
+    }
+    EXPECT_EQ(textureParameterFromNumber<TextureWrap>(0x8743), TextureWrap::MirrorClampToEdge);
+    const struct {
+        const char* name;
+        std::int64_t number;
+        TextureFormat format;
+    } formats[] = {
+        {"GL_R8", 0x8229, TextureFormat::R8},
+        {"GL_RG8", 0x822B, TextureFormat::RG8},
+        {"GL_RGB8", 0x8051, TextureFormat::RGB8},
+        {"GL_RGBA8", 0x8058, TextureFormat::RGBA8},
+    };
+    for (const auto& c : formats) {
+        EXPECT_EQ(textureParameterFromName<TextureFormat>(c.name), c.format) << c.name;
+        EXPECT_EQ(textureParameterFromNumber<TextureFormat>(c.number), c.format) << c.name;
+    }
+    EXPECT_EQ(textureParameterFromNumber<TextureFormat>(0x8C43), TextureFormat::SRGB8Alpha8);
+
+    // A name of another kind of setting, or of none, is refused; so are compressed formats,
+    // which only DDS files bring.
+    for (const char* unknown : {"", "gl_linear", "GL_LINEAR ", "GL_RGBA", "GL_CLAMP", "GL_REPEAT"})
+        EXPECT_FALSE(textureParameterFromName<TextureFilter>(unknown)) << unknown;
+    EXPECT_FALSE(textureParameterFromName<TextureWrap>("GL_LINEAR"));
+    EXPECT_FALSE(textureParameterFromName<TextureFormat>("GL_NEAREST"));
+    EXPECT_FALSE(textureParameterFromNumber<TextureFilter>(0x2901));
+    EXPECT_FALSE(textureParameterFromNumber<TextureFormat>(0x83F1)); // DXT1
+    EXPECT_FALSE(textureParameterFromNumber<TextureFormat>(0));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "support/LogCapture.h"
 #include "ui/UiTestSupport.h"
 
+#include <GL/glew.h>
 #include <glm/gtc/matrix_transform.hpp>
 #include <gtest/gtest.h>
 

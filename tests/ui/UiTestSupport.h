@@ -7,6 +7,7 @@
 #include "scene/Scene.h"
 #include "ui/Node2D.h"
 
+#include <GL/glew.h>
 #include <GLFW/glfw3.h>
 #include <glm/gtc/type_precision.hpp>
 #include <gtest/gtest.h>
@@ -27,10 +28,10 @@ public:
 
     static TextureParameters parameters() {
         TextureParameters p;
-        p.magFilter = GL_NEAREST;
-        p.minFilter = GL_NEAREST;
-        p.wrapS = GL_CLAMP_TO_EDGE;
-        p.wrapT = GL_CLAMP_TO_EDGE;
+        p.magFilter = TextureFilter::Nearest;
+        p.minFilter = TextureFilter::Nearest;
+        p.wrapS = TextureWrap::ClampToEdge;
+        p.wrapT = TextureWrap::ClampToEdge;
         return p;
     }
     bool load() override {
@@ -40,7 +41,7 @@ public:
         setSize(width_, height_);
         return true;
     }
-    GLenum target() const override { return GL_TEXTURE_2D; }
+    TextureTarget target() const override { return TextureTarget::Texture2D; }
 
 private:
     int width_, height_;

@@ -2,7 +2,7 @@
 """Generates Hollowmere's 2D art: HUD panels and buttons, the end-of-level dialogs, the menu badges,
 the building cards, the lens-flare images and the smoke puff.
 
-Usage: make_hud.py TEXTURES_DIR [--cards RENDERS_DIR]
+Usage: make_hud.py TEXTURES_DIR [--cards RENDERS_DIR] [--icons ICONS_DIR]
 
 Writes below TEXTURES_DIR (normally GAME_DATA/textures):
   hud/panel_{ressources,lives,wave}.png          counter panels (the game prints white numbers on
@@ -16,6 +16,8 @@ Writes below TEXTURES_DIR (normally GAME_DATA/textures):
                                                   turntable renders of tools/data/blender/cards.py
   lensflare/flare0.png ... flare13.png            additive flare images, tint in RGB, strength in alpha
   particles/greySmoke.png                         soft smoke puff
+and, with --icons, the program's icon below ICONS_DIR (normally packaging/icons):
+  NxN/hollowmere.png for N = 64, 128, 256         the Hollow Heart crystal on a gold-rimmed stone boss
 
 Text is set in DejaVu (fonts-dejavu-core; free licence, see /usr/share/doc/fonts-dejavu-core/copyright).
 Every random number comes from generators with fixed seeds and the PNGs carry no metadata, so a rerun
@@ -511,6 +513,16 @@ def sym_fast(size, cx, cy):
     return np.clip(polygon(size, size, pts1) + polygon(size, size, pts2), 0, 1)
 
 
+def sym_faster(size, cx, cy):
+    """Three chevrons: the fastest of the three speeds."""
+    r = size * 0.17
+    out = np.zeros((size, size))
+    for k in (-1, 0, 1):
+        x = cx + k * r * 0.95
+        out = out + polygon(size, size, [(x - r * 0.7, cy - r), (x + r * 0.45, cy), (x - r * 0.7, cy + r)])
+    return np.clip(out, 0, 1)
+
+
 def sym_pause(size, cx, cy):
     r = size * 0.19
     a = rrect(size, size, (cx - r * 0.9, cy - r, cx - r * 0.25, cy + r), r * 0.12)
@@ -526,6 +538,7 @@ def sym_play(size, cx, cy):
 def make_buttons(out):
     save(round_button(128, 200, sym_fast), os.path.join(out, "hud", "button_speedup_normal.png"))
     save(round_button(128, 200, sym_fast, True), os.path.join(out, "hud", "button_speedup_active.png"))
+    save(round_button(128, 200, sym_faster, True), os.path.join(out, "hud", "button_speedup_fast.png"))
     save(round_button(128, 210, sym_pause), os.path.join(out, "hud", "button_pause_pause.png"))
     save(round_button(128, 210, sym_play), os.path.join(out, "hud", "button_pause_resume.png"))
 
@@ -920,15 +933,40 @@ def make_smoke(out):
     save(np.dstack([rgb, alpha]), os.path.join(out, "particles", "greySmoke.png"))
 
 
+# --------------------------------------------------------------------------- program icon
+
+def icon(n):
+    """The desktop icon at n x n pixels: the crystal the player defends, glowing on a stone boss.
+    Drawn at each size rather than scaled, so the small one keeps crisp edges."""
+    img = canvas(n, n)
+    c = n / 2
+    r = n * 0.46
+    disc = medallion(img, c, c - n * 0.01, r, 640)
+    over(img, rgbf(150, 230, 255), rays(n, n, c, c, 10, r * 0.95) * disc * 0.35)
+    draw_crystal(img, c, c - n * 0.01, r * 0.66)
+    return img
+
+
+def make_icons(folder):
+    for n in (64, 128, 256):
+        save(icon(n), os.path.join(folder, "%dx%d" % (n, n), "hollowmere.png"))
+
+
+def option(args, name):
+    if name not in args:
+        return None
+    i = args.index(name)
+    value = args[i + 1]
+    del args[i:i + 2]
+    return value
+
+
 def main():
     args = sys.argv[1:]
-    cards = None
-    if "--cards" in args:
-        i = args.index("--cards")
-        cards = args[i + 1]
-        del args[i:i + 2]
+    cards = option(args, "--cards")
+    icons = option(args, "--icons")
     if len(args) != 1:
-        sys.exit("usage: make_hud.py TEXTURES_DIR [--cards RENDERS_DIR]")
+        sys.exit("usage: make_hud.py TEXTURES_DIR [--cards RENDERS_DIR] [--icons ICONS_DIR]")
     out = args[0]
     make_panels(out)
     make_buttons(out)
@@ -939,6 +977,8 @@ def main():
     make_smoke(out)
     if cards:
         make_cards(out, cards)
+    if icons:
+        make_icons(icons)
 
 
 if __name__ == "__main__":

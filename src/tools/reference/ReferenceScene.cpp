@@ -15,7 +15,7 @@ namespace hm {
 
 namespace {
 
-std::shared_ptr<Texture> texture(const std::string& name, unsigned format) {
+std::shared_ptr<Texture> texture(const std::string& name, TextureFormat format) {
     return loadTexture(name, format, TextureFilter::Linear, TextureFilter::LinearMipmapLinear,
                        TextureWrap::Repeat, TextureWrap::Repeat);
 }
@@ -24,8 +24,8 @@ std::shared_ptr<Material> texturedMaterial(const std::string& name, const std::s
                                            const std::string& albedo, const std::string& normal,
                                            const std::string& roughness) {
     auto material = MaterialRegistry::instance().createPBRMaterial(name);
-    material->setTexture(Albedo, texture(folder + albedo, 0));
-    material->setTexture(Normal, texture(folder + normal, 0));
+    material->setTexture(Albedo, texture(folder + albedo, TextureFormat::Auto));
+    material->setTexture(Normal, texture(folder + normal, TextureFormat::Auto));
     material->setTexture(Roughness, texture(folder + roughness, TextureFormat::R8));
     return material;
 }
@@ -33,7 +33,7 @@ std::shared_ptr<Material> texturedMaterial(const std::string& name, const std::s
 std::shared_ptr<Material> flatMaterial(const std::string& name, const glm::vec3& colour, float metallic,
                                        float roughness) {
     auto material = MaterialRegistry::instance().createPBRMaterial(name);
-    auto solid = [](const glm::vec4& c, unsigned format, const std::string& tag) {
+    auto solid = [](const glm::vec4& c, TextureFormat format, const std::string& tag) {
         auto t = std::make_shared<Solid2DTexture>(tag, c, Solid2DTexture::defaultParameters(format));
         t->load();
         return t;

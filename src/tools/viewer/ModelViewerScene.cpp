@@ -92,19 +92,35 @@ void ModelViewerScene::load() {
     outcome_->modelLoaded = true;
     model_ = rootRef.addChild(std::move(model));
 
-    addDefaultLighting(rootRef);
+    setUpLighting(rootRef);
     frameModel(rootRef);
     logContents();
     startAnimation();
 }
 
-void ModelViewerScene::addDefaultLighting(Node3D& root) {
-    bool hasLight = false;
-    visit(*model_, [&](Node3D& node) { hasLight = hasLight || dynamic_cast<LightNode*>(&node) != nullptr; });
-    if (!hasLight) {
-        spdlog::info("The model has no lights of its own; the viewer adds a sun.");
+void ModelViewerScene::setUpLighting(Node3D& root) {
+    std::vector<LightNode*> fileLights;
+    std::string names;
+    visit(*model_, [&](Node3D& node) {
+        if (auto* light = dynamic_cast<LightNode*>(&node)) {
+            fileLights.push_back(light);
+            names += (names.empty() ? "" : ", ") + node.getName();
+        }
+    });
+    if (options_.fileLights && !fileLights.empty()) {
+        spdlog::info("Lights: the file's own ({0}).", names);
+    } else {
+        // The file's lights stay in the tree (animations may move them) but give no light; the
+        // viewer's sun, added last, replaces a sun of the file as the scene's sun.
+        for (LightNode* light : fileLights)
+            light->intensity = 0.0f;
         root.createChild<SunLight>("viewer_sun", glm::normalize(glm::vec3(-0.45f, -1.0f, -0.3f)),
                                    glm::vec3(1.0f, 0.95f, 0.88f), 2.6f, glm::vec3(0.16f, 0.17f, 0.2f));
+        if (fileLights.empty())
+            spdlog::info("Lights: the viewer's sun (the model has no lights of its own).");
+        else
+            spdlog::info("Lights: the viewer's sun; the file's own ({0}) are off (--file-lights uses them).",
+                         names);
     }
     // A file that chose neither a sky nor a clear colour gets the game's sky.
     if (!skyboxMaterial() && clearColour() == glm::vec3(0.0f))

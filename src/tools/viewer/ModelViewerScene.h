@@ -1,6 +1,9 @@
 // The scene of the model viewer: one model file on its own, framed by an orbit camera, lit by
-// its own lights or a default sun under the game's sky, optionally playing one animation, and
-// optionally writing one frame to a PNG file and ending the game loop.
+// the viewer's sun under the game's sky (or, when asked, by the file's own lights), optionally
+// playing one animation, and optionally writing one frame to a PNG file and ending the game loop.
+//
+// The viewer's sun is the default because a file's lights are set up for its own scene: a lamp
+// placed for a level, or one whose range ends short of the model, would show the model black.
 //
 // The viewer is a tool for level designers (hollowmere-view); the game never creates it.
 #pragma once
@@ -25,6 +28,7 @@ public:
         std::string animation;  // skeletal or node animation to play; empty: the model's default
         std::string screenshot; // PNG file written after `frames` frames; empty: run until closed
         int frames = 1;
+        bool fileLights = false; // light the model with the file's own lights instead of the viewer's sun
     };
     // What the viewer did, for its caller: kept outside the scene, which the window destroys.
     struct Outcome {
@@ -57,7 +61,7 @@ public:
 
 private:
     void frameModel(Node3D& root);
-    void addDefaultLighting(Node3D& root);
+    void setUpLighting(Node3D& root);
     void startAnimation();
     void logContents() const;
 
