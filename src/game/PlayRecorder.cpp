@@ -157,7 +157,6 @@ std::string PlayRecorder::saveToFolder(const Replay& replay) {
         stamp = localTime("%Y%m%d-%H%M%S");
     const std::string stem = replay.level + "-" + stamp;
     fs::path path = where / (stem + ".txt");
-    std::error_code ec;
     for (int n = 2; fs::exists(path, ec) && n < 100000; ++n)
         path = where / (stem + "-" + std::to_string(n) + ".txt");
     std::string reason;
