@@ -3,6 +3,7 @@
 #include "animation/NodeAnimator.h"
 #include "app/InputCodes.h"
 #include "app/Log.h"
+#include "app/MouseCursorObserver.h"
 #include "app/Window.h"
 #include "audio/SoundEngine.h"
 #include "game/BuildingCards.h"
@@ -17,6 +18,8 @@
 #include "game/ProgressStore.h"
 #include "game/RangeRing.h"
 #include "game/Tower.h"
+#include "game/TowerPanel.h"
+#include "game/TowerPicker.h"
 #include "import/ModelImporter.h"
 #include "render/CameraNode.h"
 #include "render/Material.h"
@@ -65,6 +68,7 @@ void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D
 LevelScene::LevelScene(std::string levelName, ProgressStore* progress)
     : Scene(levelName), level_(loadLevelDefinition(levelName)), progress_(progress) {
     wantsKey = true;
+    wantsMouseButton = true;
 }
 
 LevelScene::~LevelScene() {
@@ -207,6 +211,7 @@ void LevelScene::buildHud() {
 
     cardPanel_ = &root->createChild<BuildingCardPanel>();
     cardPanel_->setMode(DisplayMode::Disabled);
+    towerPanel_ = &root->createChild<TowerPanel>();
 
     pauseVeil_ = &place(root->createChild<ImageNode>(false, "pOverlay"), 6, 0.0f, 0.0f, 0.0f);
     pauseVeil_->setMaterial(colourMaterial("pauseOverlay", {0.0f, 0.0f, 0.0f, 0.3f}));
@@ -291,6 +296,7 @@ void LevelScene::buildWorld() {
         nodeAnimator().play(intro);
 
     rangeRing_ = &rootRef.createChild<RangeRing>(cardPanel_);
+    rangeRing_->setTowerPanel(towerPanel_);
 
     std::vector<Road> roads = Road::findAll(rootRef, nodeAnimator());
     for (const SpawnEntry& entry : level_.schedule)
@@ -341,7 +347,21 @@ void LevelScene::onKey(Window& window, int key, int, int action, int) {
         playTrackShot("trackshot" + std::to_string(key - Key::Num0));
         break;
     case Key::Escape:
-        window.exitGameLoop();
+        // Escape lets go of a selected plot or tower first; with nothing selected it quits.
+        if (!coordinator_->clearSelection())
+            window.exitGameLoop();
+        break;
+    case Key::U:
+        if (Tower* tower = coordinator_->selectedTower())
+            coordinator_->upgradeTower(*tower);
+        break;
+    case Key::S:
+        if (Tower* tower = coordinator_->selectedTower())
+            coordinator_->sellTower(*tower);
+        break;
+    case Key::T:
+        if (Tower* tower = coordinator_->selectedTower())
+            coordinator_->setTargeting(*tower, nextTargeting(tower->targeting()));
         break;
     case Key::R:
         coordinator_->restart();
@@ -437,6 +457,27 @@ void LevelScene::showEnd(bool won) {
     for (int i = 0; i < 3; ++i)
         if (Node2D* button = endVeil_->findChild(order[i]))
             button->setTranslation({0.28f + 0.22f * static_cast<float>(i), row, 0.0f});
+}
+
+void LevelScene::onMouseButton(Window&, int button, int action, int) {
+    if (button != MouseButton::Left || action != InputAction::Release || cursorObserver().overWidget())
+        return;
+    // A click on a tower (or the plot it stands on) selects it; a click on a free plot is the
+    // plot's own (it selects the plot, which lets go of a selected tower); a click anywhere else in
+    // the world lets go of the selected tower.
+    if (Tower* tower = towerUnderPointer(*this)) {
+        coordinator_->selectTower(tower);
+        return;
+    }
+    if (plotOf(cursorObserver().hoveredNode()))
+        return;
+    if (coordinator_->selectedTower())
+        coordinator_->selectTower(nullptr);
+}
+
+void LevelScene::showTowerPanel(Tower* tower) {
+    if (towerPanel_)
+        towerPanel_->show(tower);
 }
 
 void LevelScene::showCards(bool shown) {

@@ -1,9 +1,10 @@
 // The scene in which the game is played: the level model, the rules (LevelCoordinator) and the
 // heads-up display. Every frame the time is scaled by the game speed (1, 2 or 4; 0 while paused);
 // the world and the rules then advance in fixed steps of kSimulationStep, so outcomes do not
-// depend on the frame rate. The HUD and the pointer follow the frame time itself. Keys: 0 main camera, 1-4
-// track shots, keypad +/- track-shot speed, P or Space pauses, M mutes, I hides the HUD, R restarts, Escape
-// quits.
+// depend on the frame rate. The HUD and the pointer follow the frame time itself, so a paused
+// game can be planned. Keys: 0 main camera, 1-4 track shots, keypad +/- track-shot speed, P or
+// Space pauses, M mutes, I hides the HUD, R restarts, U upgrades, S sells and T retargets the
+// selected tower, Escape lets go of a selection or else quits.
 //
 // A won level is recorded in the player's progress (when the game gives the scene a progress
 // store; the simulator and most tests do not). The end dialog offers the next level (after a
@@ -31,6 +32,8 @@ class ProgressStore;
 class RangeRing;
 class Node2D;
 class TextLineNode;
+class Tower;
+class TowerPanel;
 class Video2DTexture;
 
 class LevelScene : public Scene, private LevelHud {
@@ -50,6 +53,8 @@ public:
     void start(Window& window) override;
     void update(Window& window, float elapsed) override;
     void onKey(Window& window, int key, int scancode, int action, int mods) override;
+    // Clicks on built towers select them (a plot's own clicks reach the plot).
+    void onMouseButton(Window& window, int button, int action, int mods) override;
 
     void playTrackShot(const std::string& animationName);
 
@@ -83,6 +88,7 @@ private:
     void showSpeed(float speed) override;
     void showEnd(bool won) override;
     void showCards(bool shown) override;
+    void showTowerPanel(Tower* tower) override;
     void showNextMonster(std::optional<EnemyType> type, float seconds) override;
 
     LevelDefinition level_;
@@ -107,6 +113,7 @@ private:
     TextLineNode* nextMonsterText_ = nullptr;
     ButtonNode* speedButton_ = nullptr;
     BuildingCardPanel* cardPanel_ = nullptr;
+    TowerPanel* towerPanel_ = nullptr;
     ImageNode* pauseVeil_ = nullptr;
     ButtonNode* pauseButton_ = nullptr;
     ImageNode* endVeil_ = nullptr;

@@ -12,6 +12,7 @@
 #include "game/MainMenuScene.h"
 #include "game/ProgressStore.h"
 #include "game/Tower.h"
+#include "game/TowerPanel.h"
 #include "render/CameraNode.h"
 #include "support/LogCapture.h"
 #include "support/TempDataHome.h"
@@ -123,45 +124,117 @@ TEST_F(LevelSceneTest, ALaterTrackShotReplacesTheRunningOne) {
     EXPECT_LT(glm::length(afterSwitch - shotTwoAlone), 1e-3f);
 }
 
-// Pausing to plan: the card panel slides in and out on the player's time, a tower can be bought,
-// and nothing in the world moves (no walking, no construction, no income) until the game resumes.
+// Pausing to plan: the panels slide in and out on the player's time, a tower can be bought, another
+// upgraded, retargeted and a third sold, and nothing in the world moves (no walking, no
+// construction, no income) until the game resumes.
 TEST_F(LevelSceneTest, WhilePausedThePlayerPlansAndTheWorldStandsStill) {
-    play(2.0f); // the first monster is on the road
+    TowerBase& upgraded = *rules().towerBases().at(1);
+    TowerBase& sold = *rules().towerBases().at(2);
+    rules().setResources(1000);
+    upgraded.build(TowerType::ARROW);
+    sold.build(TowerType::CANNON);
+    play(6.0f); // both towers stand; monsters are on the road
+    ASSERT_EQ(upgraded.tower()->state(), TowerState::Ready);
     ASSERT_FALSE(rules().enemies().empty());
     Enemy& monster = *rules().enemies().front();
     rules().togglePause();
     const glm::vec3 where = monster.getWorldPosition();
+    const float health = monster.health();
     const float elapsed = rules().elapsed();
-    const int paid = rules().resources() - towerPrototype(TowerType::ARROW).cost;
+    int resources = rules().resources();
 
     TowerBase& plot = *rules().towerBases().front();
     plot.onClick({}, {}, {});
     ASSERT_EQ(rules().selectedBase(), &plot);
-    auto& panel = dynamic_cast<BuildingCardPanel&>(*scene->root2D()->findChild("panelCards"));
+    auto& cards = dynamic_cast<BuildingCardPanel&>(*scene->root2D()->findChild("panelCards"));
     play(0.6f);
-    EXPECT_EQ(panel.slideState(), SlideState::Open);
+    EXPECT_EQ(cards.slideState(), SlideState::Open);
     BuildingCard* arrow = nullptr;
-    for (const auto& child : panel.children())
+    for (const auto& child : cards.children())
         if (auto* card = dynamic_cast<BuildingCard*>(child.get());
             card && card->towerType() == TowerType::ARROW)
             arrow = card;
     ASSERT_NE(arrow, nullptr);
     arrow->onClick(MouseButton::Left, InputAction::Release);
     ASSERT_NE(plot.tower(), nullptr);
-    EXPECT_EQ(rules().resources(), paid);
+    EXPECT_EQ(rules().resources(), resources -= towerPrototype(TowerType::ARROW).cost);
+    play(0.6f);
+    EXPECT_EQ(cards.slideState(), SlideState::Gone);
+
+    // The tower panel: upgrade, retarget, then sell another tower.
+    auto& panel = dynamic_cast<TowerPanel&>(*scene->root2D()->findChild("panelTower"));
+    rules().selectTower(upgraded.tower());
+    play(0.6f);
+    EXPECT_EQ(panel.slideState(), SlideState::Open);
+    panel.upgradeButton().onClick(MouseButton::Left, InputAction::Release);
+    EXPECT_EQ(upgraded.tower()->level(), 2);
+    EXPECT_EQ(rules().resources(), resources -= towerLevel(TowerType::ARROW, 2).price);
+    panel.targetButton().onClick(MouseButton::Left, InputAction::Release);
+    EXPECT_EQ(upgraded.tower()->targeting(), TargetingMode::Last);
+    rules().selectTower(sold.tower());
+    play(0.1f);
+    panel.sellButton().onClick(MouseButton::Left, InputAction::Release);
+    EXPECT_EQ(sold.tower(), nullptr);
+    EXPECT_EQ(rules().resources(), resources += towerPrototype(TowerType::CANNON).cost * 7 / 10);
     play(0.6f);
     EXPECT_EQ(panel.slideState(), SlideState::Gone);
 
     play(5.0f);
     EXPECT_EQ(plot.tower()->state(), TowerState::Constructing);
     EXPECT_EQ(monster.getWorldPosition(), where);
+    EXPECT_EQ(monster.health(), health);
     EXPECT_EQ(rules().elapsed(), elapsed);
-    EXPECT_EQ(rules().resources(), paid);
+    EXPECT_EQ(rules().resources(), resources);
 
     rules().togglePause();
     play(3.0f);
     EXPECT_EQ(plot.tower()->state(), TowerState::Ready);
     EXPECT_NE(monster.getWorldPosition(), where);
+}
+
+// U, S and T act on the selected tower; Escape lets go of a selection and quits only when nothing
+// is selected. The panel's upgrade button is dimmed while the upgrade cannot be paid.
+TEST_F(LevelSceneTest, KeysUpgradeSellAndRetargetTheSelectedTower) {
+    auto key = [&](int k) { scene->onKey(window, k, 0, InputAction::Release, 0); };
+    TowerBase& plot = *rules().towerBases().front();
+    rules().setResources(1000);
+    plot.build(TowerType::ARROW);
+    Tower& tower = *plot.tower();
+    key(Key::U); // nothing selected: nothing happens
+    EXPECT_EQ(tower.level(), 1);
+
+    rules().selectTower(&tower);
+    auto& panel = dynamic_cast<TowerPanel&>(*scene->root2D()->findChild("panelTower"));
+    play(0.1f);
+    EXPECT_TRUE(panel.upgradeButton().usable());
+    key(Key::U);
+    EXPECT_EQ(tower.level(), 2);
+    key(Key::T);
+    key(Key::T);
+    EXPECT_EQ(tower.targeting(), TargetingMode::Strongest);
+
+    rules().setResources(towerLevel(TowerType::ARROW, 3).price - 1);
+    play(0.1f);
+    EXPECT_FALSE(panel.upgradeButton().usable());
+    EXPECT_FLOAT_EQ(panel.upgradeButton().shade(), TowerPanel::kDimShade);
+    panel.upgradeButton().onClick(MouseButton::Left, InputAction::Release);
+    key(Key::U);
+    EXPECT_EQ(tower.level(), 2) << "refused";
+    rules().setResources(towerLevel(TowerType::ARROW, 3).price);
+    play(0.1f);
+    EXPECT_TRUE(panel.upgradeButton().usable());
+
+    key(Key::Escape);
+    EXPECT_EQ(rules().selectedTower(), nullptr);
+    EXPECT_FALSE(window.exitRequested()) << "Escape first lets go of the selection";
+    rules().selectTower(&tower);
+    const int resources = rules().resources();
+    const int value = rules().sellValue(tower);
+    key(Key::S);
+    EXPECT_EQ(plot.tower(), nullptr);
+    EXPECT_EQ(rules().resources(), resources + value);
+    key(Key::Escape);
+    EXPECT_TRUE(window.exitRequested());
 }
 
 TEST_F(LevelSceneTest, AnUndefendedValleyIsLost) {

@@ -791,6 +791,71 @@ def make_map(out):
     save(text_button("Back", sym_back, 720), os.path.join(folder, "butBack.png"))
 
 
+# --------------------------------------------------------------------------- tower panel
+
+def tower_panel_board():
+    """The panel of a selected tower: a wide board; the game prints the tower's name on top, its
+    figures now (left) and after the upgrade (right), and the three buttons along the bottom."""
+    w, h = 576, 288
+    img = canvas(w, h)
+    plaque(img, (6, 6, w - 6, h - 8), 30, 400, border=16)
+    divider(img, w / 2, 62, 230)
+    # a gold rule between the two columns of figures
+    rule = rrect(w, h, (w / 2 - 1.5, 84, w / 2 + 1.5, 194), 1.5)
+    drop_shadow(img, rule, 1.0, 0.5, (1, 1))
+    over(img, gold_fill(rule, 0.8), rule)
+    return img
+
+
+def sym_upgrade(w, h, cx, cy, r):
+    """Two chevrons pointing up."""
+    out = np.zeros((h, w))
+    for dy in (-0.45, 0.35):
+        y = cy + dy * r
+        out = out + polygon(w, h, [(cx - r, y + r * 0.55), (cx, y - r * 0.45), (cx + r, y + r * 0.55),
+                                   (cx + r * 0.62, y + r * 0.8), (cx, y + r * 0.12), (cx - r * 0.62, y + r * 0.8)])
+    return np.clip(out, 0, 1)
+
+
+def sym_target(w, h, cx, cy, r):
+    """A ring with a cross through it: what the tower aims at."""
+    ring = np.clip(circle(w, h, cx, cy, r) - circle(w, h, cx, cy, r * 0.72), 0, 1)
+    bar = r * 0.13
+    cross = np.clip(rrect(w, h, (cx - r * 1.2, cy - bar, cx + r * 1.2, cy + bar), 1)
+                    + rrect(w, h, (cx - bar, cy - r * 1.2, cx + bar, cy + r * 1.2), 1), 0, 1)
+    dot = circle(w, h, cx, cy, r * 0.22)
+    return np.clip(ring + cross * (1 - circle(w, h, cx, cy, r * 0.4)) + dot, 0, 1)
+
+
+def panel_button(symbol, seed):
+    """A small plaque with a gold symbol on the left; the game prints the label to its right."""
+    w, h = 256, 96
+    img = canvas(w, h)
+    plaque(img, (4, 4, w - 4, h - 6), 20, seed, border=10)
+    m = symbol(w, h, 46, 46, 20)
+    outline = np.clip(blur(m, 1.2) * 3, 0, 1)
+    drop_shadow(img, outline, 1.2, 0.6, (1, 2))
+    over(img, INK, outline)
+    over(img, gold_fill(m, 1.0), m)
+    return img
+
+
+def panel_sell_button(seed):
+    w, h = 256, 96
+    img = canvas(w, h)
+    plaque(img, (4, 4, w - 4, h - 6), 20, seed, border=10)
+    draw_coins(img, 44, 44, 26)
+    return img
+
+
+def make_tower_panel(out):
+    folder = os.path.join(out, "hud", "towerpanel")
+    save(tower_panel_board(), os.path.join(folder, "board.png"))
+    save(panel_button(sym_upgrade, 410), os.path.join(folder, "upgrade.png"))
+    save(panel_sell_button(420), os.path.join(folder, "sell.png"))
+    save(panel_button(sym_target, 430), os.path.join(folder, "target.png"))
+
+
 # --------------------------------------------------------------------------- menu badges
 
 def fit(text, font_path, size, width):
@@ -1086,6 +1151,7 @@ def main():
     make_buttons(out)
     make_dialogs(out)
     make_dialog_buttons(out)
+    make_tower_panel(out)
     make_badges(out)
     make_map(out)
     make_flares(out)
