@@ -156,7 +156,6 @@ std::string PlayRecorder::saveToFolder(const Replay& replay) {
     if (!std::regex_match(stamp, std::regex(R"(\d{8}-\d{6})")))
         stamp = localTime("%Y%m%d-%H%M%S");
     const std::string stem = replay.level + "-" + stamp;
-    std::error_code ec;
     fs::path path = where / (stem + ".txt");
     for (int n = 2; fs::exists(path, ec) && n < 100000; ++n)
         path = where / (stem + "-" + std::to_string(n) + ".txt");
