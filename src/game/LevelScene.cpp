@@ -10,7 +10,12 @@
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
+#include "game/LevelDefinition.h"
+#include "game/LevelMap.h"
+#include "game/MainMenuScene.h"
 #include "game/PlayRecorder.h"
+#include "game/Progress.h"
+#include "game/ProgressStore.h"
 #include "game/RangeRing.h"
 #include "game/Tower.h"
 #include "game/TowerPanel.h"
@@ -33,6 +38,9 @@
 namespace hm {
 
 namespace {
+
+// Height of the end dialog's buttons, in screen units.
+constexpr float kEndButtonSize = 0.08f;
 
 template <typename T> T& place(T& node, int anchor, float x, float y, float size) {
     node.setAnchor(anchor);
@@ -57,7 +65,8 @@ void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D
 
 } // namespace
 
-LevelScene::LevelScene(std::string levelName) : Scene(levelName), level_(loadLevelDefinition(levelName)) {
+LevelScene::LevelScene(std::string levelName, ProgressStore* progress)
+    : Scene(levelName), level_(loadLevelDefinition(levelName)), progress_(progress) {
     wantsKey = true;
     wantsMouseButton = true;
 }
@@ -77,14 +86,41 @@ void LevelScene::load() {
     coordinator_ = std::make_unique<LevelCoordinator>(
         *this, static_cast<LevelHud&>(*this),
         [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); }, level_);
+    const std::vector<std::string> campaign = playableLevels(campaignLevels());
+    auto here = std::find(campaign.begin(), campaign.end(), name());
+    firstLevel_ = here == campaign.begin() && here != campaign.end();
+    if (here != campaign.end() && std::next(here) != campaign.end())
+        nextLevel_ = *std::next(here);
     buildHud();
     buildWorld();
-    coordinator_->setRestartHandler([this] {
-        if (Window* w = window())
-            w->startGameLoop(std::make_unique<LevelScene>(name()));
-    });
+    coordinator_->setRestartHandler([this] { switchTo(std::make_unique<LevelScene>(name(), progress_)); });
     coordinator_->begin();
     recorder_ = PlayRecorder::forGame(*this);
+}
+
+void LevelScene::switchTo(std::unique_ptr<Scene> next) {
+    if (Window* w = window())
+        w->startGameLoop(std::move(next));
+}
+
+void LevelScene::afterRules() {
+    const GameState state = coordinator_->state();
+    if (buildHint_ && buildHint_->parent()->mode() != DisplayMode::Disabled) {
+        const auto& bases = coordinator_->towerBases();
+        const bool built =
+            std::any_of(bases.begin(), bases.end(), [](TowerBase* base) { return base->tower(); });
+        if (built || state == GameState::Won || state == GameState::Lost)
+            buildHint_->parent()->setMode(DisplayMode::Disabled);
+    }
+    if (state != GameState::Won || winRecorded_)
+        return;
+    winRecorded_ = true;
+    if (!progress_)
+        return;
+    const int lives = std::max(coordinator_->lives(), 0);
+    const int stars = level_.starsFor(true, lives);
+    spdlog::info("Level {0} won with {1} lives left: {2} of 3 stars.", name(), lives, stars);
+    progress_->recordWin(name(), stars, lives);
 }
 
 void LevelScene::start(Window& window) {
@@ -110,6 +146,7 @@ void LevelScene::update(Window& window, float elapsed) {
         coordinator_->update(static_cast<float>(kSimulationStep));
         ++stepCount_;
         stepTaken();
+        afterRules();
         if (recorder_)
             recorder_->stepTaken();
         if (afterStep_)
@@ -151,6 +188,17 @@ void LevelScene::buildHud() {
     nextMonsterText_ =
         &place(next.createChild<TextLineNode>("tNextMonster", "Oetztype", 15.0f, ""), 4, 0.04f, 0.5f, 0.0f);
 
+    if (firstLevel_) {
+        auto& hint = place(root->createChild<ImageNode>(false, "panelBuildHint"), 0, 0.5f, 0.87f, 0.0f);
+        hint.scale(0.72f, 0.05f, 1.0f);
+        hint.setMaterial(colourMaterial("hudPanelBuildHint", {0.08f, 0.06f, 0.04f, 0.6f}));
+        // The strip only informs: the world under it stays clickable.
+        hint.setCatchesPointer(false);
+        buildHint_ = &place(hint.createChild<TextLineNode>("tBuildHint", "Oetztype", 17.0f, kBuildHint), 0,
+                            0.5f, 0.5f, 0.0f);
+        buildHint_->setColour({1.0f, 0.93f, 0.72f});
+    }
+
     pictureMaterial("hudButSpeedActive", "hud/button_speedup_active.png");
     speedButton_ = &place(root->createChild<ButtonNode>(true, "butSpeedup",
                                                         [this] {
@@ -184,6 +232,13 @@ void LevelScene::buildHud() {
     endVeil_->setMaterial(
         colourMaterial("endOverlay", {194.0f / 255.0f, 173.0f / 255.0f, 140.0f / 255.0f, 0.5f}));
     endVeil_->setMode(DisplayMode::Disabled);
+    buildEndDialog();
+
+    root->createChild<Overlay>(FadeState::FadingOut, "bOverlay", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f), 1.0f);
+    setRoot2D(std::move(root));
+}
+
+void LevelScene::buildEndDialog() {
     // The end veil is full-screen in its own frame; its children are placed in screen units.
     auto& win = place(endVeil_->createChild<ImageNode>(true, "dlgWin"), 0, 0.5f, 0.6f, 0.5f);
     win.setMaterial(pictureMaterial("dlgWin", "hud/overlay/dlgWin.png"));
@@ -191,23 +246,30 @@ void LevelScene::buildHud() {
     auto& lost = place(endVeil_->createChild<ImageNode>(true, "dlgLost"), 0, 0.5f, 0.61f, 0.53f);
     lost.setMaterial(pictureMaterial("dlgLost", "hud/overlay/dlgLost.png"));
     lost.setMode(DisplayMode::Disabled);
-    auto& exit = place(endVeil_->createChild<ButtonNode>(true, "butExit",
-                                                         [this] {
-                                                             if (Window* w = window())
-                                                                 w->exitGameLoop();
-                                                         }),
-                       0, 0.64f, 0.3f, 0.08f);
-    exit.setMaterial(pictureMaterial("butExit", "hud/overlay/butExit.png"));
-    auto& replay = place(endVeil_->createChild<ButtonNode>(true, "butReplay",
-                                                           [this] {
-                                                               playUiClick(*this);
-                                                               coordinator_->restart();
-                                                           }),
-                         0, 0.4f, 0.3f, 0.08f);
-    replay.setMaterial(pictureMaterial("butReplay", "hud/overlay/butReplay.png"));
-
-    root->createChild<Overlay>(FadeState::FadingOut, "bOverlay", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f), 1.0f);
-    setRoot2D(std::move(root));
+    // Placed by showEnd, which knows whether there is a next level to offer.
+    auto button = [this](const char* name, const char* file, std::function<void()> action) -> ButtonNode& {
+        auto& node = place(endVeil_->createChild<ButtonNode>(true, name,
+                                                             [this, action = std::move(action)] {
+                                                                 playUiClick(*this);
+                                                                 action();
+                                                             }),
+                           0, 0.5f, 0.3f, kEndButtonSize);
+        node.setMaterial(pictureMaterial(name, file));
+        return node;
+    };
+    button("butExit", "hud/overlay/butExit.png", [this] {
+        if (Window* w = window())
+            w->exitGameLoop();
+    });
+    button("butReplay", "hud/overlay/butReplay.png", [this] { coordinator_->restart(); });
+    button("butMap", "hud/overlay/butMap.png", [this] {
+        switchTo(std::make_unique<MainMenuScene>("Unnamed Scene", progress_, MainMenuScene::Opening::Map));
+    });
+    if (!nextLevel_.empty()) {
+        auto& next = button("butNext", "hud/overlay/butNext.png",
+                            [this] { switchTo(std::make_unique<LevelScene>(nextLevel_, progress_)); });
+        next.setMode(DisplayMode::Disabled);
+    }
 }
 
 void LevelScene::buildWorld() {
@@ -382,6 +444,19 @@ void LevelScene::showEnd(bool won) {
     endVeil_->setMode(DisplayMode::Frozen);
     if (Node2D* message = endVeil_->findChild(won ? "dlgWin" : "dlgLost"))
         message->setMode(DisplayMode::Frozen);
+    // After a win the way on comes first, with the other three in a row below it; otherwise the
+    // three stand in one row under the dialog.
+    Node2D* next = endVeil_->findChild("butNext");
+    const bool offerNext = won && next;
+    if (offerNext) {
+        next->setMode(DisplayMode::Active);
+        next->setTranslation({0.5f, 0.29f, 0.0f});
+    }
+    const float row = offerNext ? 0.18f : 0.29f;
+    const char* order[] = {"butReplay", "butMap", "butExit"};
+    for (int i = 0; i < 3; ++i)
+        if (Node2D* button = endVeil_->findChild(order[i]))
+            button->setTranslation({0.28f + 0.22f * static_cast<float>(i), row, 0.0f});
 }
 
 void LevelScene::onMouseButton(Window&, int button, int action, int) {
