@@ -9,6 +9,7 @@
 #include "game/LevelScene.h"
 #include "game/RangeRing.h"
 #include "game/Tower.h"
+#include "game/TowerPanel.h"
 #include "render/CameraNode.h"
 #include "support/GLTestWindow.h"
 #include "support/ImageCompare.h"
@@ -233,6 +234,53 @@ TEST_F(LevelHudTest, TheWholeRangeRingShowsOverGrassRoadAndPlinths) {
     pointAt({2.0, 2.0}); // the lives panel in the corner
     settle();
     EXPECT_FALSE(scene->rangeRing().shown());
+}
+
+// Real clicks: a click on a built tower selects it and slides its panel in; pointing at the upgrade
+// button shows the next level's ring; clicking it upgrades; a click on the grass lets the tower go.
+TEST_F(LevelHudTest, ClickingATowerOpensItsPanelAndTheUpgradeButtonPreviewsTheNextReach) {
+    TowerBase& plot = plotInView();
+    rules().setResources(1000);
+    plot.build(TowerType::ARROW);
+    play(3.0f);
+    Tower& tower = *plot.tower();
+    pointAt(pixelOf(plot.getWorldPosition() + glm::vec3(0.0f, 1.0f, 0.0f))); // on the tower, above its plot
+    settle();
+    click();
+    ASSERT_EQ(rules().selectedTower(), &tower);
+    auto& panel = dynamic_cast<TowerPanel&>(*scene->root2D()->findChild("panelTower"));
+    play(0.6f);
+    ASSERT_EQ(panel.slideState(), SlideState::Open);
+    EXPECT_EQ(panel.title().text(), "Arrow tower, level 1 of 3");
+    ASSERT_TRUE(scene->rangeRing().current());
+    EXPECT_EQ(scene->rangeRing().current()->level, 1) << "the selected tower shows its reach";
+
+    pointAt(pixelOf(panel.upgradeButton()));
+    settle();
+    EXPECT_TRUE(panel.upgradePointedAt());
+    ASSERT_TRUE(scene->rangeRing().current());
+    EXPECT_EQ(scene->rangeRing().current()->base, &plot);
+    EXPECT_EQ(scene->rangeRing().current()->level, 2) << "the next level's reach";
+    scene->render(window, 0.0f);
+    test::savePng("build/tower_panel.png", test::readFramebuffer(kSize, kSize));
+    click();
+    EXPECT_EQ(tower.level(), 2);
+    EXPECT_EQ(rules().selectedTower(), &tower) << "a click on the panel keeps the selection";
+
+    // The grass far from any plot and tower.
+    TowerBase* far = nullptr;
+    for (TowerBase* base : rules().towerBases())
+        if (!far || glm::length(base->getWorldPosition() - plot.getWorldPosition()) >
+                        glm::length(far->getWorldPosition() - plot.getWorldPosition()))
+            far = base;
+    const glm::vec3 grass = 0.5f * (plot.getWorldPosition() + far->getWorldPosition());
+    pointAt(pixelOf(grass));
+    settle();
+    ASSERT_NE(scene->cursorObserver().hoveredNode(), nullptr);
+    click();
+    EXPECT_EQ(rules().selectedTower(), nullptr);
+    play(0.6f);
+    EXPECT_EQ(panel.slideState(), SlideState::Gone);
 }
 
 TEST_F(LevelHudTest, TheNextMonsterIsNamedWithItsWait) {
