@@ -147,6 +147,7 @@ std::string PlayRecorder::saveToFolder(const Replay& replay) {
     const fs::path where = folder();
     if (!prepareWritableFolder(where, "plays are not recorded"))
         return {};
+    std::error_code ec;
     // The level's start in the name; a second play in the same second gets -2, -3, ...
     std::string stamp = replay.recorded;
     stamp.erase(std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':'; }),
@@ -155,6 +156,7 @@ std::string PlayRecorder::saveToFolder(const Replay& replay) {
     if (!std::regex_match(stamp, std::regex(R"(\d{8}-\d{6})")))
         stamp = localTime("%Y%m%d-%H%M%S");
     const std::string stem = replay.level + "-" + stamp;
+    std::error_code ec;
     fs::path path = where / (stem + ".txt");
     for (int n = 2; fs::exists(path, ec) && n < 100000; ++n)
         path = where / (stem + "-" + std::to_string(n) + ".txt");

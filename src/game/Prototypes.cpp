@@ -1,5 +1,8 @@
 #include "game/Prototypes.h"
 
+#include <algorithm>
+#include <array>
+
 namespace hm {
 
 const std::map<TowerType, TowerPrototype>& towerPrototypes() {
@@ -52,6 +55,27 @@ const EnemyPrototype& enemyPrototype(EnemyType type) {
 }
 const ProjectilePrototype& projectilePrototype(ProjectileType type) {
     return projectilePrototypes().at(type);
+}
+
+const TowerLevel& towerLevel(TowerType type, int level) {
+    using Levels = std::array<TowerLevel, kTowerLevels>;
+    // The upgrades: price, damage, range, seconds between shots, splash.
+    static const std::map<TowerType, std::array<TowerLevel, kTowerLevels - 1>> upgrades = {
+        {TowerType::ARROW, {{{100, 14.0f, 2.3f, 1.3f, 0.0f}, {160, 20.0f, 2.6f, 1.1f, 0.0f}}}},
+        {TowerType::CANNON, {{{180, 70.0f, 3.3f, 4.5f, 1.2f}, {260, 95.0f, 3.6f, 4.0f, 1.4f}}}},
+    };
+    static const std::map<TowerType, Levels> table = [] {
+        std::map<TowerType, Levels> levels;
+        for (const auto& [kind, tower] : towerPrototypes()) {
+            const ProjectilePrototype& shot = projectilePrototype(tower.projectileType);
+            Levels& row = levels[kind];
+            row[0] = {tower.cost, shot.damage, tower.range, tower.fireInterval, shot.splashRadius};
+            const auto& more = upgrades.at(kind);
+            std::copy(more.begin(), more.end(), row.begin() + 1);
+        }
+        return levels;
+    }();
+    return table.at(type)[static_cast<std::size_t>(std::clamp(level, 1, kTowerLevels) - 1)];
 }
 
 } // namespace hm

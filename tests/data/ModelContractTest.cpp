@@ -162,17 +162,21 @@ const std::vector<Expectation> kExpectations = {
       {"BuildingBase", "ActorType", Type::Int}},
      {{"BuildingBaseRing", "ColorPicker"}}},
     {"tower_arrow.fbx",
-     {"TowerArrow"},
+     {"TowerArrow", "TowerArrowLevel2", "TowerArrowLevel3"},
      {{"TowerArrow", "TowerArrowMuzzle"}},
      {"Construction", "idle"},
      {},
-     {{"TowerArrow", "ColorPicker"}}},
+     {{"TowerArrow", "ColorPicker"},
+      {"TowerArrowLevel2", "ColorPicker"},
+      {"TowerArrowLevel3", "ColorPicker"}}},
     {"tower_cannon.fbx",
-     {"TowerCannon"},
+     {"TowerCannon", "TowerCannonLevel2", "TowerCannonLevel3"},
      {{"TowerCannon", "TowerCannonMuzzle"}},
      {"Construction", "idle"},
      {},
-     {{"TowerCannon", "ColorPicker"}}},
+     {{"TowerCannon", "ColorPicker"},
+      {"TowerCannonLevel2", "ColorPicker"},
+      {"TowerCannonLevel3", "ColorPicker"}}},
     {"enemy_floating_stone_monster.fbx",
      {"EnemyFloatingStoneMonster", "Core", "EnemyTarget"},
      {},
@@ -357,9 +361,9 @@ TEST(GameData, SharedMaterialsAgreeAcrossFiles) {
 // A skinned model must rest undeformed: with the bones at their file transforms (accumulated from the
 // root bone down, as the game does) each bone matrix times its offset matrix is the identity.
 TEST(GameData, SkinnedPrototypesRestUndeformed) {
-    // towers: the tower itself; monsters: the body and its core
+    // towers: the tower itself and its meshes of levels 2 and 3; monsters: the body and its core
     for (auto [file, expected] :
-         {std::pair{"tower_arrow.fbx", 1u}, std::pair{"tower_cannon.fbx", 1u},
+         {std::pair{"tower_arrow.fbx", 3u}, std::pair{"tower_cannon.fbx", 3u},
           std::pair{"enemy_floating_stone_monster.fbx", 2u}, std::pair{"enemy_walking_stone_monster.fbx", 2u},
           std::pair{"enemy_massive_stone_monster.fbx", 2u}}) {
         Model m(file);
@@ -428,11 +432,21 @@ TEST(GameData, PrototypeProportions) {
         EXPECT_GT(target.y * c.scale, 0.25f * c.height) << c.file << " EnemyTarget too low";
         EXPECT_LT(target.y * c.scale, c.height) << c.file << " EnemyTarget above the head";
     }
-    for (const auto& [file, muzzle] : {std::pair{"tower_arrow.fbx", "TowerArrowMuzzle"},
-                                       std::pair{"tower_cannon.fbx", "TowerCannonMuzzle"}}) {
+    for (const auto& [file, tower] :
+         {std::pair{"tower_arrow.fbx", "TowerArrow"}, std::pair{"tower_cannon.fbx", "TowerCannon"}}) {
         Model m(file);
         ASSERT_TRUE(m.ok()) << file;
-        EXPECT_GT(positionOf(m.node(muzzle)).y, 0.7f) << file;
+        EXPECT_GT(positionOf(m.node(std::string(tower) + "Muzzle")).y, 0.7f) << file;
+        // The meshes of levels 2 and 3 hang below the tower, skinned to its rig, so that the game
+        // shows the one of the tower's level and plays the tower's animations on it.
+        for (int level : {2, 3}) {
+            const std::string name = tower + std::string("Level") + std::to_string(level);
+            const aiNode* part = m.node(name);
+            ASSERT_NE(part, nullptr) << file << " " << name;
+            EXPECT_STREQ(part->mParent->mName.C_Str(), tower) << file << " " << name;
+            ASSERT_GT(part->mNumMeshes, 0u) << file << " " << name;
+            EXPECT_TRUE(m.scene->mMeshes[part->mMeshes[0]]->HasBones()) << file << " " << name;
+        }
     }
     Model arrow("projectile_arrow.fbx");
     ASSERT_TRUE(arrow.ok());
