@@ -20,6 +20,16 @@
 
 namespace hm {
 
+namespace {
+
+// The greedy player upgrades once the best free plot sees less than this share of the road that
+// its best upgradable tower sees.
+constexpr float kGreedyUpgradeShare = 0.5f;
+// The random player upgrades one step in this many (while plots are free).
+constexpr unsigned kRandomUpgradeOdds = 6;
+
+} // namespace
+
 std::optional<std::vector<PlannedTower>> parsePlan(const std::string& text, std::string& error) {
     std::vector<PlannedTower> plan;
     if (text == "none")
@@ -262,13 +272,6 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
         }
         return it->second;
     };
-    // What a tower at a level does to the monsters on the road it sees, for the greedy player: its
-    // damage per second (a splash counts half again) times its share of the road.
-    auto worth = [&](int plot, TowerType type, int level) {
-        const TowerLevel& l = towerLevel(type, level);
-        return share(plot, l.range) * l.damage * (l.splashRadius > 0.0f ? 1.5f : 1.0f) / l.fireInterval;
-    };
-
     std::mt19937 rng(options.seed);
     std::size_t planIndex = 0;
     std::optional<PlannedTower> wish; // the random player's next step
@@ -313,8 +316,8 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
             }
             if (free.empty() && upgradable.empty())
                 return std::nullopt;
-            // One time in four (or when no plot is left) an upgrade of a random tower.
-            if (!upgradable.empty() && (free.empty() || rng() % 4 == 0)) {
+            // One time in kRandomUpgradeOdds (or when no plot is left) an upgrade of a random tower.
+            if (!upgradable.empty() && (free.empty() || rng() % kRandomUpgradeOdds == 0)) {
                 wish = PlannedTower{TowerType::ARROW, upgradable[rng() % upgradable.size()],
                                     PlanAction::Upgrade};
                 return wish;
@@ -324,28 +327,29 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
             return wish;
         }
         case PlayerPolicy::Greedy: {
-            // A new tower on the best free plot for its type, or the upgrade that adds the most
-            // worth per coin, whichever is worth more per coin.
-            std::optional<PlannedTower> best;
-            float bestValue = -1.0f;
+            // New towers on the plots that see the most road, as long as good plots are left; once
+            // the best free plot sees less than half the road that the best tower it can upgrade
+            // sees, that upgrade (when it can pay it now).
             const TowerType type = rules.canAfford(TowerType::CANNON) ? TowerType::CANNON : TowerType::ARROW;
-            if (auto plot = firstFree(type == TowerType::CANNON ? byCannon : byArrow)) {
-                best = PlannedTower{type, *plot};
-                bestValue = worth(*plot, type, 1) / static_cast<float>(towerLevel(type, 1).price);
-            }
-            for (int plot = 1; plot <= static_cast<int>(bases.size()); ++plot) {
-                Tower* tower = towerOn(plot);
-                if (!tower || tower->level() >= kTowerLevels)
+            const std::optional<int> plot = firstFree(type == TowerType::CANNON ? byCannon : byArrow);
+            std::optional<int> upgrade;
+            float upgradeShare = 0.0f;
+            for (int built = 1; built <= static_cast<int>(bases.size()); ++built) {
+                Tower* tower = towerOn(built);
+                if (!tower || !rules.canUpgrade(*tower))
                     continue;
-                const int level = tower->level();
-                const float gain = worth(plot, tower->type(), level + 1) - worth(plot, tower->type(), level);
-                const float value = gain / static_cast<float>(towerLevel(tower->type(), level + 1).price);
-                if (value > bestValue) {
-                    bestValue = value;
-                    best = PlannedTower{tower->type(), plot, PlanAction::Upgrade};
+                const float seen = share(built, tower->figures().range);
+                if (seen > upgradeShare) {
+                    upgradeShare = seen;
+                    upgrade = built;
                 }
             }
-            return best;
+            if (upgrade &&
+                (!plot || share(*plot, towerLevel(type, 1).range) < kGreedyUpgradeShare * upgradeShare))
+                return PlannedTower{towerOn(*upgrade)->type(), *upgrade, PlanAction::Upgrade};
+            if (plot)
+                return PlannedTower{type, *plot};
+            return std::nullopt;
         }
         case PlayerPolicy::Arrows:
             if (auto plot = firstFree(byArrow))

@@ -53,8 +53,8 @@ std::string formatPlan(const std::vector<PlannedTower>& plan);
 enum class PlayerPolicy {
     Plan,    // the given plan, in order
     Random,  // a random free plot and a random type, or now and then an upgrade of a random tower
-    Greedy,  // the most damage on the road per coin: a new tower (a cannon when affordable, else an
-             // arrow) on the free plot that sees the most road, or the upgrade of a standing one
+    Greedy,  // the free plot that sees the most road, a cannon when affordable, else an arrow; once
+             // the free plots are poor, upgrades of the towers that see the most road
     Arrows,  // arrows only, plots by their share of road within arrow range
     Cannons, // cannons only, plots by their share of road within cannon range
 };

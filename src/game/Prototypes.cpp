@@ -61,7 +61,7 @@ const TowerLevel& towerLevel(TowerType type, int level) {
     using Levels = std::array<TowerLevel, kTowerLevels>;
     // The upgrades: price, damage, range, seconds between shots, splash.
     static const std::map<TowerType, std::array<TowerLevel, kTowerLevels - 1>> upgrades = {
-        {TowerType::ARROW, {{{100, 14.0f, 2.3f, 1.3f, 0.0f}, {160, 20.0f, 2.6f, 1.1f, 0.0f}}}},
+        {TowerType::ARROW, {{{160, 14.0f, 2.3f, 1.3f, 0.0f}, {260, 20.0f, 2.6f, 1.1f, 0.0f}}}},
         {TowerType::CANNON, {{{200, 65.0f, 3.15f, 4.6f, 1.1f}, {300, 80.0f, 3.3f, 4.2f, 1.2f}}}},
     };
     static const std::map<TowerType, Levels> table = [] {
