@@ -147,6 +147,7 @@ std::string PlayRecorder::saveToFolder(const Replay& replay) {
     const fs::path where = folder();
     if (!prepareWritableFolder(where, "plays are not recorded"))
         return {};
+    std::error_code ec;
     // The level's start in the name; a second play in the same second gets -2, -3, ...
     std::string stamp = replay.recorded;
     stamp.erase(std::remove_if(stamp.begin(), stamp.end(), [](char c) { return c == '-' || c == ':'; }),
