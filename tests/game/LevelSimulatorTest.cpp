@@ -99,7 +99,7 @@ TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
 }
 
 // One plan gives the same play however the frames cut the time, and at 2x and 4x. The plans are on
-// the edge: one is won with a single life left, one lost with two monsters to go, so a frame rate
+// the edge: one is won with a single life left, one lost with one monster to go, so a frame rate
 // that changed anything in the rules would show here. The player acts at once: a person's pace is
 // real time, so at a higher speed it would span more of the play.
 TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
@@ -122,8 +122,8 @@ TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
         int lives;
         int kills;
     };
-    for (const Plan& p : {Plan{"C13,C3,A15,C19,A9,C8,C11,C5", true, 1, 18},
-                          Plan{"A5,C16,A9,A10,C2,A11,A12,C4,C21,C20", false, 0, 16}}) {
+    for (const Plan& p : {Plan{"C15,C19,A4,C6,C16,A17,A8,C13,A12", true, 1, 18},
+                          Plan{"C13,C19,A21,A8,C1,A3,C10,C6,C7", false, 0, 17}}) {
         const PlayResult reference = play(PlayerPolicy::Plan, p.plan, 1.0 / 60.0, 1, 0.0);
         ASSERT_EQ(reference.won, p.won) << p.plan << " is no longer on the edge: lives " << reference.lives
                                         << ", kills " << reference.kills;
