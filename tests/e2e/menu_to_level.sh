@@ -2,7 +2,8 @@
 # A player's first minutes: the menu's camera flies in and halts at the signs; clicking START
 # lets it fly on into the level, which starts; once the level's camera has come to rest, a click
 # on a stone base opens the building cards and a click on the arrow card builds a tower there;
-# R restarts the level; Escape then ends the game cleanly with status 0.
+# R restarts the level; Escape then ends the game cleanly with status 0. Each level left (by R, then
+# by Escape) leaves its recording in the replays folder (a temporary XDG data folder here).
 #
 # Every wait polls with a generous limit, so the same script drives the sanitizer build (many
 # times slower per frame under the software rasteriser) and the release build (quick). Under the
@@ -24,6 +25,7 @@ work=$(mktemp -d)
 pid=
 trap 'if [[ -n "$pid" ]]; then kill -9 "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
 log=$work/game.log
+export XDG_DATA_HOME=$work/data
 shot=$work/shot.png
 
 fail() {
@@ -167,4 +169,6 @@ if grep -qE "(Leak|Address|UndefinedBehavior)Sanitizer|runtime error:" "$log"; t
   fail "sanitizer report"
 fi
 grep -q "Window deconstruction: glfw terminated" "$log" || fail "the window was not torn down"
+left=$(grep -l "^result = left " "$XDG_DATA_HOME"/hollowmere/replays/Vezaz-*.txt 2>/dev/null | wc -l)
+[[ $left -eq 2 ]] || fail "$left replays of a level left instead of 2 (the restart and the quit)"
 echo "menu_to_level: ok"
