@@ -4,8 +4,11 @@
 #   tools/damaged_data.sh [GAME_BINARY] [FILTER]
 #
 # Each case copies GAME_DATA into a scratch folder, damages one file - cut to half its size, overwritten with random
-# bytes of the same size, or removed - and plays the game there under Xvfb: the menu, START,
-# a second and a half of the level (everything it reads is read while it loads), then SIGTERM.
+# bytes of the same size, or removed - and plays the game there under Xvfb: the menu, START, the
+# level map, the first level's sign, a second and a half of the level (everything it reads is read
+# while it loads), then SIGTERM. The player's saved progress is part of the sweep: every case has a
+# data folder of its own (XDG_DATA_HOME) holding a good progress file, data/hollowmere/progress.ini,
+# which is damaged like the rest in its own cases.
 # The physics cache files are made by one clean run first and damaged like the rest. Frame
 # sequences are represented by one frame each; dotfiles and notes (*.md, *.txt) are not read by
 # the game and are left out. FILTER (a regular expression) limits the sweep to matching paths.
@@ -74,6 +77,8 @@ make_data() {
   # (the same shader files, maps and models), for a quarter of the drawing work, which is what
   # paces the menu's camera flight on a busy machine.
   sed -i -E 's/^(width|height) *=.*/\1 = 400/; s/^;? *quality *=.*/quality = medium/' "$dir/GAME_DATA/settings.ini"
+  mkdir -p "$dir/data/hollowmere"
+  printf '[progress]\nversion = 1\n[level Vezaz]\nstars = 2\nlives = 6\n[end]\n' >"$dir/data/hollowmere/progress.ini"
   if [[ -d "$scratch/cache" ]]; then
     rm -rf "$dir/GAME_DATA/physx_buffer"
     cp -r "$scratch/cache" "$dir/GAME_DATA/physx_buffer"
@@ -84,7 +89,7 @@ make_data() {
 play() {
   local dir=$1
   status= how=
-  (cd "$dir" && exec "$game" >"$dir/log" 2>&1) &
+  (cd "$dir" && XDG_DATA_HOME="$dir/data" exec "$game" >"$dir/log" 2>&1) &
   game_pid=$!
   local wid=
   for _ in $(seq 1 300); do
@@ -94,15 +99,20 @@ play() {
     sleep 0.2
   done
   if [[ -n "$wid" ]]; then
-    # START answers once the camera flight has paused at the signs; click until the level runs.
-    # The sign sits at (230, 385) of an 800x800 window and moves with the window's size.
+    # START opens the level map; the first level's sign there starts the level. Click each until
+    # it has done so. START sits at (230, 385) of an 800x800 window, the first level's sign at
+    # (400, 212); both move with the window's size.
     local width=800 height=800
     eval "$(xdotool getwindowgeometry --shell "$wid" 2>/dev/null | grep -E '^(WIDTH|HEIGHT)=[0-9]+$' |
       sed 's/WIDTH/width/; s/HEIGHT/height/')"
     for _ in $(seq 1 240); do
       kill -0 "$game_pid" 2>/dev/null || break
       grep -q "Starting gameloop of scene Vezaz" "$dir/log" && break
-      xdotool mousemove --window "$wid" $((230 * width / 800)) $((385 * height / 800)) click 1 2>/dev/null
+      if grep -q "The level map is open" "$dir/log"; then
+        xdotool mousemove --window "$wid" $((400 * width / 800)) $((212 * height / 800)) click 1 2>/dev/null
+      else
+        xdotool mousemove --window "$wid" $((230 * width / 800)) $((385 * height / 800)) click 1 2>/dev/null
+      fi
       sleep 0.5
     done
     if kill -0 "$game_pid" 2>/dev/null && grep -q "Starting gameloop of scene Vezaz" "$dir/log"; then
@@ -133,8 +143,9 @@ if [[ $status -ne 0 ]] || ! grep -q "Starting gameloop of scene Vezaz" "$scratch
 fi
 cp -r "$scratch/clean/GAME_DATA/physx_buffer" "$scratch/cache"
 
-# Log lines without their time stamp and colours.
-messages() { sed -E 's/\x1b\[[0-9;]*m//g; s/^\[[^]]*\] //' "$1"; }
+# Log lines without their time stamp and colours, and with the case's folder written as DIR, so
+# that a line every run prints (the progress read, say) is the same in every case.
+messages() { sed -E "s/\x1b\[[0-9;]*m//g; s/^\[[^]]*\] //; s#$scratch/[a-z]+/#DIR/#g" "$1"; }
 
 # A second clean run, with the cache, gives the lines every run prints: such a line (an optional
 # map that this data never had, say) names a file or folder without saying anything about damage.
@@ -148,8 +159,10 @@ mapfile -t files < <(
     find GAME_DATA -type f ! -name '.*' ! -name '*.md' ! -name '*.txt' ! -name '*.tmp*' |
     awk -F/ '{ folder = $0; sub(/\/[^\/]*$/, "", folder) }
              /\/(towercards\/[A-Z]+|tv)\/frame_[0-9]+\.png$/ { if (seen[folder]++) next; }
-             { print }' | sort | grep -E -- "$filter"
+             { print }' | sort
+  echo data/hollowmere/progress.ini
 )
+mapfile -t files < <(printf '%s\n' "${files[@]}" | grep -E -- "$filter")
 
 printf '| file | damage | outcome | exit | first line naming it |\n|---|---|---|---|---|\n'
 bad=0

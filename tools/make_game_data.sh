@@ -31,7 +31,8 @@ fi
 
 textures=GAME_DATA/textures
 models=GAME_DATA/models
-rm -rf "$textures/palette" "$textures/stone" "$textures/terrain" "$textures/skybox" "$textures/tv" \
+rm -rf "$textures/palette" "$textures/stone" "$textures/terrain" "$textures/terrain_fen" "$textures/terrain_ash" \
+       "$textures/skybox" "$textures/tv" \
        "$textures/hud/cursor" "$models"/*.fbx tests/fixtures/*.fbx
 mkdir -p "$models" tests/fixtures GAME_DATA/physx_buffer/convex_hulls GAME_DATA/physx_buffer/mesh_hulls
 

@@ -22,52 +22,23 @@ const glm::vec3 kFigureColour{1.0f, 0.96f, 0.86f};
 
 } // namespace
 
-std::vector<std::string> towerFigures(TowerType type) {
-    const TowerPrototype& tower = towerPrototype(type);
-    const ProjectilePrototype& projectile = projectilePrototype(tower.projectileType);
+std::vector<std::string> towerFigures(TowerType type, int level) {
+    const TowerLevel& figures = towerLevel(type, level);
     std::vector<std::string> lines = {
-        fmt::format("damage {:g}", projectile.damage),
-        fmt::format("range {:g}", tower.range),
-        fmt::format("every {:g} s", tower.fireInterval),
+        fmt::format("damage {:g}", figures.damage),
+        fmt::format("range {:g}", figures.range),
+        fmt::format("every {:g} s", figures.fireInterval),
     };
-    if (projectile.splashRadius > 0.0f)
-        lines.push_back(fmt::format("splash {:g}", projectile.splashRadius));
+    if (figures.splashRadius > 0.0f)
+        lines.push_back(fmt::format("splash {:g}", figures.splashRadius));
     return lines;
 }
 
-BuildingCardPanel::BuildingCardPanel() : Node2D("panelCards") {
-    translate(0.0f, kHiddenY - getWorldPosition().y, 0.0f);
+BuildingCardPanel::BuildingCardPanel() : SlidingPanel("panelCards") {
     const int count = static_cast<int>(towerPrototypes().size());
     int index = 0;
     for (const auto& [type, prototype] : towerPrototypes())
         addChild(std::make_unique<BuildingCard>(type, index++, count, *this));
-}
-
-void BuildingCardPanel::slideIn() {
-    setMode(DisplayMode::Active);
-    if (slideState_ == SlideState::SlidingOut || slideState_ == SlideState::Gone)
-        slideState_ = SlideState::SlidingIn;
-}
-
-void BuildingCardPanel::slideOut() {
-    if (slideState_ == SlideState::SlidingIn || slideState_ == SlideState::Open)
-        slideState_ = SlideState::SlidingOut;
-}
-
-void BuildingCardPanel::update(float dt) {
-    if (slideState_ != SlideState::SlidingIn && slideState_ != SlideState::SlidingOut)
-        return;
-    const float y = getWorldPosition().y;
-    float next = slideState_ == SlideState::SlidingIn ? y + dt : y - dt;
-    if (next > 0.0f) {
-        next = 0.0f;
-        slideState_ = SlideState::Open;
-    } else if (next < kHiddenY) {
-        next = kHiddenY;
-        slideState_ = SlideState::Gone;
-        setMode(DisplayMode::Disabled);
-    }
-    translate(0.0f, next - y, 0.0f);
 }
 
 BuildingCard::BuildingCard(TowerType type, int index, int count, BuildingCardPanel& panel)

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "game/Prototypes.h"
+#include "game/SlidingPanel.h"
 #include "ui/ButtonNode.h"
 
 #include <memory>
@@ -17,28 +18,14 @@ namespace hm {
 class TextLineNode;
 class Video2DTexture;
 
-// The lines of figures a card shows for a tower kind, from the prototype tables: the damage of
-// its projectile, its range, the seconds between shots and, for projectiles that explode, the
-// splash radius.
-std::vector<std::string> towerFigures(TowerType type);
+// The lines of figures a card (or the tower panel) shows for a tower kind at a level, from the
+// prototype tables: the damage of a shot, the range, the seconds between shots and, for shots
+// that explode, the splash radius.
+std::vector<std::string> towerFigures(TowerType type, int level = 1);
 
-enum class SlideState : std::int32_t { Open = 0, SlidingIn = 1, SlidingOut = 2, Gone = 3 };
-
-class BuildingCardPanel : public Node2D {
+class BuildingCardPanel : public SlidingPanel {
 public:
-    static constexpr float kHiddenY = -0.4f;
-
     BuildingCardPanel();
-    void update(float dt) override;
-
-    // Shows the panel and slides it in, unless it is already in or coming in.
-    void slideIn();
-    // Slides it out, unless it is already out or going.
-    void slideOut();
-    SlideState slideState() const { return slideState_; }
-
-private:
-    SlideState slideState_ = SlideState::Gone;
 };
 
 class BuildingCard : public ButtonNode {

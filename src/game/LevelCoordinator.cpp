@@ -2,7 +2,9 @@
 
 #include "animation/NodeAnimator.h"
 #include "app/Log.h"
+#include "effects/ParticleSystem.h"
 #include "game/Enemy.h"
+#include "game/GameSound.h"
 #include "game/LevelHud.h"
 #include "game/Tower.h"
 #include "render/Material.h"
@@ -231,12 +233,91 @@ void LevelCoordinator::refreshWaveText() {
 
 void LevelCoordinator::selectTowerBase(TowerBase* base) {
     TowerBase* next = base == selectedBase_ ? nullptr : base;
+    if (next && selectedTower_.get())
+        selectTower(nullptr);
     if (selectedBase_)
         selectedBase_->setHighlight(0);
     selectedBase_ = next;
     if (next)
         next->setHighlight(1);
     hud_.showCards(next != nullptr);
+}
+
+void LevelCoordinator::selectTower(Tower* tower) {
+    Tower* previous = selectedTower_.get();
+    Tower* next = tower == previous ? nullptr : tower;
+    if (next && selectedBase_)
+        selectTowerBase(nullptr);
+    if (previous)
+        previous->base().setHighlight(0);
+    selectedTower_ = NodeRef<Tower>(next);
+    if (next)
+        next->base().setHighlight(1);
+    if (next || previous)
+        hud_.showTowerPanel(next);
+}
+
+bool LevelCoordinator::clearSelection() {
+    if (selectedBase_) {
+        selectTowerBase(nullptr);
+        return true;
+    }
+    if (selectedTower_.get()) {
+        selectTower(nullptr);
+        return true;
+    }
+    return false;
+}
+
+std::optional<int> LevelCoordinator::upgradePrice(const Tower& tower) const {
+    if (tower.level() >= kTowerLevels)
+        return std::nullopt;
+    return towerLevel(tower.type(), tower.level() + 1).price;
+}
+
+bool LevelCoordinator::canUpgrade(const Tower& tower) const {
+    const std::optional<int> price = upgradePrice(tower);
+    return price && *price <= resources_;
+}
+
+bool LevelCoordinator::upgradeTower(Tower& tower) {
+    if ((state_ != GameState::Playing && state_ != GameState::Paused) || !canUpgrade(tower))
+        return false;
+    const int price = *upgradePrice(tower);
+    setResources(resources_ - price);
+    tower.addSpent(price);
+    tower.setLevel(tower.level() + 1);
+    reportAction({"upgrade", tower.base().index(), std::to_string(tower.level())});
+    if (ParticleSystem* smoke = tower.base().smoke())
+        smoke->emit(60);
+    playSoundAt(tower.base(), "construction");
+    return true;
+}
+
+int LevelCoordinator::sellValue(const Tower& tower) const {
+    if (tower.state() == TowerState::Constructing)
+        return tower.spent();
+    return tower.spent() * kSellPercent / 100;
+}
+
+int LevelCoordinator::sellTower(Tower& tower) {
+    if (state_ != GameState::Playing && state_ != GameState::Paused)
+        return 0;
+    const int value = sellValue(tower);
+    if (selectedTower_.get() == &tower)
+        selectTower(nullptr);
+    tower.base().setHighlight(0);
+    setResources(resources_ + value);
+    reportAction({"sell", tower.base().index(), ""});
+    tower.base().removeTower();
+    return value;
+}
+
+void LevelCoordinator::setTargeting(Tower& tower, TargetingMode mode) {
+    if (tower.targeting() == mode)
+        return;
+    tower.setTargeting(mode);
+    reportAction({"target", tower.base().index(), targetingName(mode)});
 }
 
 void LevelCoordinator::togglePause() {

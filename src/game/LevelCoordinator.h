@@ -11,10 +11,13 @@
 #include "game/PlayerAction.h"
 #include "game/Prototypes.h"
 #include "game/Road.h"
+#include "game/Tower.h"
+#include "scene/NodeRef.h"
 
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +79,27 @@ public:
     void setLives(int value);
     void setResources(int value);
     void selectTowerBase(TowerBase* base);
+
+    // --- What the player does with a built tower. Each action is one call, so that it can be
+    // recorded and played again. Upgrades and sales happen while playing or paused, not after the end.
+    // Selects the tower and shows its panel (a plot selected before is let go); the selected tower
+    // again, or null, lets it go.
+    void selectTower(Tower* tower);
+    // Lets go of a selected plot or tower; false when nothing was selected.
+    bool clearSelection();
+    // The next level's price, or nothing at the top level.
+    std::optional<int> upgradePrice(const Tower& tower) const;
+    // There is a next level and the resources pay for it.
+    bool canUpgrade(const Tower& tower) const;
+    // Pays for the next level and raises the tower to it; false (and nothing happens) when it is at
+    // the top level or the resources do not suffice.
+    bool upgradeTower(Tower& tower);
+    // What selling gives back now: kSellPercent of everything spent, all of it while building.
+    int sellValue(const Tower& tower) const;
+    // Pays the sell value, removes the tower and frees its plot; returns what was paid.
+    int sellTower(Tower& tower);
+    void setTargeting(Tower& tower, TargetingMode mode);
+
     void togglePause();
     // The fast-forward button: 1x, 2x, 4x and round again.
     void toggleSpeed();
@@ -95,6 +119,7 @@ public:
     float incomeTimer() const { return incomeTimer_; }
     GameState state() const { return state_; }
     TowerBase* selectedBase() const { return selectedBase_; }
+    Tower* selectedTower() const { return selectedTower_.get(); }
     const std::vector<Enemy*>& enemies() const { return enemies_; }
     const std::vector<TowerBase*>& towerBases() const { return towerBases_; }
     Scene& scene() const { return scene_; }
@@ -124,6 +149,7 @@ private:
     GameState state_ = GameState::Playing;
     GameState stateBeforePause_ = GameState::Playing;
     TowerBase* selectedBase_ = nullptr;
+    NodeRef<Tower> selectedTower_;
     float spawnCountdown_ = kNoSpawn;
     int defeatedCount_ = 0;
     int killedCount_ = 0; // the defeated that towers killed (the others were consumed at the core)

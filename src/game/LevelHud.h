@@ -8,6 +8,8 @@
 
 namespace hm {
 
+class Tower;
+
 class LevelHud {
 public:
     virtual ~LevelHud() = default;
@@ -23,6 +25,8 @@ public:
     virtual void showEnd(bool won) = 0;
     // Slides the building-card panel in (a base is selected) or out.
     virtual void showCards(bool shown) = 0;
+    // Slides the panel of the selected tower in, or out for none.
+    virtual void showTowerPanel(Tower* tower) {}
     // The kind of the next scheduled monster and the seconds until it comes; no kind once the
     // last monster of the schedule has come.
     virtual void showNextMonster(std::optional<EnemyType> type, float seconds) {}

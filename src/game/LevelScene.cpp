@@ -3,15 +3,23 @@
 #include "animation/NodeAnimator.h"
 #include "app/InputCodes.h"
 #include "app/Log.h"
+#include "app/MouseCursorObserver.h"
 #include "app/Window.h"
 #include "audio/SoundEngine.h"
 #include "game/BuildingCards.h"
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelCoordinator.h"
+#include "game/LevelDefinition.h"
+#include "game/LevelMap.h"
+#include "game/MainMenuScene.h"
 #include "game/PlayRecorder.h"
+#include "game/Progress.h"
+#include "game/ProgressStore.h"
 #include "game/RangeRing.h"
 #include "game/Tower.h"
+#include "game/TowerPanel.h"
+#include "game/TowerPicker.h"
 #include "import/ModelImporter.h"
 #include "render/CameraNode.h"
 #include "render/Material.h"
@@ -30,6 +38,9 @@
 namespace hm {
 
 namespace {
+
+// Height of the end dialog's buttons, in screen units.
+constexpr float kEndButtonSize = 0.08f;
 
 template <typename T> T& place(T& node, int anchor, float x, float y, float size) {
     node.setAnchor(anchor);
@@ -54,8 +65,10 @@ void collectByBaseName(Node3D& root, const std::string& name, std::vector<Node3D
 
 } // namespace
 
-LevelScene::LevelScene(std::string levelName) : Scene(levelName), level_(loadLevelDefinition(levelName)) {
+LevelScene::LevelScene(std::string levelName, ProgressStore* progress)
+    : Scene(levelName), level_(loadLevelDefinition(levelName)), progress_(progress) {
     wantsKey = true;
+    wantsMouseButton = true;
 }
 
 LevelScene::~LevelScene() {
@@ -73,14 +86,41 @@ void LevelScene::load() {
     coordinator_ = std::make_unique<LevelCoordinator>(
         *this, static_cast<LevelHud&>(*this),
         [](const std::string& file) { return importModel(nullptr, 0, file, "tmpFile"); }, level_);
+    const std::vector<std::string> campaign = playableLevels(campaignLevels());
+    auto here = std::find(campaign.begin(), campaign.end(), name());
+    firstLevel_ = here == campaign.begin() && here != campaign.end();
+    if (here != campaign.end() && std::next(here) != campaign.end())
+        nextLevel_ = *std::next(here);
     buildHud();
     buildWorld();
-    coordinator_->setRestartHandler([this] {
-        if (Window* w = window())
-            w->startGameLoop(std::make_unique<LevelScene>(name()));
-    });
+    coordinator_->setRestartHandler([this] { switchTo(std::make_unique<LevelScene>(name(), progress_)); });
     coordinator_->begin();
     recorder_ = PlayRecorder::forGame(*this);
+}
+
+void LevelScene::switchTo(std::unique_ptr<Scene> next) {
+    if (Window* w = window())
+        w->startGameLoop(std::move(next));
+}
+
+void LevelScene::afterRules() {
+    const GameState state = coordinator_->state();
+    if (buildHint_ && buildHint_->parent()->mode() != DisplayMode::Disabled) {
+        const auto& bases = coordinator_->towerBases();
+        const bool built =
+            std::any_of(bases.begin(), bases.end(), [](TowerBase* base) { return base->tower(); });
+        if (built || state == GameState::Won || state == GameState::Lost)
+            buildHint_->parent()->setMode(DisplayMode::Disabled);
+    }
+    if (state != GameState::Won || winRecorded_)
+        return;
+    winRecorded_ = true;
+    if (!progress_)
+        return;
+    const int lives = std::max(coordinator_->lives(), 0);
+    const int stars = level_.starsFor(true, lives);
+    spdlog::info("Level {0} won with {1} lives left: {2} of 3 stars.", name(), lives, stars);
+    progress_->recordWin(name(), stars, lives);
 }
 
 void LevelScene::start(Window& window) {
@@ -106,6 +146,7 @@ void LevelScene::update(Window& window, float elapsed) {
         coordinator_->update(static_cast<float>(kSimulationStep));
         ++stepCount_;
         stepTaken();
+        afterRules();
         if (recorder_)
             recorder_->stepTaken();
         if (afterStep_)
@@ -147,6 +188,17 @@ void LevelScene::buildHud() {
     nextMonsterText_ =
         &place(next.createChild<TextLineNode>("tNextMonster", "Oetztype", 15.0f, ""), 4, 0.04f, 0.5f, 0.0f);
 
+    if (firstLevel_) {
+        auto& hint = place(root->createChild<ImageNode>(false, "panelBuildHint"), 0, 0.5f, 0.87f, 0.0f);
+        hint.scale(0.72f, 0.05f, 1.0f);
+        hint.setMaterial(colourMaterial("hudPanelBuildHint", {0.08f, 0.06f, 0.04f, 0.6f}));
+        // The strip only informs: the world under it stays clickable.
+        hint.setCatchesPointer(false);
+        buildHint_ = &place(hint.createChild<TextLineNode>("tBuildHint", "Oetztype", 17.0f, kBuildHint), 0,
+                            0.5f, 0.5f, 0.0f);
+        buildHint_->setColour({1.0f, 0.93f, 0.72f});
+    }
+
     pictureMaterial("hudButSpeedActive", "hud/button_speedup_active.png");
     speedButton_ = &place(root->createChild<ButtonNode>(true, "butSpeedup",
                                                         [this] {
@@ -159,6 +211,7 @@ void LevelScene::buildHud() {
 
     cardPanel_ = &root->createChild<BuildingCardPanel>();
     cardPanel_->setMode(DisplayMode::Disabled);
+    towerPanel_ = &root->createChild<TowerPanel>();
 
     pauseVeil_ = &place(root->createChild<ImageNode>(false, "pOverlay"), 6, 0.0f, 0.0f, 0.0f);
     pauseVeil_->setMaterial(colourMaterial("pauseOverlay", {0.0f, 0.0f, 0.0f, 0.3f}));
@@ -179,6 +232,13 @@ void LevelScene::buildHud() {
     endVeil_->setMaterial(
         colourMaterial("endOverlay", {194.0f / 255.0f, 173.0f / 255.0f, 140.0f / 255.0f, 0.5f}));
     endVeil_->setMode(DisplayMode::Disabled);
+    buildEndDialog();
+
+    root->createChild<Overlay>(FadeState::FadingOut, "bOverlay", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f), 1.0f);
+    setRoot2D(std::move(root));
+}
+
+void LevelScene::buildEndDialog() {
     // The end veil is full-screen in its own frame; its children are placed in screen units.
     auto& win = place(endVeil_->createChild<ImageNode>(true, "dlgWin"), 0, 0.5f, 0.6f, 0.5f);
     win.setMaterial(pictureMaterial("dlgWin", "hud/overlay/dlgWin.png"));
@@ -186,23 +246,30 @@ void LevelScene::buildHud() {
     auto& lost = place(endVeil_->createChild<ImageNode>(true, "dlgLost"), 0, 0.5f, 0.61f, 0.53f);
     lost.setMaterial(pictureMaterial("dlgLost", "hud/overlay/dlgLost.png"));
     lost.setMode(DisplayMode::Disabled);
-    auto& exit = place(endVeil_->createChild<ButtonNode>(true, "butExit",
-                                                         [this] {
-                                                             if (Window* w = window())
-                                                                 w->exitGameLoop();
-                                                         }),
-                       0, 0.64f, 0.3f, 0.08f);
-    exit.setMaterial(pictureMaterial("butExit", "hud/overlay/butExit.png"));
-    auto& replay = place(endVeil_->createChild<ButtonNode>(true, "butReplay",
-                                                           [this] {
-                                                               playUiClick(*this);
-                                                               coordinator_->restart();
-                                                           }),
-                         0, 0.4f, 0.3f, 0.08f);
-    replay.setMaterial(pictureMaterial("butReplay", "hud/overlay/butReplay.png"));
-
-    root->createChild<Overlay>(FadeState::FadingOut, "bOverlay", glm::vec4(0.0f, 0.0f, 0.0f, 1.0f), 1.0f);
-    setRoot2D(std::move(root));
+    // Placed by showEnd, which knows whether there is a next level to offer.
+    auto button = [this](const char* name, const char* file, std::function<void()> action) -> ButtonNode& {
+        auto& node = place(endVeil_->createChild<ButtonNode>(true, name,
+                                                             [this, action = std::move(action)] {
+                                                                 playUiClick(*this);
+                                                                 action();
+                                                             }),
+                           0, 0.5f, 0.3f, kEndButtonSize);
+        node.setMaterial(pictureMaterial(name, file));
+        return node;
+    };
+    button("butExit", "hud/overlay/butExit.png", [this] {
+        if (Window* w = window())
+            w->exitGameLoop();
+    });
+    button("butReplay", "hud/overlay/butReplay.png", [this] { coordinator_->restart(); });
+    button("butMap", "hud/overlay/butMap.png", [this] {
+        switchTo(std::make_unique<MainMenuScene>("Unnamed Scene", progress_, MainMenuScene::Opening::Map));
+    });
+    if (!nextLevel_.empty()) {
+        auto& next = button("butNext", "hud/overlay/butNext.png",
+                            [this] { switchTo(std::make_unique<LevelScene>(nextLevel_, progress_)); });
+        next.setMode(DisplayMode::Disabled);
+    }
 }
 
 void LevelScene::buildWorld() {
@@ -229,6 +296,7 @@ void LevelScene::buildWorld() {
         nodeAnimator().play(intro);
 
     rangeRing_ = &rootRef.createChild<RangeRing>(cardPanel_);
+    rangeRing_->setTowerPanel(towerPanel_);
 
     std::vector<Road> roads = Road::findAll(rootRef, nodeAnimator());
     for (const SpawnEntry& entry : level_.schedule)
@@ -279,7 +347,21 @@ void LevelScene::onKey(Window& window, int key, int, int action, int) {
         playTrackShot("trackshot" + std::to_string(key - Key::Num0));
         break;
     case Key::Escape:
-        window.exitGameLoop();
+        // Escape lets go of a selected plot or tower first; with nothing selected it quits.
+        if (!coordinator_->clearSelection())
+            window.exitGameLoop();
+        break;
+    case Key::U:
+        if (Tower* tower = coordinator_->selectedTower())
+            coordinator_->upgradeTower(*tower);
+        break;
+    case Key::S:
+        if (Tower* tower = coordinator_->selectedTower())
+            coordinator_->sellTower(*tower);
+        break;
+    case Key::T:
+        if (Tower* tower = coordinator_->selectedTower())
+            coordinator_->setTargeting(*tower, nextTargeting(tower->targeting()));
         break;
     case Key::R:
         coordinator_->restart();
@@ -362,6 +444,40 @@ void LevelScene::showEnd(bool won) {
     endVeil_->setMode(DisplayMode::Frozen);
     if (Node2D* message = endVeil_->findChild(won ? "dlgWin" : "dlgLost"))
         message->setMode(DisplayMode::Frozen);
+    // After a win the way on comes first, with the other three in a row below it; otherwise the
+    // three stand in one row under the dialog.
+    Node2D* next = endVeil_->findChild("butNext");
+    const bool offerNext = won && next;
+    if (offerNext) {
+        next->setMode(DisplayMode::Active);
+        next->setTranslation({0.5f, 0.29f, 0.0f});
+    }
+    const float row = offerNext ? 0.18f : 0.29f;
+    const char* order[] = {"butReplay", "butMap", "butExit"};
+    for (int i = 0; i < 3; ++i)
+        if (Node2D* button = endVeil_->findChild(order[i]))
+            button->setTranslation({0.28f + 0.22f * static_cast<float>(i), row, 0.0f});
+}
+
+void LevelScene::onMouseButton(Window&, int button, int action, int) {
+    if (button != MouseButton::Left || action != InputAction::Release || cursorObserver().overWidget())
+        return;
+    // A click on a tower (or the plot it stands on) selects it; a click on a free plot is the
+    // plot's own (it selects the plot, which lets go of a selected tower); a click anywhere else in
+    // the world lets go of the selected tower.
+    if (Tower* tower = towerUnderPointer(*this)) {
+        coordinator_->selectTower(tower);
+        return;
+    }
+    if (plotOf(cursorObserver().hoveredNode()))
+        return;
+    if (coordinator_->selectedTower())
+        coordinator_->selectTower(nullptr);
+}
+
+void LevelScene::showTowerPanel(Tower* tower) {
+    if (towerPanel_)
+        towerPanel_->show(tower);
 }
 
 void LevelScene::showCards(bool shown) {

@@ -7,7 +7,9 @@
 #include "game/GameSound.h"
 #include "game/HudMaterials.h"
 #include "game/LevelDefinition.h"
+#include "game/LevelMap.h"
 #include "game/LevelScene.h"
+#include "game/ProgressStore.h"
 #include "import/ModelImporter.h"
 #include "render/Material.h"
 #include "render/MeshNode.h"
@@ -32,7 +34,8 @@ void setFirstChildMaterial(Node3D& sign, const std::string& materialName) {
 
 } // namespace
 
-MainMenuScene::MainMenuScene(std::string name) : Scene(std::move(name)) {
+MainMenuScene::MainMenuScene(std::string name, ProgressStore* progress, Opening opening)
+    : Scene(std::move(name)), progress_(progress), opening_(opening) {
     wantsKey = true;
 }
 
@@ -42,8 +45,13 @@ void MainMenuScene::start(Window& window) {
 }
 
 void MainMenuScene::onKey(Window& window, int key, int, int action, int) {
-    // Players expect Escape to leave the menu, as it leaves the level.
-    if (key == Key::Escape && action == InputAction::Release)
+    if (key != Key::Escape || action != InputAction::Release)
+        return;
+    // Escape steps back: from the map to the signs, from the signs out of the game, as it
+    // leaves the level.
+    if (mapOpen())
+        closeMap();
+    else
         window.exitGameLoop();
 }
 
@@ -79,9 +87,12 @@ void MainMenuScene::load() {
             if (raw->state() == NodeAnimationState::Finished)
                 openLevel();
         });
+        // Back from a level the player has seen the flight: the camera stands at the signs.
+        if (opening_ == Opening::Map)
+            nodeAnimator().update(intro_->length());
     }
 
-    wireSign("WoodStart", [this] { startLevel(); });
+    wireSign("WoodStart", [this] { openMap(); });
     wireSign("WoodExit", [this] {
         if (Window* w = window())
             w->exitGameLoop();
@@ -98,6 +109,14 @@ void MainMenuScene::load() {
     logo.setTranslation({0.02f, 0.02f, 0.0f});
     logo.scale(0.07f, 0.07f, 0.07f);
     logo.setMaterial(pictureMaterial("logoFmod", "hud/overlay/logoFmod.png"));
+
+    const Progress none;
+    map_ = &root2D.createChild<LevelMap>(
+        campaignMap(campaignLevels(), progress_ ? progress_->progress() : none),
+        [this](const std::string& level) { chooseLevel(level); }, [this] { closeMap(); });
+    map_->setMode(DisplayMode::Disabled);
+    if (opening_ == Opening::Map)
+        openMap();
 }
 
 void MainMenuScene::wireSign(const std::string& name, std::function<void()> onClick) {
@@ -114,9 +133,40 @@ void MainMenuScene::wireSign(const std::string& name, std::function<void()> onCl
     sign->setMouseLeaveCallback([sign] { setFirstChildMaterial(*sign, "ColorPicker"); });
 }
 
-void MainMenuScene::startLevel() {
-    if (Node2D* root = root2D())
-        root->setMode(DisplayMode::Disabled);
+void MainMenuScene::showBadges(bool shown) {
+    for (const char* name : {"credits", "logoFmod"})
+        if (Node2D* badge = root2D() ? root2D()->findChild(name) : nullptr)
+            badge->setMode(shown ? DisplayMode::Active : DisplayMode::Disabled);
+}
+
+void MainMenuScene::openMap() {
+    // Once a level is chosen the camera is on its way there.
+    if (!chosen_.empty() || !map_)
+        return;
+    showBadges(false);
+    map_->setMode(DisplayMode::Active);
+    spdlog::info("The level map is open.");
+}
+
+void MainMenuScene::closeMap() {
+    if (!map_ || !mapOpen())
+        return;
+    map_->setMode(DisplayMode::Disabled);
+    showBadges(true);
+    spdlog::info("The level map is closed.");
+}
+
+bool MainMenuScene::mapOpen() const {
+    return map_ && map_->mode() != DisplayMode::Disabled;
+}
+
+void MainMenuScene::chooseLevel(const std::string& level) {
+    if (!chosen_.empty())
+        return;
+    chosen_ = level;
+    spdlog::info("Level {0} chosen on the map.", level);
+    if (map_)
+        map_->setMode(DisplayMode::Disabled);
     if (!intro_) {
         // Without the flight there is nothing to wait for.
         openLevel();
@@ -124,17 +174,23 @@ void MainMenuScene::startLevel() {
     }
     if (intro_->state() == NodeAnimationState::Paused)
         intro_->resume();
+    else
+        intro_->setPausePoints({}); // still flying in: fly on without halting at the signs
 }
 
 void MainMenuScene::openLevel() {
-    const std::vector<std::string> levels = campaignLevels();
-    if (levels.empty()) {
-        spdlog::error("There is no level to play: {0} lists none and no level file was found.",
-                      campaignFilePath());
-        return;
+    std::string level = chosen_;
+    if (level.empty()) {
+        const std::vector<std::string> levels = campaignLevels();
+        if (levels.empty()) {
+            spdlog::error("There is no level to play: {0} lists none and no level file was found.",
+                          campaignFilePath());
+            return;
+        }
+        level = levels.front();
     }
     if (Window* w = window())
-        w->startGameLoop(std::make_unique<LevelScene>(levels.front()));
+        w->startGameLoop(std::make_unique<LevelScene>(level, progress_));
 }
 
 } // namespace hm

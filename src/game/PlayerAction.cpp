@@ -6,6 +6,7 @@
 #include <charconv>
 #include <functional>
 #include <map>
+#include <optional>
 
 namespace hm {
 
@@ -50,6 +51,57 @@ bool build(LevelCoordinator& rules, const PlayerAction& action, std::string& pro
     return false;
 }
 
+// The tower on the action's plot, or null with the problem.
+Tower* towerOn(LevelCoordinator& rules, const PlayerAction& action, std::string& problem) {
+    TowerBase* base = plotOf(rules, action.plot, problem);
+    if (!base)
+        return nullptr;
+    if (!base->tower())
+        problem = "plot " + std::to_string(action.plot) + " has no tower";
+    return base->tower();
+}
+
+bool upgrade(LevelCoordinator& rules, const PlayerAction& action, std::string& problem) {
+    Tower* tower = towerOn(rules, action, problem);
+    if (!tower)
+        return false;
+    int wanted = 0;
+    const char* end = action.argument.data() + action.argument.size();
+    if (std::from_chars(action.argument.data(), end, wanted).ptr != end || wanted != tower->level() + 1 ||
+        wanted > kTowerLevels) {
+        problem = "the tower on plot " + std::to_string(action.plot) + " is at level " +
+                  std::to_string(tower->level()) + ", not below level " + action.argument;
+        return false;
+    }
+    if (!rules.upgradeTower(*tower)) {
+        problem = "an upgrade of " + std::to_string(rules.upgradePrice(*tower).value_or(0)) + " with " +
+                  std::to_string(rules.resources()) + " resources";
+        return false;
+    }
+    return true;
+}
+
+bool sell(LevelCoordinator& rules, const PlayerAction& action, std::string& problem) {
+    Tower* tower = towerOn(rules, action, problem);
+    if (!tower)
+        return false;
+    rules.sellTower(*tower);
+    return true;
+}
+
+bool target(LevelCoordinator& rules, const PlayerAction& action, std::string& problem) {
+    Tower* tower = towerOn(rules, action, problem);
+    if (!tower)
+        return false;
+    const std::optional<TargetingMode> mode = parseTargeting(action.argument);
+    if (!mode) {
+        problem = "no targeting mode \"" + action.argument + "\" (first, last, strongest, closest)";
+        return false;
+    }
+    rules.setTargeting(*tower, *mode);
+    return true;
+}
+
 bool speed(LevelCoordinator& rules, const PlayerAction& action, std::string& problem) {
     int wanted = 0;
     const char* end = action.argument.data() + action.argument.size();
@@ -67,8 +119,7 @@ bool speed(LevelCoordinator& rules, const PlayerAction& action, std::string& pro
 
 const std::map<std::string, Apply, std::less<>>& verbs() {
     static const std::map<std::string, Apply, std::less<>> table = {
-        {"build", build},
-        {"speed", speed},
+        {"build", build}, {"speed", speed}, {"upgrade", upgrade}, {"sell", sell}, {"target", target},
     };
     return table;
 }

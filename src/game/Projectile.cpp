@@ -20,7 +20,7 @@ namespace hm {
 
 Projectile::Projectile(const MeshNode& prototype, ProjectileType type, int id, Tower& shooter, Enemy& target)
     : MeshNode(prototype), shooter_(&shooter), target_(&target), prototype_(&projectilePrototype(type)),
-      type_(type), id_(id) {
+      type_(type), id_(id), damage_(shooter.figures().damage), splashRadius_(shooter.figures().splashRadius) {
     // fmt rather than string concatenation: GCC 12 reports a false overlap in the latter at -O2.
     const std::string suffix = fmt::format("[{}]", id);
     setName("p" + suffix);
@@ -119,7 +119,7 @@ void Projectile::explode(Enemy& struck) {
         scene->root3D()->addChild(std::move(blast));
         node.setLocalMatrix(glm::mat4(1.0f));
         node.translateGlobal(impact - node.getWorldPosition());
-        node.scale(prototype_->splashRadius, prototype_->splashRadius, prototype_->splashRadius);
+        node.scale(splashRadius_, splashRadius_, splashRadius_);
         explosion_ = NodeRef<Node3D>(&node);
         explosionAnimation_ = scene->nodeAnimator().createAnimation("ExplosionAnimation", 0, 1);
         if (explosionAnimation_) {
@@ -149,17 +149,17 @@ void Projectile::explode(Enemy& struck) {
     }
 
     if (Enemy* enemy = struckRef.get()) {
-        enemy->hit(prototype_->damage);
+        enemy->hit(damage_);
     }
-    if (prototype_->splashRadius > 0.0f)
+    if (splashRadius_ > 0.0f)
         if (LevelCoordinator* coordinator = LevelCoordinator::instance()) {
             const std::vector<Enemy*> nearby = coordinator->enemies();
             for (Enemy* other : nearby) {
                 if (other == struckRef.get())
                     continue;
                 const float d = glm::length(impact - other->targetPoint().getWorldPosition());
-                if (d <= prototype_->splashRadius)
-                    other->hit((1.0f - d / prototype_->splashRadius) * prototype_->damage);
+                if (d <= splashRadius_)
+                    other->hit((1.0f - d / splashRadius_) * damage_);
             }
         }
     playSoundAt(*this, prototype_->nodeName + "Hit");

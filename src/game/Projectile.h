@@ -37,6 +37,10 @@ public:
     float fuseTimer() const { return fuseTimer_; }
     int id() const { return id_; }
     const ProjectilePrototype& prototype() const { return *prototype_; }
+    // The shooter's figures when it fired: a shot keeps them if the tower is upgraded or sold
+    // while it flies.
+    float damage() const { return damage_; }
+    float splashRadius() const { return splashRadius_; }
     Node3D* explosion() const { return explosion_.get(); }
 
 private:
@@ -45,6 +49,8 @@ private:
     const ProjectilePrototype* prototype_;
     ProjectileType type_;
     int id_;
+    float damage_;
+    float splashRadius_;
     bool armed_ = true;
     float fuseTimer_ = -1.0f;
     NodeRef<Node3D> explosion_;

@@ -1,10 +1,10 @@
 #include "game/RangeRing.h"
 
-#include "app/MouseCursorObserver.h"
 #include "game/BuildingCards.h"
 #include "game/LevelCoordinator.h"
 #include "game/Tower.h"
-#include "render/CameraNode.h"
+#include "game/TowerPanel.h"
+#include "game/TowerPicker.h"
 #include "render/Material.h"
 #include "render/Mesh.h"
 #include "scene/Scene.h"
@@ -27,37 +27,6 @@ std::shared_ptr<Material> ringMaterial() {
     auto material = registry.createSolidMaterial("rangeRing");
     material->colour = {1.0f, 0.82f, 0.25f};
     return material;
-}
-
-TowerBase* plotOf(Node3D* node) {
-    for (Node3D* n = node; n; n = n->getParent())
-        if (auto* base = dynamic_cast<TowerBase*>(n))
-            return base;
-    return nullptr;
-}
-
-// Distance along the ray to an upright cylinder standing on base with that radius and height,
-// or a negative number when the ray misses it.
-float rayToCylinder(const glm::vec3& origin, const glm::vec3& direction, const glm::vec3& base, float radius,
-                    float height) {
-    const glm::vec2 o(origin.x - base.x, origin.z - base.z);
-    const glm::vec2 d(direction.x, direction.z);
-    const float a = glm::dot(d, d);
-    if (a < 1e-12f)
-        return -1.0f;
-    const float b = 2.0f * glm::dot(o, d);
-    const float c = glm::dot(o, o) - radius * radius;
-    const float disc = b * b - 4.0f * a * c;
-    if (disc < 0.0f)
-        return -1.0f;
-    const float root = std::sqrt(disc);
-    const float t0 = (-b - root) / (2.0f * a), t1 = (-b + root) / (2.0f * a);
-    if (t1 < 0.0f)
-        return -1.0f;
-    const float y0 = origin.y + t0 * direction.y - base.y, y1 = origin.y + t1 * direction.y - base.y;
-    if (std::max(y0, y1) < 0.0f || std::min(y0, y1) > height)
-        return -1.0f;
-    return std::max(t0, 0.0f);
 }
 
 } // namespace
@@ -85,50 +54,34 @@ std::optional<RangeRing::Choice> RangeRing::choose() const {
             auto* card = dynamic_cast<BuildingCard*>(child.get());
             TowerBase* selected = coordinator->selectedBase();
             if (card && card->hovered() && selected && !selected->tower())
-                return Choice{selected, card->towerType()};
+                return Choice{selected, card->towerType(), 1};
         }
     }
-    // A hovered tower (or the plot it stands on) shows its own reach.
+    // The selected tower shows its reach, and the next level's while its upgrade is pointed at.
+    if (Tower* selected = coordinator->selectedTower()) {
+        const bool preview =
+            towerPanel_ && towerPanel_->upgradePointedAt() && selected->level() < kTowerLevels;
+        return Choice{&selected->base(), selected->type(), selected->level() + (preview ? 1 : 0)};
+    }
+    // A tower under the pointer shows its own reach.
     Scene* scene = getScene();
-    if (!scene || scene->cursorObserver().overWidget())
+    if (!scene)
         return std::nullopt;
-    const MouseCursorObserver& pointer = scene->cursorObserver();
-    if (TowerBase* base = plotOf(pointer.hoveredNode()))
-        if (Tower* tower = base->tower())
-            return Choice{base, tower->type()};
-    // Towers have no body for the pointer's ray to hit: test the ray against the upright space a
-    // tower fills, nearer than whatever the ray hit in the world.
-    const CameraNode* camera = scene->activeCamera();
-    if (!camera)
-        return std::nullopt;
-    const glm::vec3 origin = camera->getWorldPosition();
-    float nearest = pointer.hoveredNode() ? glm::length(pointer.hitPosition() - origin) + kTowerRadius
-                                          : std::numeric_limits<float>::max();
-    std::optional<Choice> found;
-    for (TowerBase* base : coordinator->towerBases()) {
-        Tower* tower = base->tower();
-        if (!tower)
-            continue;
-        const float t = rayToCylinder(origin, pointer.rayDirection(), base->getWorldPosition(), kTowerRadius,
-                                      kTowerHeight);
-        if (t >= 0.0f && t < nearest) {
-            nearest = t;
-            found = Choice{base, tower->type()};
-        }
-    }
-    return found;
+    if (Tower* tower = towerUnderPointer(*scene))
+        return Choice{&tower->base(), tower->type(), tower->level()};
+    return std::nullopt;
 }
 
 void RangeRing::update(float) {
     current_ = choose();
     if (current_)
-        show(*current_->base, current_->type);
+        show(*current_->base, current_->type, current_->level);
     else
         hide();
 }
 
-void RangeRing::show(TowerBase& base, TowerType type) {
-    const float range = towerPrototype(type).range;
+void RangeRing::show(TowerBase& base, TowerType type, int level) {
+    const float range = towerLevel(type, level).range;
     const auto key = std::make_pair(base.index(), range);
     auto it = meshes_.find(key);
     if (it == meshes_.end())

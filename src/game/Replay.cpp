@@ -351,6 +351,12 @@ std::string levelDataDigest(const std::string& levelFile, const std::string& mod
                << static_cast<int>(p.projectileType) << '\n';
         models.push_back(p.modelFile);
     }
+    for (const auto& [type, p] : towerPrototypes())
+        for (int level = 2; level <= kTowerLevels; ++level) {
+            const TowerLevel& l = towerLevel(type, level);
+            tables << "tower level " << p.typeName << ' ' << level << ' ' << l.price << ' ' << l.damage << ' '
+                   << l.range << ' ' << l.fireInterval << ' ' << l.splashRadius << '\n';
+        }
     for (const auto& [type, p] : enemyPrototypes()) {
         tables << "enemy " << p.typeName << ' ' << p.modelFile << ' ' << p.nodeName << ' ' << p.reward << ' '
                << p.health << ' ' << p.speed << ' ' << p.scale << ' ' << p.damage << '\n';

@@ -1,5 +1,6 @@
 #include "game/Tower.h"
 
+#include "animation/Animation.h"
 #include "animation/NodeAnimator.h"
 #include "effects/ParticleSystem.h"
 #include "game/Enemy.h"
@@ -21,6 +22,42 @@ Tower::Tower(const RiggedMeshNode& prototype, TowerType type, TowerBase& base)
     : RiggedMeshNode(prototype), prototype_(&towerPrototype(type)), type_(type), base_(&base),
       fireInterval_(prototype_->fireInterval), constructionSpeed_(prototype_->constructionSpeed) {
     setName("t[" + std::to_string(base.index()) + "]");
+    for (int level = 2; level <= kTowerLevels; ++level) {
+        RiggedMeshNode* part = nullptr;
+        for (const auto& child : getChildren())
+            if (baseName(child->getName()) == prototype_->nodeName + "Level" + std::to_string(level))
+                part = dynamic_cast<RiggedMeshNode*>(child.get());
+        levelParts_.emplace_back(part);
+    }
+    setLevel(1);
+}
+
+MeshNode& Tower::levelMesh(int level) {
+    for (int l = std::min(level, kTowerLevels); l >= 2; --l)
+        if (RiggedMeshNode* part = levelParts_[static_cast<std::size_t>(l - 2)].get())
+            return *part;
+    return *this;
+}
+
+void Tower::setLevel(int level) {
+    level_ = std::clamp(level, 1, kTowerLevels);
+    fireInterval_ = figures().fireInterval;
+    MeshNode& shown = levelMesh(level_);
+    setShown(&shown == this);
+    for (auto& part : levelParts_)
+        if (RiggedMeshNode* mesh = part.get())
+            mesh->setShown(mesh == &shown);
+}
+
+void Tower::queueAnimation(int index, int mode, float speed, int queueMode, bool interrupt) {
+    BoneAnimator::queueAnimation(index, mode, speed, queueMode, interrupt);
+    if (index < 0 || static_cast<std::size_t>(index) >= animations().size())
+        return;
+    // The level meshes carry their own copy of the animations; they are addressed by name.
+    const std::string& name = animations()[static_cast<std::size_t>(index)]->name();
+    for (auto& part : levelParts_)
+        if (RiggedMeshNode* mesh = part.get())
+            mesh->queueAnimation(name, mode, speed, queueMode, interrupt);
 }
 
 Node3D& Tower::muzzle() {
@@ -49,6 +86,30 @@ bool closerToCore(const Enemy& a, const Enemy& b) {
     return a.pathProgress() > b.pathProgress();
 }
 
+// Whether monster a is a better target than b for the mode; ties keep b (the one spawned earlier).
+// A monster attacking the core comes before every other: it is the one taking lives.
+bool ranksBefore(TargetingMode mode, const Enemy& a, float distanceA, const Enemy& b, float distanceB) {
+    const bool attackingA = a.state() == EnemyState::Attacking,
+               attackingB = b.state() == EnemyState::Attacking;
+    if (attackingA != attackingB)
+        return attackingA;
+    switch (mode) {
+    case TargetingMode::First:
+        return closerToCore(a, b);
+    case TargetingMode::Last:
+        return closerToCore(b, a);
+    case TargetingMode::Strongest:
+        if (a.health() != b.health())
+            return a.health() > b.health();
+        return closerToCore(a, b);
+    case TargetingMode::Closest:
+        if (distanceA != distanceB)
+            return distanceA < distanceB;
+        return closerToCore(a, b);
+    }
+    return false;
+}
+
 } // namespace
 
 Enemy* Tower::chooseTarget() const {
@@ -56,12 +117,17 @@ Enemy* Tower::chooseTarget() const {
     if (!coordinator)
         return nullptr;
     const glm::vec3 position = getWorldPosition();
+    const float range = figures().range;
     Enemy* chosen = nullptr;
+    float chosenDistance = 0.0f;
     for (Enemy* enemy : coordinator->enemies()) {
-        if (!enemy->alive() || glm::length(position - enemy->getWorldPosition()) > prototype_->range)
+        const float distance = glm::length(position - enemy->getWorldPosition());
+        if (!enemy->alive() || distance > range)
             continue;
-        if (!chosen || closerToCore(*enemy, *chosen))
+        if (!chosen || ranksBefore(targeting_, *enemy, distance, *chosen, chosenDistance)) {
             chosen = enemy;
+            chosenDistance = distance;
+        }
     }
     return chosen;
 }
@@ -172,7 +238,10 @@ void TowerBase::onMouseEnter(const glm::vec2&, const glm::vec3&, const glm::vec3
 
 void TowerBase::onMouseLeave(const glm::vec2&, const glm::vec3&, const glm::vec3&) {
     LevelCoordinator* coordinator = LevelCoordinator::instance();
-    if (!coordinator || coordinator->selectedBase() != this)
+    // A selected plot, or the plot of the selected tower, stays red.
+    const bool selected = coordinator && (coordinator->selectedBase() == this ||
+                                          (tower_ && coordinator->selectedTower() == tower_));
+    if (!selected)
         setHighlight(0);
 }
 
@@ -194,11 +263,22 @@ void TowerBase::build(TowerType type) {
     if (!tower)
         return;
     coordinator->setResources(coordinator->resources() - prototype.cost);
+    tower->addSpent(prototype.cost);
     tower_ = tower.get();
     addChild(std::move(tower));
     coordinator->reportAction({"build", index_, prototype.typeName});
     if (smoke_)
         smoke_->emit(100);
+    playSoundAt(*this, "construction");
+}
+
+void TowerBase::removeTower() {
+    if (!tower_)
+        return;
+    tower_->destroy(true);
+    tower_ = nullptr;
+    if (smoke_)
+        smoke_->emit(60);
     playSoundAt(*this, "construction");
 }
 

@@ -20,6 +20,7 @@
 #include "scene/Scene.h"
 
 #include <assimp/Importer.hpp>
+#include <assimp/config.h>
 #include <assimp/scene.h>
 #include <glm/gtc/constants.hpp>
 #include <glm/gtc/type_ptr.hpp>
@@ -156,6 +157,7 @@ std::unique_ptr<Node3D> importModel(Scene* scene, int flags, const std::string& 
 
 bool ModelImporter::parseFile(const std::string& path) {
     Assimp::Importer parser;
+    parser.SetPropertyFloat(AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, kNormalSmoothingAngle);
     const aiScene* file = parser.ReadFile(path, kPostProcessFlags);
     return file && !(file->mFlags & AI_SCENE_FLAGS_INCOMPLETE) && file->mRootNode;
 }
@@ -200,6 +202,7 @@ std::unique_ptr<Node3D> ModelImporter::importFile(Scene* scene, int flags, const
     if (!checkModelLimits(path))
         return nullptr;
     Assimp::Importer parser;
+    parser.SetPropertyFloat(AI_CONFIG_PP_GSN_MAX_SMOOTHING_ANGLE, kNormalSmoothingAngle);
     file_ = parser.ReadFile(path, kPostProcessFlags | extraParseSteps_);
     if (!file_ || (file_->mFlags & AI_SCENE_FLAGS_INCOMPLETE) || !file_->mRootNode) {
         spdlog::error("Assimp Loading Error: {0} (model file {1})", parser.GetErrorString(), path);

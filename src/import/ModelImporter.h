@@ -55,8 +55,12 @@ std::unique_ptr<Node3D> importModel(Scene* scene, int flags, const std::string& 
 
 class ModelImporter {
 public:
-    // Tangent space, triangulation and flipped texture coordinates.
-    static constexpr unsigned kPostProcessFlags = 0x800009;
+    // Tangent space, triangulation, flipped texture coordinates, and normals for meshes whose file
+    // has none (files from other tools may leave them out; without them nothing lights a mesh).
+    static constexpr unsigned kPostProcessFlags = 0x800049;
+    // Generated normals are shared across an edge up to this angle (degrees): a sphere comes out
+    // smooth, a cube keeps its edges.
+    static constexpr float kNormalSmoothingAngle = 80.0f;
 
     enum class SpecialKind : int { Bone = 0, Camera = 1, Light = 2, Ignored = 3 };
     struct SpecialNode {

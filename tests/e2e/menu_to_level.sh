@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # A player's first minutes: the menu's camera flies in and halts at the signs; clicking START
-# lets it fly on into the level, which starts; once the level's camera has come to rest, a click
-# on a stone base opens the building cards and a click on the arrow card builds a tower there;
-# R restarts the level; Escape then ends the game cleanly with status 0. Each level left (by R, then
-# by Escape) leaves its recording in the replays folder (a temporary XDG data folder here).
+# opens the level map, and clicking the first level's sign there lets the camera fly on into the
+# level, which starts; once the level's camera has come to rest, a click on a stone base opens
+# the building cards and a click on the arrow card builds a tower there; R restarts the level;
+# Escape then ends the game cleanly with status 0. The player's data folder is a fresh one
+# (XDG_DATA_HOME), so the map is the one a new player sees.
 #
 # Every wait polls with a generous limit, so the same script drives the sanitizer build (many
 # times slower per frame under the software rasteriser) and the release build (quick). Under the
@@ -24,8 +25,8 @@ fi
 work=$(mktemp -d)
 pid=
 trap 'if [[ -n "$pid" ]]; then kill -9 "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
-log=$work/game.log
 export XDG_DATA_HOME=$work/data
+log=$work/game.log
 shot=$work/shot.png
 
 fail() {
@@ -51,6 +52,9 @@ mean_rgb() {
 is_red() { read -r r g b < <(mean_rgb "$@") && ((r > g + 60 && r > b + 60)); }
 is_blue() { read -r r g b < <(mean_rgb "$@") && ((b > r + 50 && b > g + 20)); }
 
+# Where things are on the level map (the same whatever the camera does behind it).
+first_level_x=400 first_level_y=212
+
 # Where things are in the level's resting view.
 plot_x=333 plot_y=448              # a stone base inside the road's loop
 arrow_card_x=338 arrow_card_y=620  # the arrow card, once the cards have slid in
@@ -73,8 +77,8 @@ done
 level_starts() { grep -c "Starting gameloop of scene Vezaz" "$log"; }
 
 start=$SECONDS
-until (($(level_starts) >= 1)); do
-  (($(elapsed $start) < 300)) || fail "the level never started"
+until grep -q "The level map is open" "$log"; do
+  (($(elapsed $start) < 300)) || fail "START never opened the level map"
   kill -0 "$pid" 2>/dev/null || fail "the game ended in the menu"
   # The START sign, where the camera halts in front of the signs. The cursor rests on it for a
   # frame before the click, so the sign is under it when the button goes up.
@@ -83,6 +87,19 @@ until (($(level_starts) >= 1)); do
   xdotool click 1
   sleep 2
 done
+echo "level map opened after $(elapsed $start) s"
+
+start=$SECONDS
+until (($(level_starts) >= 1)); do
+  (($(elapsed $start) < 300)) || fail "the level never started"
+  kill -0 "$pid" 2>/dev/null || fail "the game ended in the menu"
+  # Once chosen, the map closes and the camera flies on; further clicks land on empty ground.
+  xdotool mousemove --window "$wid" "$first_level_x" "$first_level_y"
+  sleep 1
+  xdotool click 1
+  sleep 2
+done
+grep -q "Level Vezaz chosen on the map" "$log" || fail "the level started without being chosen on the map"
 echo "level started after $(elapsed $start) s"
 
 # The intro flight has ended when the calm corner has stayed the same for a few seconds (longer
@@ -169,6 +186,7 @@ if grep -qE "(Leak|Address|UndefinedBehavior)Sanitizer|runtime error:" "$log"; t
   fail "sanitizer report"
 fi
 grep -q "Window deconstruction: glfw terminated" "$log" || fail "the window was not torn down"
+# Each level left (by R, then by Escape) leaves its recording in the replays folder.
 left=$(grep -l "^result = left " "$XDG_DATA_HOME"/hollowmere/replays/Vezaz-*.txt 2>/dev/null | wc -l)
 [[ $left -eq 2 ]] || fail "$left replays of a level left instead of 2 (the restart and the quit)"
 echo "menu_to_level: ok"

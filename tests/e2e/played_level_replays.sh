@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # A level played through real input ends as its recording says: the game is started, START is
-# clicked, the level is sped up with the fast-forward button, paused with P while a tower is
+# clicked and the first level chosen on the level map, the level is sped up with the fast-forward button, paused with P while a tower is
 # bought and resumed with Space, and towers are bought on several plots by clicking a base and
 # then a card, until the level ends (won or lost). The replay the game wrote is then played by
 # hollowmere-sim --replay (from the game binary's folder), which must print "replay: same": the
@@ -68,10 +68,20 @@ done
 [[ -n "$wid" ]] || fail "no window"
 
 start=$SECONDS
-until grep -q "Starting gameloop of scene Vezaz" "$log"; do
-  (($(elapsed $start) < 300)) || fail "the level never started"
+until grep -q "The level map is open" "$log"; do
+  (($(elapsed $start) < 300)) || fail "START never opened the level map"
   kill -0 "$pid" 2>/dev/null || fail "the game ended in the menu"
   xdotool mousemove --window "$wid" 230 385
+  sleep 1
+  xdotool click 1
+  sleep 2
+done
+start=$SECONDS
+until grep -q "Starting gameloop of scene Vezaz" "$log"; do
+  (($(elapsed $start) < 300)) || fail "the level never started"
+  kill -0 "$pid" 2>/dev/null || fail "the game ended on the level map"
+  # The first level's sign on the map.
+  xdotool mousemove --window "$wid" 400 212
   sleep 1
   xdotool click 1
   sleep 2

@@ -27,6 +27,7 @@ struct RecordingHud : LevelHud {
     void showSpeed(float value) override { speeds.push_back(value); }
     void showEnd(bool won) override { end = won ? "won" : "lost"; }
     void showCards(bool shown) override { cards.push_back(shown); }
+    void showTowerPanel(Tower* tower) override { panels.push_back(tower); }
     void showNextMonster(std::optional<EnemyType> type, float seconds) override {
         nextMonster = type;
         nextSeconds = seconds;
@@ -38,6 +39,7 @@ struct RecordingHud : LevelHud {
     bool paused = false;
     std::vector<float> speeds;
     std::vector<bool> cards;
+    std::vector<Tower*> panels;
 };
 
 // A straight ten-unit road along x, ridden in ten seconds at speed 1, and a second road of five
@@ -395,6 +397,316 @@ TEST_F(LevelRulesTest, ArrowsAreAimedWithAFuseFromTheFlightTime) {
     // It damages the target and sticks in it.
     EXPECT_FLOAT_EQ(enemy(0).health(), 40.0f);
     EXPECT_EQ(ref.getParent(), &enemy(0));
+}
+
+// --- Decisions after building -------------------------------------------------------------
+
+// The sum of the prices of a tower's levels up to `level`.
+int spentUpTo(TowerType type, int level) {
+    int sum = 0;
+    for (int l = 1; l <= level; ++l)
+        sum += towerLevel(type, l).price;
+    return sum;
+}
+
+// Prices, refunds and figures, one row per tower: upgrades are paid and counted in what selling
+// gives back (70 %, rounded down), a tower still being built gives back all that was spent on it
+// (upgrades bought meanwhile included), and each level brings its own figures.
+TEST_F(LevelRulesTest, UpgradesAndSalesFollowThePriceTable) {
+    EXPECT_EQ(towerLevel(TowerType::ARROW, 1).price, 120);
+    EXPECT_EQ(towerLevel(TowerType::CANNON, 1).price, 250);
+    struct Case {
+        TowerType type;
+        int level;  // after the upgrades
+        bool built; // construction over before the sale
+        int refund;
+    };
+    const Case cases[] = {
+        {TowerType::ARROW, 1, false, 120},
+        {TowerType::ARROW, 1, true, 84},
+        {TowerType::ARROW, 2, false, spentUpTo(TowerType::ARROW, 2)},
+        {TowerType::ARROW, 3, true, spentUpTo(TowerType::ARROW, 3) * 7 / 10},
+        {TowerType::CANNON, 1, true, 175},
+        {TowerType::CANNON, 2, true, spentUpTo(TowerType::CANNON, 2) * 7 / 10},
+        {TowerType::CANNON, 3, false, spentUpTo(TowerType::CANNON, 3)},
+    };
+    float x = 0.0f;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(towerPrototype(c.type).typeName) + " level " + std::to_string(c.level) +
+                     (c.built ? " built" : " building"));
+        TowerBase& base = placeBase({x += 3.0f, 0, 20});
+        coordinator->setResources(5000);
+        base.build(c.type);
+        ASSERT_NE(base.tower(), nullptr);
+        Tower& tower = *base.tower();
+        EXPECT_EQ(coordinator->resources(), 5000 - towerLevel(c.type, 1).price);
+        for (int level = 2; level <= c.level; ++level) {
+            const int before = coordinator->resources();
+            ASSERT_EQ(coordinator->upgradePrice(tower), towerLevel(c.type, level).price);
+            ASSERT_TRUE(coordinator->upgradeTower(tower));
+            EXPECT_EQ(tower.level(), level);
+            EXPECT_EQ(coordinator->resources(), before - towerLevel(c.type, level).price);
+        }
+        EXPECT_EQ(tower.spent(), spentUpTo(c.type, c.level));
+        // The tower works with its level's figures.
+        const TowerLevel& figures = towerLevel(c.type, c.level);
+        EXPECT_EQ(tower.figures().range, figures.range);
+        EXPECT_EQ(tower.figures().fireInterval, figures.fireInterval);
+        if (c.built)
+            run(8.0f);
+        EXPECT_EQ(tower.state(), c.built ? TowerState::Ready : TowerState::Constructing);
+
+        const int before = coordinator->resources();
+        EXPECT_EQ(coordinator->sellValue(tower), c.refund);
+        EXPECT_EQ(coordinator->sellTower(tower), c.refund);
+        EXPECT_EQ(coordinator->resources(), before + c.refund);
+        EXPECT_EQ(base.tower(), nullptr) << "the plot is free again";
+        run(0.1f); // the tower is gone from the tree
+        EXPECT_EQ(base.findByName("t[" + std::to_string(base.index()) + "]"), nullptr);
+        base.build(TowerType::ARROW);
+        EXPECT_NE(base.tower(), nullptr) << "and can be built on";
+    }
+}
+
+// An upgrade the resources do not pay for, or past the top level, is refused and changes nothing;
+// after the end of the game nothing is bought or sold.
+TEST_F(LevelRulesTest, UpgradesThatCannotBePaidAreRefused) {
+    TowerBase& base = placeBase({5, 0, 1});
+    base.build(TowerType::CANNON);
+    Tower& tower = *base.tower();
+    const int price = towerLevel(TowerType::CANNON, 2).price;
+    coordinator->setResources(price - 1);
+    EXPECT_FALSE(coordinator->canUpgrade(tower));
+    EXPECT_FALSE(coordinator->upgradeTower(tower));
+    EXPECT_EQ(tower.level(), 1);
+    EXPECT_EQ(coordinator->resources(), price - 1);
+    coordinator->setResources(price);
+    EXPECT_TRUE(coordinator->canUpgrade(tower));
+    EXPECT_TRUE(coordinator->upgradeTower(tower));
+    EXPECT_EQ(coordinator->resources(), 0);
+
+    coordinator->setResources(100000);
+    EXPECT_TRUE(coordinator->upgradeTower(tower));
+    EXPECT_EQ(tower.level(), kTowerLevels);
+    const int rich = coordinator->resources();
+    EXPECT_FALSE(coordinator->upgradePrice(tower));
+    EXPECT_FALSE(coordinator->canUpgrade(tower));
+    EXPECT_FALSE(coordinator->upgradeTower(tower));
+    EXPECT_EQ(coordinator->resources(), rich);
+
+    coordinator->setLives(0); // lost
+    EXPECT_EQ(coordinator->sellTower(tower), 0);
+    EXPECT_EQ(base.tower(), &tower);
+}
+
+// A shot keeps the figures of the moment it was fired: upgrading or selling the tower while it
+// flies changes neither its damage nor whether it strikes.
+TEST_F(LevelRulesTest, AShotInFlightKeepsItsFiguresWhenItsTowerIsUpgradedOrSold) {
+    struct Case {
+        bool sell; // else upgrade
+    };
+    for (const Case c : {Case{false}, Case{true}}) {
+        SCOPED_TRACE(c.sell ? "sold" : "upgraded");
+        TowerBase& base = placeBase({c.sell ? 0.0f : 0.5f, 0, 2});
+        coordinator->setResources(1000);
+        base.build(TowerType::ARROW);
+        Tower& tower = *base.tower();
+        coordinator->spawnEnemy(EnemyType::MASSIVE_STONE_MONSTER);
+        run(0.1f);
+        Enemy& target = *coordinator->enemies().back();
+        const float health = target.health();
+        auto* prototype = dynamic_cast<MeshNode*>(coordinator->getPrototypeNode("ProjectileArrow"));
+        ASSERT_NE(prototype, nullptr);
+        auto arrow = std::make_unique<Projectile>(*prototype, ProjectileType::ARROW, 40, tower, target);
+        Projectile& shot = *arrow;
+        scene.bases->addChild(std::move(arrow));
+        shot.shoot();
+        if (c.sell)
+            coordinator->sellTower(tower);
+        else
+            coordinator->upgradeTower(tower);
+        for (int i = 0; i < 100 && shot.armed(); ++i)
+            scene.update(window, 0.02f);
+        EXPECT_FALSE(shot.armed());
+        EXPECT_FLOAT_EQ(target.health(), health - towerLevel(TowerType::ARROW, 1).damage);
+        // Out of the way of the next case.
+        target.hit(1000.0f);
+        if (Tower* left = base.tower())
+            coordinator->sellTower(*left);
+    }
+}
+
+// A monster between the reach of level 1 and level 2 is shot only after the upgrade, and the shot
+// carries the new level's damage.
+TEST_F(LevelRulesTest, AnUpgradedTowerReachesFurtherAndHitsHarder) {
+    const float reach1 = towerLevel(TowerType::ARROW, 1).range,
+                reach2 = towerLevel(TowerType::ARROW, 2).range;
+    ASSERT_GT(reach2, reach1);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    run(100.0f, 0.5f); // halfway: x = 5
+    TowerBase& base = placeBase({5, 0, 0.5f * (reach1 + reach2)});
+    coordinator->setResources(1000);
+    base.build(TowerType::ARROW);
+    Tower& tower = *base.tower();
+    tower.setState(TowerState::Ready);
+    ASSERT_EQ(enemy(0).state(), EnemyState::Walking);
+    enemy(0).pathAnimation()->stop(); // it waits there
+    scene.nodeAnimator().update(0.0f);
+    EXPECT_EQ(tower.chooseTarget(), nullptr);
+    coordinator->upgradeTower(tower);
+    EXPECT_EQ(tower.chooseTarget(), &enemy(0));
+    auto* prototype = dynamic_cast<MeshNode*>(coordinator->getPrototypeNode("ProjectileArrow"));
+    Projectile shot(*prototype, ProjectileType::ARROW, 41, tower, enemy(0));
+    EXPECT_EQ(shot.damage(), towerLevel(TowerType::ARROW, 2).damage);
+}
+
+// Which monster each targeting mode picks among four monsters on two roads, every one within
+// reach: first (least road left, on any road), last (most left), strongest (most health now),
+// closest (to the tower, in 3D).
+TEST_F(LevelRulesTest, EachTargetingModePicksItsMonsterOnTwoRoads) {
+    // At 180 s: a walker 0.9 along road 1 (x = 9, 1 left), a walker 0.4 along road 2 (z = 3, 3
+    // left), floating monsters 0.6 and 0.5 along road 1 (x = 6 and x = 5, 4 and 5 left).
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER, 1);
+    run(100.0f, 0.5f);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER, 2);
+    run(5.0f, 0.5f);
+    coordinator->spawnEnemy(EnemyType::FLOATING_STONE_MONSTER, 1);
+    run(12.5f, 0.5f);
+    coordinator->spawnEnemy(EnemyType::FLOATING_STONE_MONSTER, 1);
+    run(62.5f, 0.5f);
+    ASSERT_EQ(coordinator->enemies().size(), 4u);
+    Enemy& leading = enemy(0);
+    Enemy& side = enemy(1);
+    Enemy& middle = enemy(2);
+    Enemy& trailing = enemy(3);
+    EXPECT_NEAR(leading.distanceLeft(), 1.0f, 0.05f);
+    EXPECT_NEAR(side.distanceLeft(), 3.0f, 0.05f);
+    EXPECT_NEAR(middle.distanceLeft(), 4.0f, 0.05f);
+    EXPECT_NEAR(trailing.distanceLeft(), 5.0f, 0.05f);
+    leading.hit(60.0f); // 90 left; the walker on road 2 keeps its 150
+
+    TowerBase& base = placeBase({7, 0, 1.8f});
+    coordinator->setResources(5000);
+    base.build(TowerType::CANNON);
+    Tower& tower = *base.tower();
+    while (coordinator->upgradeTower(tower)) {
+    }
+    for (Enemy* e : coordinator->enemies())
+        ASSERT_LE(glm::length(e->getWorldPosition() - tower.getWorldPosition()), tower.figures().range);
+
+    struct Case {
+        TargetingMode mode;
+        Enemy* expected;
+    };
+    for (const Case& c : {Case{TargetingMode::First, &leading}, Case{TargetingMode::Last, &trailing},
+                          Case{TargetingMode::Strongest, &side}, Case{TargetingMode::Closest, &middle}}) {
+        coordinator->setTargeting(tower, c.mode);
+        EXPECT_EQ(tower.chooseTarget(), c.expected) << targetingName(c.mode);
+    }
+    // Dying monsters are never chosen.
+    side.setState(EnemyState::Dying);
+    coordinator->setTargeting(tower, TargetingMode::Strongest);
+    EXPECT_EQ(tower.chooseTarget(), &leading);
+}
+
+// A monster attacking the core comes first in every mode, although in each mode the other
+// monster would win: it has more road left, more health and is nearer.
+TEST_F(LevelRulesTest, AMonsterAttackingTheCoreComesFirstInEveryMode) {
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    run(20.0f, 0.5f);
+    coordinator->spawnEnemy(EnemyType::WALKING_STONE_MONSTER);
+    run(181.0f, 0.5f); // the first attacks at x = 10, the second walks at x = 9
+    Enemy& attacker = enemy(0);
+    Enemy& walker = enemy(1);
+    ASSERT_EQ(attacker.state(), EnemyState::Attacking);
+    ASSERT_EQ(walker.state(), EnemyState::Walking);
+    attacker.hit(100.0f);
+    TowerBase& base = placeBase({walker.getWorldPosition().x, 0, 1});
+    base.build(TowerType::ARROW);
+    Tower& tower = *base.tower();
+    ASSERT_LT(glm::length(walker.getWorldPosition() - tower.getWorldPosition()),
+              glm::length(attacker.getWorldPosition() - tower.getWorldPosition()));
+    for (int m = 0; m < kTargetingModes; ++m) {
+        const auto mode = static_cast<TargetingMode>(m);
+        coordinator->setTargeting(tower, mode);
+        EXPECT_EQ(tower.chooseTarget(), &attacker) << targetingName(mode);
+    }
+}
+
+// Selecting a tower shows its panel and lets go of a selected plot, and the other way round; the
+// selected tower again, or clearing, lets it go. Targeting modes cycle and have names.
+TEST_F(LevelRulesTest, TowersAndPlotsAreSelectedInTurn) {
+    TowerBase& built = placeBase({2, 0, 1});
+    TowerBase& free = placeBase({4, 0, 1});
+    built.build(TowerType::ARROW);
+    Tower& tower = *built.tower();
+
+    free.onClick({}, {}, {});
+    ASSERT_EQ(coordinator->selectedBase(), &free);
+    coordinator->selectTower(&tower);
+    EXPECT_EQ(coordinator->selectedTower(), &tower);
+    EXPECT_EQ(coordinator->selectedBase(), nullptr);
+    EXPECT_EQ(free.highlight(), 0);
+    EXPECT_EQ(built.highlight(), 1) << "the selected tower's plot is lit";
+    built.onMouseLeave({}, {}, {});
+    EXPECT_EQ(built.highlight(), 1);
+    EXPECT_EQ(hud.cards.back(), false);
+    EXPECT_EQ(hud.panels.back(), &tower);
+
+    free.onClick({}, {}, {});
+    EXPECT_EQ(coordinator->selectedTower(), nullptr);
+    EXPECT_EQ(hud.panels.back(), nullptr);
+    EXPECT_EQ(built.highlight(), 0);
+    EXPECT_TRUE(coordinator->clearSelection());
+    EXPECT_EQ(coordinator->selectedBase(), nullptr);
+    EXPECT_FALSE(coordinator->clearSelection()) << "nothing left to let go";
+
+    coordinator->selectTower(&tower);
+    coordinator->selectTower(&tower);
+    EXPECT_EQ(coordinator->selectedTower(), nullptr) << "a second click lets go";
+    coordinator->selectTower(&tower);
+    coordinator->sellTower(tower);
+    EXPECT_EQ(coordinator->selectedTower(), nullptr) << "a sold tower is let go";
+    EXPECT_EQ(hud.panels.back(), nullptr);
+
+    std::vector<std::string> names;
+    TargetingMode mode = TargetingMode::First;
+    for (int i = 0; i < kTargetingModes; ++i, mode = nextTargeting(mode))
+        names.push_back(targetingName(mode));
+    EXPECT_EQ(names, (std::vector<std::string>{"first", "last", "strongest", "closest"}));
+    EXPECT_EQ(mode, TargetingMode::First);
+    EXPECT_EQ(parseTargeting("strongest"), TargetingMode::Strongest);
+    EXPECT_FALSE(parseTargeting("Strongest"));
+}
+
+// Each level shows its own mesh and only that one; the others follow the tower's animations.
+TEST_F(LevelRulesTest, EachLevelShowsItsOwnMesh) {
+    for (TowerType type : {TowerType::ARROW, TowerType::CANNON}) {
+        TowerBase& base = placeBase({static_cast<float>(type) * 3.0f, 0, 3});
+        coordinator->setResources(5000);
+        base.build(type);
+        Tower& tower = *base.tower();
+        const std::string name = towerPrototype(type).nodeName;
+        std::vector<MeshNode*> meshes{&tower};
+        for (int level = 2; level <= kTowerLevels; ++level) {
+            std::vector<Node3D*> found;
+            tower.findAllByBaseName(name + "Level" + std::to_string(level), found);
+            ASSERT_EQ(found.size(), 1u) << name << " level " << level;
+            auto* part = dynamic_cast<MeshNode*>(found.front());
+            ASSERT_NE(part, nullptr) << name << " level " << level;
+            meshes.push_back(part);
+        }
+        for (int level = 1; level <= kTowerLevels; ++level) {
+            if (level > 1) {
+                ASSERT_TRUE(coordinator->upgradeTower(tower));
+            }
+            EXPECT_EQ(&tower.levelMesh(level), meshes[static_cast<std::size_t>(level) - 1]);
+            for (std::size_t i = 0; i < meshes.size(); ++i) {
+                EXPECT_EQ(meshes[i]->shown(), static_cast<int>(i) == level - 1)
+                    << name << " at level " << level << ", mesh of level " << i + 1;
+            }
+        }
+    }
 }
 
 } // namespace

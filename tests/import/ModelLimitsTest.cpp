@@ -8,6 +8,7 @@
 #include "scene/Scene.h"
 #include "support/LogCapture.h"
 
+#include <glm/geometric.hpp>
 #include <gtest/gtest.h>
 
 #include <unistd.h>
@@ -354,8 +355,9 @@ public:
 };
 
 // A cube (8 corners, 6 quads) as another tool writes it: a binary file whose geometry carries a
-// byte array, beside a record with a property of every type. It passes the check and the
-// importer reads it: 6 quads make 12 triangles.
+// byte array and no normals, beside a record with a property of every type. It passes the check
+// and the importer reads it: 6 quads make 12 triangles, with normals of its own making (unit
+// length, so light reaches every face).
 TEST(ModelLimits, AnotherToolsCubePassesAndImports) {
     const std::vector<double> corners{-1, -1, -1, 1, -1, -1, 1, 1, -1, -1, 1, -1,
                                       -1, -1, 1,  1, -1, 1,  1, 1, 1,  -1, 1, 1};
@@ -404,6 +406,8 @@ TEST(ModelLimits, AnotherToolsCubePassesAndImports) {
     ASSERT_NE(cube, nullptr);
     ASSERT_NE(cube->mesh(), nullptr);
     EXPECT_EQ(cube->mesh()->indices().size(), 36u);
+    for (const Vertex& v : cube->mesh()->vertices())
+        ASSERT_NEAR(glm::length(v.normal), 1.0f, 1e-4f) << v.position.x << " " << v.position.y;
 }
 
 TEST(ModelLimits, EveryShippedModelAndFixturePasses) {

@@ -10,8 +10,14 @@ Writes below TEXTURES_DIR (normally GAME_DATA/textures):
   hud/button_speedup_{normal,active}.png          fast-forward button, unlit and lit
   hud/button_pause_{pause,resume}.png             pause button while playing / while paused
   hud/overlay/{dlgWin,dlgLost}.png                victory and defeat dialogs
-  hud/overlay/{butExit,butReplay}.png             buttons under the dialogs
+  hud/overlay/{butExit,butReplay,butMap,butNext}.png  buttons under the dialogs
   hud/overlay/{credits,logoFmod}.png              main-menu corner badges (game credits, sound library)
+  hud/map/panel.png                               the level map's board: title on top, a dark slot for
+                                                  the game's message line at 75 % of the height
+  hud/map/level.png                               one level's sign on the map (name and stars printed by
+                                                  the game; the medallion on the left holds its number)
+  hud/map/{star_full,star_empty,lock}.png         a level's stars won and still to win; a locked level
+  hud/map/butBack.png                             back from the map to the signs
   hud/towercards/{ARROW,CANNON}/frame_NNN.png     card frames, only with --cards: RENDERS_DIR holds the
                                                   turntable renders of tools/data/blender/cards.py
   lensflare/flare0.png ... flare13.png            additive flare images, tint in RGB, strength in alpha
@@ -675,6 +681,179 @@ def text_button(label, symbol, seed):
 def make_dialog_buttons(out):
     save(text_button("Exit", sym_exit, 320), os.path.join(out, "hud", "overlay", "butExit.png"))
     save(text_button("Replay", sym_replay, 330), os.path.join(out, "hud", "overlay", "butReplay.png"))
+    save(text_button("Map", sym_map, 340), os.path.join(out, "hud", "overlay", "butMap.png"))
+    save(text_button("Next", sym_next, 350), os.path.join(out, "hud", "overlay", "butNext.png"))
+
+
+# --------------------------------------------------------------------------- level map
+
+def sym_map(w, h, cx, cy, r):
+    """A folded map of three panels with a dotted route across it."""
+    pts = [(cx - r, cy - r * 0.7), (cx - r * 0.33, cy - r * 0.9), (cx + r * 0.33, cy - r * 0.7), (cx + r, cy - r * 0.9),
+           (cx + r, cy + r * 0.7), (cx + r * 0.33, cy + r * 0.9), (cx - r * 0.33, cy + r * 0.7), (cx - r, cy + r * 0.9)]
+    sheet = polygon(w, h, pts)
+    folds = 0
+    for fx in (-0.33, 0.33):
+        folds = folds + rrect(w, h, (cx + fx * r - r * 0.05, cy - r * 0.9, cx + fx * r + r * 0.05, cy + r * 0.9), 1)
+    dots = 0
+    for i in range(5):
+        t = i / 4
+        dots = dots + circle(w, h, cx - r * 0.7 + t * r * 1.4, cy + r * 0.35 * math.sin(t * math.pi * 1.6 + 0.4), r * 0.1)
+    return np.clip(sheet - np.clip(folds, 0, 1) * 0.6 - np.clip(dots, 0, 1) * 0.7, 0, 1)
+
+
+def sym_next(w, h, cx, cy, r):
+    shaft = rrect(w, h, (cx - r * 0.9, cy - r * 0.2, cx + r * 0.2, cy + r * 0.2), 2)
+    head = polygon(w, h, [(cx + r * 0.05, cy - r * 0.75), (cx + r, cy), (cx + r * 0.05, cy + r * 0.75)])
+    return np.clip(shaft + head, 0, 1)
+
+
+def sym_back(w, h, cx, cy, r):
+    return np.fliplr(sym_next(w, h, w - cx, cy, r))
+
+
+def star_pts(cx, cy, r, inner=0.45):
+    return [(cx + (r if i % 2 == 0 else r * inner) * math.cos(math.radians(-90 + 36 * i)),
+             cy + (r if i % 2 == 0 else r * inner) * math.sin(math.radians(-90 + 36 * i))) for i in range(10)]
+
+
+def star(full):
+    n = 96
+    img = canvas(n, n)
+    c = n / 2
+    m = polygon(n, n, star_pts(c, c + 3, n * 0.42))
+    outline = np.clip(blur(m, 1.4) * 3, 0, 1)
+    if full:
+        glow(img, m, n * 0.06, rgbf(255, 200, 80), 0.7)
+        drop_shadow(img, outline, 1.5, 0.6, (1, 2))
+        over(img, INK, outline)
+        over(img, gold_fill(m, 2.5), m)
+        spark = polygon(n, n, star_pts(c - n * 0.08, c - n * 0.06, n * 0.07, 0.3))
+        over(img, rgbf(255, 255, 240), spark * 0.9)
+    else:
+        # a star-shaped hollow carved into the board, waiting to be filled
+        over(img, INK, outline * 0.8)
+        over(img, rgbf(44, 28, 18), m)
+        inner_shadow(img, m, 2.5, 0.8, (1, 2))
+        rim = np.clip(m - polygon(n, n, star_pts(c, c + 3, n * 0.42 - 3)), 0, 1)
+        over(img, GOLD_DARK, rim * 0.8)
+    return img
+
+
+def lock():
+    n = 96
+    img = canvas(n, n)
+    c = n / 2
+    shackle = shape(n, n, lambda d, s: d.arc([(c - 20) * s, 14 * s, (c + 20) * s, 62 * s], 180, 360, fill=255,
+                                             width=int(9 * s)))
+    legs = rrect(n, n, (c - 20, 36, c - 11, 50), 1) + rrect(n, n, (c + 11, 36, c + 20, 50), 1)
+    bar = np.clip(shackle + legs, 0, 1)
+    body = rrect(n, n, (c - 28, 44, c + 28, 88), 8)
+    keyhole = np.clip(circle(n, n, c, 61, 6) + polygon(n, n, [(c - 4, 62), (c + 4, 62), (c + 6, 77), (c - 6, 77)]), 0, 1)
+    for m, rgb in ((bar, lit(np.broadcast_to(col("iron"), (n, n, 3)) * 1.3, bar, 2.0, 1.2)), (body, None)):
+        outline = np.clip(blur(m, 1.2) * 3, 0, 1)
+        drop_shadow(img, outline, 1.5, 0.6, (1, 2))
+        over(img, INK, outline)
+        over(img, rgb if rgb is not None else gold_fill(m, 2.5), m)
+    over(img, rgbf(36, 22, 12), keyhole)
+    return img
+
+
+def level_sign(seed):
+    """A wide sign for one level: a medallion for its number on the left, room for the name and
+    three stars on the board."""
+    w, h = 640, 128
+    img = canvas(w, h)
+    plaque(img, (6, 6, w - 6, h - 8), 26, seed, border=14)
+    medallion(img, 66, 60, 40, seed + 3)
+    return img
+
+
+def map_panel(seed):
+    w, h = 720, 864
+    img = canvas(w, h)
+    plaque(img, (10, 8, w - 14, h - 16), 48, seed, border=36, wood_tone=0.85)
+    cx = w / 2
+    title(img, "Choose a Valley", SERIF_BOLD, 62, (cx, 80), "gold", stroke=4, spacing=2)
+    divider(img, cx, 126, 230, col("crystal"))
+    # the message line's slot, at 75 % of the height
+    slot(img, (84, 622, w - 88, 674), 16)
+    return img
+
+
+def make_map(out):
+    folder = os.path.join(out, "hud", "map")
+    save(map_panel(700), os.path.join(folder, "panel.png"))
+    save(level_sign(710), os.path.join(folder, "level.png"))
+    save(star(True), os.path.join(folder, "star_full.png"))
+    save(star(False), os.path.join(folder, "star_empty.png"))
+    save(lock(), os.path.join(folder, "lock.png"))
+    save(text_button("Back", sym_back, 720), os.path.join(folder, "butBack.png"))
+
+
+# --------------------------------------------------------------------------- tower panel
+
+def tower_panel_board():
+    """The panel of a selected tower: a wide board; the game prints the tower's name on top, its
+    figures now (left) and after the upgrade (right), and the three buttons along the bottom."""
+    w, h = 576, 288
+    img = canvas(w, h)
+    plaque(img, (6, 6, w - 6, h - 8), 30, 400, border=16)
+    divider(img, w / 2, 62, 230)
+    # a gold rule between the two columns of figures
+    rule = rrect(w, h, (w / 2 - 1.5, 84, w / 2 + 1.5, 194), 1.5)
+    drop_shadow(img, rule, 1.0, 0.5, (1, 1))
+    over(img, gold_fill(rule, 0.8), rule)
+    return img
+
+
+def sym_upgrade(w, h, cx, cy, r):
+    """Two chevrons pointing up."""
+    out = np.zeros((h, w))
+    for dy in (-0.45, 0.35):
+        y = cy + dy * r
+        out = out + polygon(w, h, [(cx - r, y + r * 0.55), (cx, y - r * 0.45), (cx + r, y + r * 0.55),
+                                   (cx + r * 0.62, y + r * 0.8), (cx, y + r * 0.12), (cx - r * 0.62, y + r * 0.8)])
+    return np.clip(out, 0, 1)
+
+
+def sym_target(w, h, cx, cy, r):
+    """A ring with a cross through it: what the tower aims at."""
+    ring = np.clip(circle(w, h, cx, cy, r) - circle(w, h, cx, cy, r * 0.72), 0, 1)
+    bar = r * 0.13
+    cross = np.clip(rrect(w, h, (cx - r * 1.2, cy - bar, cx + r * 1.2, cy + bar), 1)
+                    + rrect(w, h, (cx - bar, cy - r * 1.2, cx + bar, cy + r * 1.2), 1), 0, 1)
+    dot = circle(w, h, cx, cy, r * 0.22)
+    return np.clip(ring + cross * (1 - circle(w, h, cx, cy, r * 0.4)) + dot, 0, 1)
+
+
+def panel_button(symbol, seed):
+    """A small plaque with a gold symbol on the left; the game prints the label to its right."""
+    w, h = 256, 96
+    img = canvas(w, h)
+    plaque(img, (4, 4, w - 4, h - 6), 20, seed, border=10)
+    m = symbol(w, h, 46, 46, 20)
+    outline = np.clip(blur(m, 1.2) * 3, 0, 1)
+    drop_shadow(img, outline, 1.2, 0.6, (1, 2))
+    over(img, INK, outline)
+    over(img, gold_fill(m, 1.0), m)
+    return img
+
+
+def panel_sell_button(seed):
+    w, h = 256, 96
+    img = canvas(w, h)
+    plaque(img, (4, 4, w - 4, h - 6), 20, seed, border=10)
+    draw_coins(img, 44, 44, 26)
+    return img
+
+
+def make_tower_panel(out):
+    folder = os.path.join(out, "hud", "towerpanel")
+    save(tower_panel_board(), os.path.join(folder, "board.png"))
+    save(panel_button(sym_upgrade, 410), os.path.join(folder, "upgrade.png"))
+    save(panel_sell_button(420), os.path.join(folder, "sell.png"))
+    save(panel_button(sym_target, 430), os.path.join(folder, "target.png"))
 
 
 # --------------------------------------------------------------------------- menu badges
@@ -972,7 +1151,9 @@ def main():
     make_buttons(out)
     make_dialogs(out)
     make_dialog_buttons(out)
+    make_tower_panel(out)
     make_badges(out)
+    make_map(out)
     make_flares(out)
     make_smoke(out)
     if cards:

@@ -31,7 +31,17 @@ def preview_prototype(name, built, folder):
     m = H.Mesh()
     m.box("grass_dark", (dist * 3, dist * 3, 0.02), location=(0, 0, -0.01 if name != "tower_base" else -0.36))
     plate = m.object("_previewGround", H.color_picker())
+    # A tower's higher levels are meshes of their own over the first: one picture per level.
+    levels = built.get("levels", [])
+    for part in levels:
+        part.hide_render = True
     H.preview(os.path.join(folder, name + ".png"), eye, centre, lens=50)
+    for number, part in enumerate(levels, start=2):
+        root.hide_render = True
+        part.hide_render = False
+        H.preview(os.path.join(folder, "%s_level%d.png" % (name, number)), eye, centre, lens=50)
+        part.hide_render = True
+        root.hide_render = False
     rig = built.get("rig")
     for action_name, frame in built.get("poses", []):
         rig.animation_data.action = bpy.data.actions[action_name]

@@ -50,6 +50,9 @@ def render(card, folder, frames=FRAMES):
     proto, radius, elevation_deg = TOWERS[card]
     built = protos.PROTOTYPES[proto]()
     root = built["root"]
+    # The card shows the tower as it is built: its first level.
+    for part in built.get("levels", []):
+        part.hide_render = True
     clump(radius)
     scene = bpy.context.scene
 

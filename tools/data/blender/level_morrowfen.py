@@ -41,7 +41,7 @@ class Morrowfen(Level):
         [(5.4, 5.6), (3.3, 6.0), (1.5, 5.1), (1.5, 3.3), (3.1, 2.4), (3.4, 0.5), (2.0, 0.1), (0.5, 0.9),
          junction],
     ]
-    path_seconds = [3.85, 3.85]
+    path_seconds = [4.6, 4.6]
     core = Vector((-3.0, -4.8, 0))
     notice_offset = Vector((-2.4, 1.6, 0))
     plot_count = 20

@@ -74,20 +74,21 @@ def tower_base():
 
 # =========================================================================== towers
 
-def tower_arrow():
-    H.reset()
-    bones = [
-        ("TA_Base", (0, 0, 0), (0, 0, 0.35), None),
-        ("TA_Body", (0, 0, 0.35), (0, 0, 1.0), "TA_Base"),
-        ("TA_Top", (0, 0, 1.0), (0, 0, 1.22), "TA_Body"),
-        ("TA_Roof", (0, 0, 1.22), (0, 0, 1.62), "TA_Top"),
-        ("TA_Flag", (0, 0, 1.62), (0, 0, 1.95), "TA_Roof"),
-    ]
-    rig_ob = H.armature("TowerArrowRig", bones)
+LEVELS = (1, 2, 3)  # a tower's levels; each has a complete mesh of its own
+
+
+def arrow_mesh(level):
+    """The arrow tower at a level: level 2 stands taller under a higher roof with blue banners on
+    two sides; level 3 is taller again, with a two-tier roof, gold trims, banners on every side and
+    a second crossbow."""
     m = H.Mesh(seed=21)
+    lift = {1: 0.0, 2: 0.16, 3: 0.3}[level]   # how much higher the roof sits
     # stone footing
     m.cylinder("stone", 0.3, 0.4, location=(0, 0, 0.15), segments=8, radius_top=0.26, bone="TA_Base")
-    m.cylinder("stone_light", 0.31, 0.06, location=(0, 0, 0.37), segments=8, bone="TA_Base")
+    m.cylinder("gold" if level == 3 else "stone_light", 0.31, 0.06, location=(0, 0, 0.37), segments=8,
+               bone="TA_Base")
+    if level >= 2:
+        m.cylinder("stone_light", 0.32, 0.05, location=(0, 0, 0.05), segments=8, bone="TA_Base")
     # timber frame
     for sx in (-1, 1):
         for sy in (-1, 1):
@@ -98,31 +99,72 @@ def tower_arrow():
             off = H.trs((0, 0, 0), rot) @ Vector((0.0, 0.2, z))
             m.box("wood", (0.42, 0.045, 0.05), location=off, rotation=rot, bone="TA_Body")
     m.box("wood_light", (0.3, 0.3, 0.05), location=(0, 0, 0.5), bone="TA_Body")
+    # banners hanging from the platform: front and back at level 2, every side at level 3
+    if level >= 2:
+        sides = (0, 2) if level == 2 else (0, 1, 2, 3)
+        for a in sides:
+            rot = (0, 0, D(90 * a))
+            off = H.trs((0, 0, 0), rot) @ Vector((0.0, 0.245, 0.8))
+            m.box("banner_blue", (0.2, 0.015, 0.36), location=off, rotation=rot, bone="TA_Body")
+            trim = H.trs((0, 0, 0), rot) @ Vector((0.0, 0.252, 0.63))
+            m.box("gold" if level == 3 else "cloth", (0.2, 0.01, 0.03), location=trim, rotation=rot,
+                  bone="TA_Body")
     # platform with railing
     m.box("wood_light", (0.66, 0.66, 0.07), location=(0, 0, 1.04), bone="TA_Top")
     for a in range(4):
         rot = (0, 0, D(90 * a))
         off = H.trs((0, 0, 0), rot) @ Vector((0.0, 0.31, 1.14))
-        m.box("wood", (0.66, 0.04, 0.05), location=off, rotation=rot, bone="TA_Top")
+        m.box("gold" if level == 3 else "wood", (0.66, 0.04, 0.05), location=off, rotation=rot, bone="TA_Top")
         for t in (-0.3, 0.0, 0.3):
             p = H.trs((0, 0, 0), rot) @ Vector((t, 0.31, 1.1))
             m.box("wood_dark", (0.04, 0.04, 0.12), location=p, bone="TA_Top")
-    # little crossbow on the platform
-    m.box("wood_dark", (0.05, 0.3, 0.05), location=(0, -0.05, 1.17), bone="TA_Top")
-    m.box("wood_light", (0.34, 0.04, 0.03), location=(0, -0.17, 1.17), bone="TA_Top")
-    # roof posts and pyramid roof
+    # little crossbow on the platform (two at level 3)
+    for sx in ((0.0,) if level < 3 else (-0.14, 0.14)):
+        m.box("wood_dark", (0.05, 0.3, 0.05), location=(sx, -0.05, 1.17), bone="TA_Top")
+        m.box("wood_light", (0.34 if level < 3 else 0.24, 0.04, 0.03), location=(sx, -0.17, 1.17), bone="TA_Top")
+    # roof posts and pyramid roof, raised with the level
+    post = 0.26 + lift
     for sx in (-1, 1):
         for sy in (-1, 1):
-            m.box("wood_dark", (0.04, 0.04, 0.26), location=(0.27 * sx, 0.27 * sy, 1.24), bone="TA_Roof")
-    m.cone("roof_red", 0.56, 0.42, location=(0, 0, 1.56), rotation=(0, 0, D(45)), segments=4, bone="TA_Roof")
-    m.cylinder("roof_dark", 0.56, 0.05, location=(0, 0, 1.36), rotation=(0, 0, D(45)), segments=4,
-               radius_top=0.5, bone="TA_Roof")
+            m.box("wood_dark", (0.04, 0.04, post), location=(0.27 * sx, 0.27 * sy, 1.11 + post / 2), bone="TA_Roof")
+    m.cone("roof_red", 0.56, 0.42, location=(0, 0, 1.56 + lift), rotation=(0, 0, D(45)), segments=4,
+           bone="TA_Roof")
+    m.cylinder("gold" if level == 3 else "roof_dark", 0.56, 0.05, location=(0, 0, 1.36 + lift),
+               rotation=(0, 0, D(45)), segments=4, radius_top=0.5, bone="TA_Roof")
+    if level == 3:
+        # a second, smaller tier and a gold finial
+        m.cone("roof_red", 0.34, 0.32, location=(0, 0, 1.86 + lift), rotation=(0, 0, D(45)), segments=4,
+               bone="TA_Roof")
+        m.cylinder("gold", 0.34, 0.04, location=(0, 0, 1.72 + lift), rotation=(0, 0, D(45)), segments=4,
+                   radius_top=0.3, bone="TA_Roof")
     # flag
-    m.cylinder("wood_dark", 0.015, 0.4, location=(0, 0, 1.9), segments=4, bone="TA_Flag")
-    m.box("banner_blue", (0.01, 0.2, 0.12), location=(0, 0.1, 2.02), bone="TA_Flag")
-    body = m.object("TowerArrow", H.color_picker())
+    top = 2.02 + lift + (0.2 if level == 3 else 0.0)
+    m.cylinder("wood_dark", 0.015, 0.4 + lift, location=(0, 0, top - 0.12 - lift / 2), segments=4, bone="TA_Flag")
+    m.box("banner_blue", (0.01, 0.2 + 0.06 * (level - 1), 0.12 + 0.03 * (level - 1)),
+          location=(0, 0.1 + 0.03 * (level - 1), top), bone="TA_Flag")
+    if level == 3:
+        m.ball("gold", 0.045, location=(0, 0, top + 0.1), subdiv=1, bone="TA_Flag")
+    return m
+
+
+def tower_arrow():
+    H.reset()
+    bones = [
+        ("TA_Base", (0, 0, 0), (0, 0, 0.35), None),
+        ("TA_Body", (0, 0, 0.35), (0, 0, 1.0), "TA_Base"),
+        ("TA_Top", (0, 0, 1.0), (0, 0, 1.22), "TA_Body"),
+        ("TA_Roof", (0, 0, 1.22), (0, 0, 1.62), "TA_Top"),
+        ("TA_Flag", (0, 0, 1.62), (0, 0, 1.95), "TA_Roof"),
+    ]
+    rig_ob = H.armature("TowerArrowRig", bones)
+    body = arrow_mesh(1).object("TowerArrow", H.color_picker())
     H.skin(body, rig_ob)
     H.attach_to_skinned(H.empty("TowerArrowMuzzle", size=0.05), body, (0, -0.1, 1.2))
+    levels = []
+    for level in LEVELS[1:]:
+        part = arrow_mesh(level).object("TowerArrowLevel%d" % level, H.color_picker(), parent=body)
+        H.skin(part, rig_ob)
+        levels.append(part)
     rig = Rig(rig_ob)
     H.bone_action(rig_ob, "Construction", {
         "TA_Base": channel(rig, "TA_Base", loc=[(0, (0, 0, -2.1)), (20, (0, 0, -0.2)), (28, (0, 0, 0))]),
@@ -135,7 +177,61 @@ def tower_arrow():
         "TA_Flag": channel(rig, "TA_Flag", rot=[(0, (0, 0, 0)), (12, (0, 0, 14)), (24, (0, 0, 0)),
                                                 (36, (0, 0, -14)), (48, (0, 0, 0))]),
     })
-    return {"root": body, "rig": rig_ob, "poses": [("Construction", 12), ("idle", 12)]}
+    return {"root": body, "rig": rig_ob, "levels": levels, "poses": [("Construction", 12), ("idle", 12)]}
+
+
+def cannon_mesh(level):
+    """The cannon tower at a level: level 2 has a bigger barrel, iron bands round its drum and red
+    banners on both sides; level 3 a bigger barrel again with gold bands, a taller crenellated top
+    and banners all round."""
+    m = H.Mesh(seed=31)
+    scale = {1: 1.0, 2: 1.2, 3: 1.42}[level]   # of the barrel
+    crown = {1: 0.14, 2: 0.14, 3: 0.22}[level]   # height of the battlements
+    m.cylinder("stone", 0.42, 0.58, location=(0, 0, 0.27), segments=10, radius_top=0.38, bone="TC_Base")
+    m.cylinder("stone_dark", 0.44, 0.08, location=(0, 0, 0.04), segments=10, bone="TC_Base")
+    m.cylinder("gold" if level == 3 else "stone_light", 0.42, 0.06, location=(0, 0, 0.57), segments=10,
+               bone="TC_Top")
+    for i in range(10):
+        a = D(36 * i)
+        if i % 2 == 0:
+            m.box("stone_light", (0.16, 0.1, crown), location=(0.36 * math.cos(a), 0.36 * math.sin(a), 0.59 + crown / 2),
+                  rotation=(0, 0, a + D(90)), bone="TC_Top")
+    m.box("iron", (0.5, 0.05, 0.02), location=(0, 0.0, 0.43), bone="TC_Base")
+    if level >= 2:
+        for z in (0.16, 0.36):
+            m.cylinder("gold" if level == 3 else "iron", 0.425 - 0.07 * z, 0.03, location=(0, 0, z), segments=10,
+                       bone="TC_Base")
+    banners = {1: ((0, -1),), 2: ((0, -1), (0, 1)), 3: ((0, -1), (0, 1), (-1, 0), (1, 0))}[level]
+    for bx, by in banners:
+        rot = (0, 0, D(90)) if bx else (0, 0, 0)
+        m.box("banner_red", (0.16, 0.01, 0.26 + 0.04 * (level - 1)), location=(0.41 * bx, 0.41 * by, 0.3),
+              rotation=rot, bone="TC_Base")
+        if level == 3:
+            m.box("gold", (0.16, 0.012, 0.025), location=(0.415 * bx, 0.415 * by, 0.45), rotation=rot,
+                  bone="TC_Base")
+    # carriage
+    for sx in (-1, 1):
+        m.box("wood", (0.05, 0.34, 0.16), location=(0.1 * sx, 0.0, 0.7), bone="TC_Top")
+        m.cylinder("wood_dark", 0.09, 0.04, location=(0.14 * sx, 0.08, 0.66), rotation=(0, D(90), 0),
+                   segments=8, bone="TC_Top")
+        m.cylinder("wood_dark", 0.09, 0.04, location=(0.14 * sx, -0.12, 0.66), rotation=(0, D(90), 0),
+                   segments=8, bone="TC_Top")
+    m.box("wood_dark", (0.25, 0.3, 0.05), location=(0, 0, 0.63), bone="TC_Top")
+    # barrel along the barrel bone, pitched up; bigger with the level, its mouth where it was
+    pitch = math.atan2(0.16, 0.5)
+    axis = Vector((0, -math.cos(pitch), math.sin(pitch)))
+    mouth = Vector((0, -0.47, 0.975))
+    length = 0.55 * scale
+    centre = mouth - axis * (length / 2 + 0.03)
+    m.cylinder("iron_dark", 0.085 * scale, length, location=centre, rotation=(D(90) - pitch, 0, 0),
+               segments=10, radius_top=0.065 * scale, bone="TC_Barrel")
+    m.cylinder("gold" if level == 3 else "iron", 0.08 * scale, 0.06, location=mouth - axis * 0.03,
+               rotation=(D(90) - pitch, 0, 0), segments=10, bone="TC_Barrel")
+    m.ball("iron", 0.09 * scale, location=mouth - axis * (length + 0.06), subdiv=1, bone="TC_Barrel")
+    for k in range(level):
+        m.cylinder("gold", 0.09 * scale, 0.03, location=mouth - axis * (length * (0.75 - 0.2 * k)),
+                   rotation=(D(90) - pitch, 0, 0), segments=10, bone="TC_Barrel")
+    return m
 
 
 def tower_cannon():
@@ -146,37 +242,14 @@ def tower_cannon():
         ("TC_Barrel", (0, 0.05, 0.82), (0, -0.45, 0.98), "TC_Top"),
     ]
     rig_ob = H.armature("TowerCannonRig", bones)
-    m = H.Mesh(seed=31)
-    m.cylinder("stone", 0.42, 0.58, location=(0, 0, 0.27), segments=10, radius_top=0.38, bone="TC_Base")
-    m.cylinder("stone_dark", 0.44, 0.08, location=(0, 0, 0.04), segments=10, bone="TC_Base")
-    m.cylinder("stone_light", 0.42, 0.06, location=(0, 0, 0.57), segments=10, bone="TC_Top")
-    for i in range(10):
-        a = D(36 * i)
-        if i % 2 == 0:
-            m.box("stone_light", (0.16, 0.1, 0.14), location=(0.36 * math.cos(a), 0.36 * math.sin(a), 0.66),
-                  rotation=(0, 0, a + D(90)), bone="TC_Top")
-    m.box("iron", (0.5, 0.05, 0.02), location=(0, 0.0, 0.43), bone="TC_Base")
-    m.box("banner_red", (0.16, 0.01, 0.26), location=(0, -0.41, 0.3), rotation=(0, 0, 0), bone="TC_Base")
-    # carriage
-    for sx in (-1, 1):
-        m.box("wood", (0.05, 0.34, 0.16), location=(0.1 * sx, 0.0, 0.7), bone="TC_Top")
-        m.cylinder("wood_dark", 0.09, 0.04, location=(0.14 * sx, 0.08, 0.66), rotation=(0, D(90), 0),
-                   segments=8, bone="TC_Top")
-        m.cylinder("wood_dark", 0.09, 0.04, location=(0.14 * sx, -0.12, 0.66), rotation=(0, D(90), 0),
-                   segments=8, bone="TC_Top")
-    m.box("wood_dark", (0.25, 0.3, 0.05), location=(0, 0, 0.63), bone="TC_Top")
-    # barrel along the barrel bone, pitched up
-    pitch = math.atan2(0.16, 0.5)
-    m.cylinder("iron_dark", 0.085, 0.55, location=(0, -0.17, 0.88), rotation=(D(90) - pitch, 0, 0),
-               segments=10, radius_top=0.065, bone="TC_Barrel")
-    m.cylinder("iron", 0.08, 0.06, location=(0, -0.44, 0.966), rotation=(D(90) - pitch, 0, 0), segments=10,
-               bone="TC_Barrel")
-    m.ball("iron", 0.09, location=(0, 0.1, 0.8), subdiv=1, bone="TC_Barrel")
-    m.cylinder("gold", 0.09, 0.03, location=(0, -0.06, 0.85), rotation=(D(90) - pitch, 0, 0), segments=10,
-               bone="TC_Barrel")
-    body = m.object("TowerCannon", H.color_picker())
+    body = cannon_mesh(1).object("TowerCannon", H.color_picker())
     H.skin(body, rig_ob)
     H.attach_to_skinned(H.empty("TowerCannonMuzzle", size=0.05), body, (0, -0.5, 0.99))
+    levels = []
+    for level in LEVELS[1:]:
+        part = cannon_mesh(level).object("TowerCannonLevel%d" % level, H.color_picker(), parent=body)
+        H.skin(part, rig_ob)
+        levels.append(part)
     rig = Rig(rig_ob)
     H.bone_action(rig_ob, "Construction", {
         "TC_Base": channel(rig, "TC_Base", loc=[(0, (0, 0, -1.4)), (30, (0, 0, -0.1)), (36, (0, 0, 0))]),
@@ -188,7 +261,7 @@ def tower_cannon():
         "TC_Barrel": channel(rig, "TC_Barrel", rot=[(0, (0, 0, 0)), (36, (0, 0, 6)), (72, (0, 0, 0)),
                                                     (108, (0, 0, -6)), (144, (0, 0, 0))]),
     })
-    return {"root": body, "rig": rig_ob, "poses": [("Construction", 24), ("idle", 36)]}
+    return {"root": body, "rig": rig_ob, "levels": levels, "poses": [("Construction", 24), ("idle", 36)]}
 
 
 # =========================================================================== monsters
