@@ -2,7 +2,9 @@
 # A level played through real input ends as its recording says: the game is started, START is
 # clicked and the first level chosen on the level map, the level is sped up with the fast-forward button, paused with P while a tower is
 # bought and resumed with Space, and towers are bought on several plots by clicking a base and
-# then a card, until the level ends (won or lost). The replay the game wrote is then played by
+# then a card, until the level ends (won or lost); after three more plots have been tried, the first
+# tower is clicked and retargeted (T), upgraded (U, when affordable) and sold (S). The replay the
+# game wrote is then played by
 # hollowmere-sim --replay (from the game binary's folder), which must print "replay: same": the
 # same outcome, lives, kills, time, resources and towers as the person's play.
 #
@@ -120,7 +122,7 @@ buy() {
   sleep 0.5
   xdotool click 1
   local shown=no
-  for wait in $(seq 1 16); do
+  for wait in $(seq 1 10); do
     sleep 0.5
     take_shot
     if is_blue "${card_header[@]}"; then shown=yes; break; fi
@@ -154,8 +156,23 @@ buy "$x" "$y" "$card" || fail "clicking a base while paused showed no cards"
 xdotool key --window "$wid" space
 echo "first tower bought while paused"
 
+# The first tower, once three more have been tried: retargeted, upgraded when affordable, sold.
+decide() {
+  read -r x y card <<<"${plots[0]}"
+  xdotool mousemove --window "$wid" "$x" "$y"
+  sleep 0.5
+  xdotool click 1
+  sleep 1.5
+  for key in t u s; do
+    xdotool key --window "$wid" "$key"
+    sleep 1
+  done
+  xdotool mousemove --window "$wid" 700 150
+  echo "the first tower retargeted, upgraded and sold"
+}
+
 start=$SECONDS
-round=0
+round=0 tried=0
 until ended; do
   (($(elapsed $start) < 900)) || fail "the level never ended"
   kill -0 "$pid" 2>/dev/null || fail "the game ended during the level"
@@ -163,6 +180,8 @@ until ended; do
     ended && break
     read -r x y card <<<"$plot"
     buy "$x" "$y" "$card"
+    tried=$((tried + 1))
+    ((tried == 3)) && ! ended && decide
     sleep 1
   done
   round=$((round + 1))
@@ -174,9 +193,10 @@ until grep -q "The play was recorded in" "$log"; do
   (($(elapsed $start) < 60)) || fail "no replay was written when the level ended"
   sleep 1
 done
-xdotool key --window "$wid" Escape
+# Escape lets go of a selected tower or plot first, then quits.
 status=
 for wait in $(seq 1 120); do
+  ((wait % 3 == 1)) && xdotool key --window "$wid" Escape
   if ! kill -0 "$pid" 2>/dev/null; then
     status=0
     wait "$pid" || status=$?
@@ -196,6 +216,8 @@ cat "$replay"
 builds=$(grep -c "^action = [0-9]* build " "$replay")
 ((builds >= 3)) || fail "only $builds towers were bought"
 grep -qE "^action = [0-9]+ speed 0 2$" "$replay" || fail "the fast-forward button was not recorded"
+grep -qE "^action = [0-9]+ target " "$replay" || fail "the retargeting was not recorded"
+grep -qE "^action = [0-9]+ sell " "$replay" || fail "the sale was not recorded"
 [[ -n "${HM_KEEP_REPLAY:-}" ]] && cp "$replay" "$HM_KEEP_REPLAY"
 
 output=$("$sim" --replay "$replay" 2>&1)
