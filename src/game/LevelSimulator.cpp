@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <map>
 #include <numeric>
 #include <random>
 
@@ -28,18 +29,49 @@ std::optional<std::vector<PlannedTower>> parsePlan(const std::string& text, std:
         const std::size_t comma = std::min(text.find(',', start), text.size());
         const std::string item = text.substr(start, comma - start);
         start = comma + 1;
-        const bool digits =
-            item.size() >= 2 && item.size() <= 4 &&
-            std::all_of(item.begin() + 1, item.end(), [](unsigned char c) { return std::isdigit(c); });
         const char kind =
             item.empty() ? '\0' : static_cast<char>(std::toupper(static_cast<unsigned char>(item[0])));
-        if (!digits || (kind != 'A' && kind != 'C') || std::stoi(item.substr(1)) < 1) {
-            error = "a plan is 'none' or towers such as C2,A10 (A arrow, C cannon, then the plot's number); "
-                    "not '" +
-                    item + "'";
+        const std::size_t equals = std::min(item.find('='), item.size());
+        const std::string number = item.substr(std::min<std::size_t>(1, item.size()), equals - 1);
+        const bool digits =
+            !number.empty() && number.size() <= 3 &&
+            std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); });
+        PlannedTower step;
+        bool valid = digits && std::stoi(number) >= 1;
+        switch (kind) {
+        case 'A':
+        case 'C':
+            step.type = kind == 'A' ? TowerType::ARROW : TowerType::CANNON;
+            valid = valid && equals == item.size();
+            break;
+        case 'U':
+            step.action = PlanAction::Upgrade;
+            valid = valid && equals == item.size();
+            break;
+        case 'S':
+            step.action = PlanAction::Sell;
+            valid = valid && equals == item.size();
+            break;
+        case 'T': {
+            step.action = PlanAction::Target;
+            const auto mode = equals < item.size() ? parseTargeting(item.substr(equals + 1)) : std::nullopt;
+            valid = valid && mode;
+            step.mode = mode.value_or(TargetingMode::First);
+            break;
+        }
+        default:
+            valid = false;
+        }
+        if (!valid) {
+            error =
+                "a plan is 'none' or steps such as C2,A10,U2,S10,T2=strongest (A arrow and C cannon built "
+                "on the plot of that number, U upgrade, S sell, T aim by first, last, strongest or "
+                "closest); not '" +
+                item + "'";
             return std::nullopt;
         }
-        plan.push_back({kind == 'A' ? TowerType::ARROW : TowerType::CANNON, std::stoi(item.substr(1))});
+        step.plot = std::stoi(number);
+        plan.push_back(step);
     }
     return plan;
 }
@@ -48,10 +80,26 @@ std::string formatPlan(const std::vector<PlannedTower>& plan) {
     if (plan.empty())
         return "none";
     std::string text;
-    for (const PlannedTower& tower : plan) {
+    for (const PlannedTower& step : plan) {
         if (!text.empty())
             text += ',';
-        text += (tower.type == TowerType::ARROW ? 'A' : 'C') + std::to_string(tower.plot);
+        switch (step.action) {
+        case PlanAction::Build:
+            text += step.type == TowerType::ARROW ? 'A' : 'C';
+            break;
+        case PlanAction::Upgrade:
+            text += 'U';
+            break;
+        case PlanAction::Sell:
+            text += 'S';
+            break;
+        case PlanAction::Target:
+            text += 'T';
+            break;
+        }
+        text += std::to_string(step.plot);
+        if (step.action == PlanAction::Target)
+            text += std::string("=") + targetingName(step.mode);
     }
     return text;
 }
@@ -193,39 +241,111 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
         return std::nullopt;
     };
 
+    auto towerOn = [&](int plot) -> Tower* {
+        return plot >= 1 && plot <= static_cast<int>(bases.size())
+                   ? bases[static_cast<std::size_t>(plot) - 1]->tower()
+                   : nullptr;
+    };
+    // The share of all roads (by walking time) within a range of a plot, as the figures count it.
+    std::map<std::pair<int, float>, float> shares;
+    auto share = [&](int plot, float range) {
+        auto [it, added] = shares.try_emplace({plot, range}, 0.0f);
+        if (added && plot >= 1 && plot <= static_cast<int>(figures.plots.size())) {
+            const glm::vec3 at = figures.plots[static_cast<std::size_t>(plot) - 1].position;
+            int inside = 0, all = 0;
+            for (const RoadFigures& road : figures.roads)
+                for (const glm::vec3& sample : road.samples) {
+                    inside += glm::length(sample - at) <= range;
+                    ++all;
+                }
+            it->second = all > 0 ? static_cast<float>(inside) / static_cast<float>(all) : 0.0f;
+        }
+        return it->second;
+    };
+    // What a tower at a level does to the monsters on the road it sees, for the greedy player: its
+    // damage per second (a splash counts half again) times its share of the road.
+    auto worth = [&](int plot, TowerType type, int level) {
+        const TowerLevel& l = towerLevel(type, level);
+        return share(plot, l.range) * l.damage * (l.splashRadius > 0.0f ? 1.5f : 1.0f) / l.fireInterval;
+    };
+
     std::mt19937 rng(options.seed);
     std::size_t planIndex = 0;
-    std::optional<PlannedTower> wish; // the random player's next tower
-    // The next tower the player wants, whether or not it is affordable yet.
-    auto nextTower = [&]() -> std::optional<PlannedTower> {
+    std::optional<PlannedTower> wish; // the random player's next step
+    // Whether a step of a plan can still be done on this level now (else it is skipped).
+    auto possible = [&](const PlannedTower& step) {
+        Tower* tower = towerOn(step.plot);
+        switch (step.action) {
+        case PlanAction::Build:
+            return isFree(step.plot);
+        case PlanAction::Upgrade:
+            return tower && tower->level() < kTowerLevels;
+        case PlanAction::Sell:
+        case PlanAction::Target:
+            return tower != nullptr;
+        }
+        return false;
+    };
+    // The next step the player wants, whether or not it can be paid yet.
+    auto nextStep = [&]() -> std::optional<PlannedTower> {
         switch (options.policy) {
         case PlayerPolicy::Plan:
-            while (planIndex < options.plan.size() && !isFree(options.plan[planIndex].plot)) {
-                spdlog::warn("The plan's tower {0} is skipped: plot {1} is not a free plot of this level.",
-                             planIndex + 1, options.plan[planIndex].plot);
+            while (planIndex < options.plan.size() && !possible(options.plan[planIndex])) {
+                spdlog::warn("The plan's step {0} ({1}) is skipped: plot {2} {3}.", planIndex + 1,
+                             formatPlan({options.plan[planIndex]}), options.plan[planIndex].plot,
+                             options.plan[planIndex].action == PlanAction::Build
+                                 ? "is not a free plot of this level"
+                                 : "has no tower that could do it");
                 ++planIndex;
             }
             if (planIndex < options.plan.size())
                 return options.plan[planIndex];
             return std::nullopt;
         case PlayerPolicy::Random: {
-            if (wish && isFree(wish->plot))
+            if (wish && possible(*wish))
                 return wish;
-            std::vector<int> free;
-            for (int plot = 1; plot <= static_cast<int>(bases.size()); ++plot)
+            std::vector<int> free, upgradable;
+            for (int plot = 1; plot <= static_cast<int>(bases.size()); ++plot) {
                 if (isFree(plot))
                     free.push_back(plot);
-            if (free.empty())
+                else if (Tower* tower = towerOn(plot); tower && tower->level() < kTowerLevels)
+                    upgradable.push_back(plot);
+            }
+            if (free.empty() && upgradable.empty())
                 return std::nullopt;
+            // One time in four (or when no plot is left) an upgrade of a random tower.
+            if (!upgradable.empty() && (free.empty() || rng() % 4 == 0)) {
+                wish = PlannedTower{TowerType::ARROW, upgradable[rng() % upgradable.size()],
+                                    PlanAction::Upgrade};
+                return wish;
+            }
             const int plot = free[rng() % free.size()];
             wish = PlannedTower{rng() % 2 == 0 ? TowerType::ARROW : TowerType::CANNON, plot};
             return wish;
         }
         case PlayerPolicy::Greedy: {
+            // A new tower on the best free plot for its type, or the upgrade that adds the most
+            // worth per coin, whichever is worth more per coin.
+            std::optional<PlannedTower> best;
+            float bestValue = -1.0f;
             const TowerType type = rules.canAfford(TowerType::CANNON) ? TowerType::CANNON : TowerType::ARROW;
-            if (auto plot = firstFree(type == TowerType::CANNON ? byCannon : byArrow))
-                return PlannedTower{type, *plot};
-            return std::nullopt;
+            if (auto plot = firstFree(type == TowerType::CANNON ? byCannon : byArrow)) {
+                best = PlannedTower{type, *plot};
+                bestValue = worth(*plot, type, 1) / static_cast<float>(towerLevel(type, 1).price);
+            }
+            for (int plot = 1; plot <= static_cast<int>(bases.size()); ++plot) {
+                Tower* tower = towerOn(plot);
+                if (!tower || tower->level() >= kTowerLevels)
+                    continue;
+                const int level = tower->level();
+                const float gain = worth(plot, tower->type(), level + 1) - worth(plot, tower->type(), level);
+                const float value = gain / static_cast<float>(towerLevel(tower->type(), level + 1).price);
+                if (value > bestValue) {
+                    bestValue = value;
+                    best = PlannedTower{tower->type(), plot, PlanAction::Upgrade};
+                }
+            }
+            return best;
         }
         case PlayerPolicy::Arrows:
             if (auto plot = firstFree(byArrow))
@@ -237,6 +357,37 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
             return std::nullopt;
         }
         return std::nullopt;
+    };
+    // The step can be paid now (selling and aiming cost nothing).
+    auto payable = [&](const PlannedTower& step) {
+        Tower* tower = towerOn(step.plot);
+        switch (step.action) {
+        case PlanAction::Build:
+            return rules.canAfford(step.type);
+        case PlanAction::Upgrade:
+            return tower && rules.canUpgrade(*tower);
+        case PlanAction::Sell:
+        case PlanAction::Target:
+            return tower != nullptr;
+        }
+        return false;
+    };
+    auto doStep = [&](const PlannedTower& step) {
+        Tower* tower = towerOn(step.plot);
+        switch (step.action) {
+        case PlanAction::Build:
+            bases[static_cast<std::size_t>(step.plot) - 1]->build(step.type);
+            break;
+        case PlanAction::Upgrade:
+            rules.upgradeTower(*tower);
+            break;
+        case PlanAction::Sell:
+            rules.sellTower(*tower);
+            break;
+        case PlanAction::Target:
+            rules.setTargeting(*tower, step.mode);
+            break;
+        }
     };
 
     PlayResult result;
@@ -251,21 +402,21 @@ PlayResult LevelSimulator::play(const PlayOptions& options) {
         if (rules.state() != GameState::Playing)
             return;
         const float now = rules.elapsed();
-        while (auto tower = nextTower()) {
-            if (!rules.canAfford(tower->type)) {
+        while (auto step = nextStep()) {
+            if (!payable(*step)) {
                 waitingFor.reset();
                 break;
             }
             // The player sees that it can act (not before the camera has come to rest), then needs
             // its pace to do it.
-            if (waitingFor != tower) {
-                waitingFor = tower;
+            if (waitingFor != step) {
+                waitingFor = step;
                 affordableSince = std::max(now, firstAction);
             }
             if (now < firstAction || now < lastAction + pace || now < affordableSince + pace)
                 break;
-            bases[static_cast<std::size_t>(tower->plot) - 1]->build(tower->type);
-            result.built.push_back(*tower);
+            doStep(*step);
+            result.built.push_back(*step);
             if (options.policy == PlayerPolicy::Plan)
                 ++planIndex;
             wish.reset();

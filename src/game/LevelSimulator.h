@@ -1,6 +1,7 @@
-// Plays a level without a player at the keyboard: a scripted player builds towers by a plan or a
-// built-in policy while the level runs as fast as the machine allows, at a chosen frame step and
-// game speed. Nothing is drawn. Used by the hollowmere-sim tool and by the whole-level tests.
+// Plays a level without a player at the keyboard: a scripted player builds, upgrades, sells and
+// retargets towers by a plan or a built-in policy while the level runs as fast as the machine allows, at a
+// chosen frame step and game speed. Nothing is drawn. Used by the hollowmere-sim tool and by the whole-level
+// tests.
 //
 // Every play loads a fresh level scene, exactly as the game does, with the real economy. The
 // scripted player acts between two simulation steps at a person's pace: nothing before the intro
@@ -27,22 +28,33 @@ class LevelScene;
 struct Replay;
 class Window;
 
-// One tower of a build plan: its type and the 1-based index of its plot (tb[N]).
+// What one step of a plan does on its plot.
+enum class PlanAction {
+    Build,   // "A3", "C3": a tower of that type
+    Upgrade, // "U3": the tower there to its next level
+    Sell,    // "S3": the tower there is sold
+    Target,  // "T3=strongest": the tower there aims by that mode
+};
+
+// One step of a build plan: what is done on the plot with the 1-based index (tb[N]).
 struct PlannedTower {
     TowerType type = TowerType::ARROW;
     int plot = 0;
+    PlanAction action = PlanAction::Build;
+    TargetingMode mode = TargetingMode::First; // for Target
     bool operator==(const PlannedTower&) const = default;
 };
 
-// "C2,A10,..." (or "none"); nullopt with a reason in error for anything else.
+// "C2,A10,U2,T2=last,S10,..." (or "none"); nullopt with a reason in error for anything else.
 std::optional<std::vector<PlannedTower>> parsePlan(const std::string& text, std::string& error);
 std::string formatPlan(const std::vector<PlannedTower>& plan);
 
 // How the scripted player chooses its towers.
 enum class PlayerPolicy {
     Plan,    // the given plan, in order
-    Random,  // a random free plot and a random type, one after the other
-    Greedy,  // the free plot that sees the most road; a cannon when affordable, else an arrow
+    Random,  // a random free plot and a random type, or now and then an upgrade of a random tower
+    Greedy,  // the most damage on the road per coin: a new tower (a cannon when affordable, else an
+             // arrow) on the free plot that sees the most road, or the upgrade of a standing one
     Arrows,  // arrows only, plots by their share of road within arrow range
     Cannons, // cannons only, plots by their share of road within cannon range
 };
@@ -80,7 +92,7 @@ struct PlayResult {
     int kills = 0;
     float time = 0.0f; // seconds of play (scaled time)
     int resources = 0;
-    std::vector<PlannedTower> built; // in the order they were built
+    std::vector<PlannedTower> built; // what the player did (builds, upgrades, ...), in order
     std::vector<PlaySample> trace;
 };
 

@@ -126,11 +126,21 @@ void PlayRecorder::finish(bool left) {
     result.kills = rules.killedCount();
     result.time = rules.elapsed();
     result.resources = rules.resources();
-    for (const ReplayAction& action : replay_.actions)
-        if (action.verb == "build")
+    // The plan as the simulator writes it: builds, upgrades, sales and targets in order.
+    for (const ReplayAction& action : replay_.actions) {
+        if (action.verb == "build") {
             for (const auto& [type, prototype] : towerPrototypes())
                 if (prototype.typeName == action.argument)
                     result.built.push_back({type, action.plot});
+        } else if (action.verb == "upgrade") {
+            result.built.push_back({TowerType::ARROW, action.plot, PlanAction::Upgrade});
+        } else if (action.verb == "sell") {
+            result.built.push_back({TowerType::ARROW, action.plot, PlanAction::Sell});
+        } else if (action.verb == "target") {
+            result.built.push_back({TowerType::ARROW, action.plot, PlanAction::Target,
+                                    parseTargeting(action.argument).value_or(TargetingMode::First)});
+        }
+    }
     replay_.steps = scene_.stepCount();
     replay_.result = resultLine(result);
     if (saveToFolder_)

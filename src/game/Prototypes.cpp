@@ -62,7 +62,7 @@ const TowerLevel& towerLevel(TowerType type, int level) {
     // The upgrades: price, damage, range, seconds between shots, splash.
     static const std::map<TowerType, std::array<TowerLevel, kTowerLevels - 1>> upgrades = {
         {TowerType::ARROW, {{{100, 14.0f, 2.3f, 1.3f, 0.0f}, {160, 20.0f, 2.6f, 1.1f, 0.0f}}}},
-        {TowerType::CANNON, {{{180, 70.0f, 3.3f, 4.5f, 1.2f}, {260, 95.0f, 3.6f, 4.0f, 1.4f}}}},
+        {TowerType::CANNON, {{{200, 65.0f, 3.15f, 4.6f, 1.1f}, {300, 80.0f, 3.3f, 4.2f, 1.2f}}}},
     };
     static const std::map<TowerType, Levels> table = [] {
         std::map<TowerType, Levels> levels;
@@ -76,6 +76,31 @@ const TowerLevel& towerLevel(TowerType type, int level) {
         return levels;
     }();
     return table.at(type)[static_cast<std::size_t>(std::clamp(level, 1, kTowerLevels) - 1)];
+}
+
+const char* targetingName(TargetingMode mode) {
+    switch (mode) {
+    case TargetingMode::First:
+        return "first";
+    case TargetingMode::Last:
+        return "last";
+    case TargetingMode::Strongest:
+        return "strongest";
+    case TargetingMode::Closest:
+        return "closest";
+    }
+    return "first";
+}
+
+std::optional<TargetingMode> parseTargeting(const std::string& name) {
+    for (int i = 0; i < kTargetingModes; ++i)
+        if (name == targetingName(static_cast<TargetingMode>(i)))
+            return static_cast<TargetingMode>(i);
+    return std::nullopt;
+}
+
+TargetingMode nextTargeting(TargetingMode mode) {
+    return static_cast<TargetingMode>((static_cast<int>(mode) + 1) % kTargetingModes);
 }
 
 } // namespace hm

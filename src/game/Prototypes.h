@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -76,6 +77,20 @@ struct TowerLevel {
 constexpr int kTowerLevels = 3;
 // Level 1 to kTowerLevels; a level outside is clamped to the nearest.
 const TowerLevel& towerLevel(TowerType type, int level);
+// Which monster within range a tower shoots at.
+enum class TargetingMode : std::int32_t {
+    First = 0,     // the least road left to the core (on whatever road)
+    Last = 1,      // the most road left
+    Strongest = 2, // the most health now
+    Closest = 3,   // the nearest to the tower, in 3D
+};
+constexpr int kTargetingModes = 4;
+// "first", "last", "strongest", "closest".
+const char* targetingName(TargetingMode mode);
+std::optional<TargetingMode> parseTargeting(const std::string& name);
+// The mode after this one, round again after the last (what T and the panel's button do).
+TargetingMode nextTargeting(TargetingMode mode);
+
 // What selling gives back: this share of everything spent on the tower (its price and its
 // upgrades), rounded down; all of it while the tower is still being built.
 constexpr int kSellPercent = 70;

@@ -18,31 +18,6 @@
 
 namespace hm {
 
-const char* targetingName(TargetingMode mode) {
-    switch (mode) {
-    case TargetingMode::First:
-        return "first";
-    case TargetingMode::Last:
-        return "last";
-    case TargetingMode::Strongest:
-        return "strongest";
-    case TargetingMode::Closest:
-        return "closest";
-    }
-    return "first";
-}
-
-std::optional<TargetingMode> parseTargeting(const std::string& name) {
-    for (int i = 0; i < kTargetingModes; ++i)
-        if (name == targetingName(static_cast<TargetingMode>(i)))
-            return static_cast<TargetingMode>(i);
-    return std::nullopt;
-}
-
-TargetingMode nextTargeting(TargetingMode mode) {
-    return static_cast<TargetingMode>((static_cast<int>(mode) + 1) % kTargetingModes);
-}
-
 Tower::Tower(const RiggedMeshNode& prototype, TowerType type, TowerBase& base)
     : RiggedMeshNode(prototype), prototype_(&towerPrototype(type)), type_(type), base_(&base),
       fireInterval_(prototype_->fireInterval), constructionSpeed_(prototype_->constructionSpeed) {

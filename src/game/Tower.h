@@ -29,20 +29,6 @@ class TowerBase;
 
 enum class TowerState : std::int32_t { Constructing = 1, Ready = 2 };
 
-// Which monster within range a tower shoots at.
-enum class TargetingMode : std::int32_t {
-    First = 0,     // the least road left to the core (on whatever road)
-    Last = 1,      // the most road left
-    Strongest = 2, // the most health now
-    Closest = 3,   // the nearest to the tower, in 3D
-};
-constexpr int kTargetingModes = 4;
-// "first", "last", "strongest", "closest".
-const char* targetingName(TargetingMode mode);
-std::optional<TargetingMode> parseTargeting(const std::string& name);
-// The mode after this one, round again after the last (what T and the panel's button do).
-TargetingMode nextTargeting(TargetingMode mode);
-
 class Tower : public RiggedMeshNode {
 public:
     Tower(const RiggedMeshNode& prototype, TowerType type, TowerBase& base);

@@ -1,18 +1,20 @@
 // hollowmere-sim: plays a level without drawing it, for level designers.
 //
-//   hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]
+//   hollowmere-sim [LEVEL] [--plan C2,A10,U2,...|none] [--policy random|greedy|arrows|cannons]
 //                  [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...] [--speed 1|2|4]
 //                  [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE] [--record FILE]
 //   hollowmere-sim --replay FILE
 //
 // Run from the repository root. LEVEL is a level name (GAME_DATA/levels/LEVEL.ini; default the
-// campaign's first level). A plan builds its towers in order (A arrow, C cannon, then the plot's
-// number), each as soon as it is affordable and the player's pace allows (--pace, default 3 s a
-// action after the intro; 0 is a perfect player); a policy is a built-in player (see
+// campaign's first level). A plan takes its steps in order (A arrow or C cannon built on the plot of
+// that number, U upgrade, S sell, T3=strongest aim), each as soon as it is affordable and the
+// player's pace allows (--pace, default 3 s a action after the intro; 0 is a perfect player); a
+// policy is a built-in player (see
 // docs/level-design.md). Every play prints
 //   won|lost lives=N kills=N time=SECONDS resources=N plan=...
 // and several plays end with "win rate: P% (W of N)". --figures prints the level's measurements
-// first. --frames gives uneven frame times in milliseconds, taken in turn over and over (instead of
+// first, with every tower level's figures. --frames gives uneven frame times in milliseconds, taken in turn
+// over and over (instead of
 // --step). --csv writes one row per play, --svg a chart of lives and resources over time.
 // --record FILE keeps the (one) play as a replay file.
 //
@@ -49,7 +51,7 @@ int usage(const std::string& message) {
     std::fprintf(
         stderr,
         "hollowmere-sim: %s\n"
-        "usage: hollowmere-sim [LEVEL] [--plan C2,A10,...|none] [--policy random|greedy|arrows|cannons]\n"
+        "usage: hollowmere-sim [LEVEL] [--plan C2,A10,U2,...|none] [--policy random|greedy|arrows|cannons]\n"
         "                      [--plays N] [--seed S] [--step SECONDS|1/N] [--frames MS,MS,...]\n"
         "                      [--speed 1|2|4] [--pace SECONDS] [--figures] [--csv FILE] [--svg FILE]\n"
         "                      [--record FILE]\n"
@@ -120,6 +122,13 @@ void printFigures(const std::string& level, const LevelFigures& figures) {
     }
     std::printf("  the last tenth of each road before the core is within arrow range of plots: %s\n",
                 lastStretch.empty() ? "none" : lastStretch.c_str());
+    std::printf("  tower   level  price  damage  range  every  splash  damage/s\n");
+    for (const auto& [type, tower] : towerPrototypes())
+        for (int level = 1; level <= kTowerLevels; ++level) {
+            const TowerLevel& l = towerLevel(type, level);
+            std::printf("  %-7s %5d %6d %7g %6g %6g %7g %9.1f\n", tower.typeName.c_str(), level, l.price,
+                        l.damage, l.range, l.fireInterval, l.splashRadius, l.damage / l.fireInterval);
+        }
 }
 
 // Plays a replay file again: 0 when its result is the recorded one, 3 when not, 1 when refused.
@@ -237,7 +246,7 @@ int main(int argc, char** argv) {
         } else if (argument == "--plan") {
             auto text = value();
             if (!text)
-                return usage("--plan needs a plan such as C2,A10 or none");
+                return usage("--plan needs a plan such as C2,A10,U2,T2=last or none");
             std::string error;
             plan = parsePlan(*text, error);
             if (!plan)

@@ -9,6 +9,8 @@
 
 #include <glm/geometric.hpp>
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace hm {
@@ -27,8 +29,23 @@ TEST(BuildPlan, ParsesTowersInOrder) {
     EXPECT_EQ(formatPlan(*none), "none");
 }
 
+// Upgrades, sales and targets on a plot's tower read and write as U, S and T steps.
+TEST(BuildPlan, ParsesUpgradesSalesAndTargets) {
+    std::string error;
+    auto plan = parsePlan("A7,u7,T7=strongest,S7,t3=closest", error);
+    ASSERT_TRUE(plan) << error;
+    EXPECT_EQ(*plan,
+              (std::vector<PlannedTower>{{TowerType::ARROW, 7},
+                                         {TowerType::ARROW, 7, PlanAction::Upgrade},
+                                         {TowerType::ARROW, 7, PlanAction::Target, TargetingMode::Strongest},
+                                         {TowerType::ARROW, 7, PlanAction::Sell},
+                                         {TowerType::ARROW, 3, PlanAction::Target, TargetingMode::Closest}}));
+    EXPECT_EQ(formatPlan(*plan), "A7,U7,T7=strongest,S7,T3=closest");
+}
+
 TEST(BuildPlan, RefusesWhatIsNotAPlan) {
-    for (const char* text : {"", "C", "B2", "A0", "A-1", "A1,,C2", "A1,", "C2 A3", "A99999", "A1x"}) {
+    for (const char* text : {"", "C", "B2", "A0", "A-1", "A1,,C2", "A1,", "C2 A3", "A99999", "A1x", "U", "U0",
+                             "S7=last", "T7", "T7=", "T7=Strongest", "T7=best", "A7=first", "U7x"}) {
         std::string error;
         EXPECT_FALSE(parsePlan(text, error)) << text;
         EXPECT_FALSE(error.empty()) << text;
@@ -87,9 +104,11 @@ TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
         bool won;
     };
     // Plots 17 and 11 see the most road; arrows win when built from the gate towards the core, passing by
-    // the outlying plots 1, 2 and 10.
+    // the outlying plots 1, 2 and 10. A single tower loses even at its top level.
     for (const Case& c :
          {Case{PlayerPolicy::Plan, "C17", false}, Case{PlayerPolicy::Plan, "A11", false},
+          Case{PlayerPolicy::Plan, "C17,U17,U17", false}, Case{PlayerPolicy::Plan, "C11,U11,U11", false},
+          Case{PlayerPolicy::Plan, "A11,U11,U11", false},
           Case{PlayerPolicy::Plan, "A3,A4,A5,A6,A7,A8,A9,A11,A12,A13,A14,A15,A16,A17,A18,A19,A20,A21", true},
           Case{PlayerPolicy::Cannons, "none", true}}) {
         const PlayResult result = play(c.policy, c.plan);
@@ -226,6 +245,20 @@ TEST_F(VezazPlays, APersonBuildsAtTheirPace) {
     EXPECT_GE(built[0], figures.introSeconds + 3.0f - 0.02f) << "nothing before the intro, then a pause";
     EXPECT_GE(built[1] - built[0], 3.0f - 0.02f);
     EXPECT_GE(built[2] - built[1], 3.0f - 0.02f);
+}
+
+// A plan's upgrades wait until they can be paid, sales and targets happen at once, and steps on
+// a plot without a tower are skipped; the greedy player upgrades as well as it builds.
+TEST_F(VezazPlays, PlansUpgradeSellAndRetarget) {
+    const PlayResult result =
+        play(PlayerPolicy::Plan, "U11,A11,U11,T11=last,U11,U11,S11,T11=first,C17", 1.0 / 60.0, 1, 0.0);
+    EXPECT_EQ(formatPlan(result.built), "A11,U11,T11=last,U11,S11,C17")
+        << "the first U11 and the fourth (past the top level) and the last T11 (no tower) are skipped";
+
+    const PlayResult greedy = play(PlayerPolicy::Greedy);
+    EXPECT_TRUE(std::any_of(greedy.built.begin(), greedy.built.end(), [](const PlannedTower& step) {
+        return step.action == PlanAction::Upgrade;
+    })) << formatPlan(greedy.built);
 }
 
 } // namespace

@@ -67,6 +67,22 @@ TEST_F(Replays, ARecordedPlayIsPlayedAgainExactly) {
     }
 }
 
+// Upgrades, sales and targets are recorded and done again at their steps: the replay ends as the
+// play did, and its plan lists them as the simulator does.
+TEST_F(Replays, UpgradesSalesAndTargetsArePlayedAgain) {
+    const Replay recorded = recordPlay("C17,A11,T11=last,U11,A7,S7,C14,U17");
+    std::vector<std::string> verbs;
+    for (const ReplayAction& action : recorded.actions)
+        verbs.push_back(action.verb);
+    for (const char* verb : {"upgrade", "sell", "target"})
+        EXPECT_NE(std::find(verbs.begin(), verbs.end(), verb), verbs.end()) << verb;
+    EXPECT_EQ(recorded.result, resultLine(played));
+    const ReplayOutcome outcome = replay(recorded);
+    EXPECT_TRUE(outcome.same) << "recorded " << recorded.result << ", replayed " << outcome.line;
+    EXPECT_NE(outcome.line.find("plan=C17,A11,T11=last,U11,A7,S7,C14,U17"), std::string::npos)
+        << outcome.line;
+}
+
 // A play left before its end stops at the step it was left, with what the player did by then.
 TEST_F(Replays, ALevelLeftEarlyStopsWhereItWasLeft) {
     Replay recorded = recordPlay("C13,C3,A15,C19,A9,C8,C11,C5");

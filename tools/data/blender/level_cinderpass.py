@@ -96,7 +96,7 @@ class Cinderpass(Level):
         self.lava()
         self.columns()
         self.charred_trees()
-        self.boulders([(5.6, -6.8), (5.9, 4.6), (-5.8, -3.0), (-1.0, -8.4), (5.4, 0.0)],
+        self.boulders([(2.5, -9.0), (-3.5, -9.5), (4.5, 7.5)],
                       colour="basalt")
 
     def lava(self):
