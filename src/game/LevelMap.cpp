@@ -50,24 +50,39 @@ ImageNode& signPicture(ButtonNode& sign, const std::string& name, const std::str
 
 } // namespace
 
-std::vector<std::string> playableLevels(const std::vector<std::string>& campaign) {
-    std::vector<std::string> playable;
-    for (const std::string& name : campaign)
-        if (loadLevelDefinition(name).usable)
-            playable.push_back(name);
+namespace {
+
+// The levels the map offers with their display names (each level file read once).
+std::vector<std::pair<std::string, std::string>> playableWithNames(const std::vector<std::string>& campaign) {
+    std::vector<std::pair<std::string, std::string>> playable;
+    for (const std::string& name : campaign) {
+        const LevelDefinition level = loadLevelDefinition(name);
+        if (level.usable)
+            playable.emplace_back(name, level.displayName.empty() ? name : level.displayName);
+    }
     return playable;
 }
 
+} // namespace
+
+std::vector<std::string> playableLevels(const std::vector<std::string>& campaign) {
+    std::vector<std::string> names;
+    for (auto& [name, displayName] : playableWithNames(campaign))
+        names.push_back(name);
+    return names;
+}
+
 std::vector<MapEntry> campaignMap(const std::vector<std::string>& campaign, const Progress& progress) {
-    const std::vector<std::string> playable = playableLevels(campaign);
+    const auto playable = playableWithNames(campaign);
+    std::vector<std::string> names;
+    for (const auto& [name, displayName] : playable)
+        names.push_back(name);
     std::vector<MapEntry> entries;
-    for (const std::string& name : playable) {
+    for (const auto& [name, displayName] : playable) {
         MapEntry entry;
         entry.level = name;
-        entry.displayName = loadLevelDefinition(name).displayName;
-        if (entry.displayName.empty())
-            entry.displayName = name;
-        entry.unlocked = isUnlocked(name, playable, progress);
+        entry.displayName = displayName;
+        entry.unlocked = isUnlocked(name, names, progress);
         const LevelProgress* result = progress.level(name);
         entry.stars = result ? result->stars : 0;
         entries.push_back(std::move(entry));

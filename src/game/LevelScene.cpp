@@ -444,19 +444,22 @@ void LevelScene::showEnd(bool won) {
     endVeil_->setMode(DisplayMode::Frozen);
     if (Node2D* message = endVeil_->findChild(won ? "dlgWin" : "dlgLost"))
         message->setMode(DisplayMode::Frozen);
-    // After a win the way on comes first, with the other three in a row below it; otherwise the
-    // three stand in one row under the dialog.
+    // One row under the dialog: after a win the way on comes first, then replay, map and exit.
     Node2D* next = endVeil_->findChild("butNext");
-    const bool offerNext = won && next;
-    if (offerNext) {
+    std::vector<Node2D*> row;
+    if (won && next) {
         next->setMode(DisplayMode::Active);
-        next->setTranslation({0.5f, 0.29f, 0.0f});
+        row.push_back(next);
     }
-    const float row = offerNext ? 0.18f : 0.29f;
-    const char* order[] = {"butReplay", "butMap", "butExit"};
-    for (int i = 0; i < 3; ++i)
-        if (Node2D* button = endVeil_->findChild(order[i]))
-            button->setTranslation({0.28f + 0.22f * static_cast<float>(i), row, 0.0f});
+    for (const char* name : {"butReplay", "butMap", "butExit"})
+        if (Node2D* button = endVeil_->findChild(name))
+            row.push_back(button);
+    if (row.empty())
+        return;
+    const float spacing = 0.22f;
+    const float first = 0.5f - spacing * static_cast<float>(row.size() - 1) / 2.0f;
+    for (std::size_t i = 0; i < row.size(); ++i)
+        row[i]->setTranslation({first + spacing * static_cast<float>(i), 0.29f, 0.0f});
 }
 
 void LevelScene::onMouseButton(Window&, int button, int action, int) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The game as a player installs it: the Debian package of the build that holds GAME (made with
 # cpack), unpacked into a temporary root with its data made read-only, started from an unrelated
-# working directory with a temporary home (XDG folders inside it): menu, START, the level,
-# Escape, exit status 0. Afterwards the player's files are in the temporary home (settings with
+# working directory with a temporary home (XDG folders inside it): menu, START, the level map,
+# the first level, Escape, exit status 0. Afterwards the player's files are in the temporary home (settings with
 # the quality chosen for this machine, the physics cache), nothing else was written, and the data
 # is unchanged. The package itself: its name, section, dependencies, no cooked physics cache, a
 # valid desktop entry, and no lintian error.
@@ -10,7 +10,8 @@
 #   tests/e2e/installed_game.sh BUILD_FOLDER/hollowmere
 #
 # INSTALLED_GAME_SHOT=FILE.png keeps a screenshot of the level. Scenes are recognised by their log
-# lines, not by pixels; only the START sign is clicked by position (see click_start).
+# lines, not by pixels; only the START sign and the map's first level are clicked by position (see
+# click_start and reach_level).
 set -uo pipefail
 game=$(realpath "$1")
 build=$(dirname "$game")
@@ -104,32 +105,32 @@ done
 [[ -n "$wid" ]] || fail "no window"
 grep -qF "Game data: $data (installed beside the program)." "$log" || fail "the log does not name the installed data"
 
-scene_starts() { grep -c "Starting gameloop of scene" "$log"; }
-
 # Menu -> START: clicks the START sign (where the menu's camera halts, default 800x800 window)
-# until the next scene starts.
+# until the level map opens.
 click_start() {
   local start=$SECONDS
-  until (($(scene_starts) >= 2)); do
-    (($(elapsed $start) < 300)) || fail "START never opened the next scene"
+  until grep -q "The level map is open" "$log"; do
+    (($(elapsed $start) < 300)) || fail "START never opened the level map"
     kill -0 "$pid" 2>/dev/null || fail "the game ended in the menu"
     xdotool mousemove --window "$wid" 230 385
     sleep 1
     xdotool click 1
     sleep 2
   done
-  echo "START opened the next scene after $(elapsed $start) s"
+  echo "START opened the level map after $(elapsed $start) s"
 }
 
-# From the scene START opens to the level: waits for the level's start line. START opens the
-# level itself today; a scene between them (a level map) would be passed here, by choosing the
-# first level on it.
+# From the level map to the level: clicks the first level's sign (at the top of the map) until
+# the level starts.
 reach_level() {
   local start=$SECONDS
   until grep -q "Starting gameloop of scene Vezaz" "$log"; do
     (($(elapsed $start) < 300)) || fail "the level never started"
     kill -0 "$pid" 2>/dev/null || fail "the game ended before the level"
+    xdotool mousemove --window "$wid" 400 212
     sleep 1
+    xdotool click 1
+    sleep 2
   done
   echo "level started after $(elapsed $start) s"
 }

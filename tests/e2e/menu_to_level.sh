@@ -186,4 +186,7 @@ if grep -qE "(Leak|Address|UndefinedBehavior)Sanitizer|runtime error:" "$log"; t
   fail "sanitizer report"
 fi
 grep -q "Window deconstruction: glfw terminated" "$log" || fail "the window was not torn down"
+# Each level left (by R, then by Escape) leaves its recording in the replays folder.
+left=$(grep -l "^result = left " "$XDG_DATA_HOME"/hollowmere/replays/Vezaz-*.txt 2>/dev/null | wc -l)
+[[ $left -eq 2 ]] || fail "$left replays of a level left instead of 2 (the restart and the quit)"
 echo "menu_to_level: ok"

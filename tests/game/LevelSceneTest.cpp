@@ -316,18 +316,20 @@ TEST(LevelProgress, WinningVezazOpensTheSecondLevel) {
     for (std::size_t i = 1; i < campaign.size(); ++i)
         EXPECT_EQ(isUnlocked(campaign[i], campaign, saved.progress()), i == 1) << campaign[i];
 
-    // The victory dialog offers the next level (if there is one) above replay, map and exit; the
+    // The victory dialog offers the next level (if there is one) before replay, map and exit; the
     // map button opens the menu at its map with the stars just won.
     for (int i = 0; i < 60 * 5; ++i)
         scene.update(window, 1.0f / 60.0f);
     Node2D& veil = *scene.root2D()->findChild("eOverlay");
     EXPECT_EQ(veil.mode(), DisplayMode::Frozen);
-    const float mapY = veil.findChild("butMap")->getWorldPosition().y;
+    const glm::vec3 replayAt = veil.findChild("butReplay")->getWorldPosition();
     if (campaign.size() > 1) {
         EXPECT_EQ(scene.nextLevel(), campaign[1]);
         auto& nextButton = *dynamic_cast<ButtonNode*>(veil.findChild("butNext"));
         EXPECT_TRUE(nextButton.acceptsInput());
-        EXPECT_GT(nextButton.getWorldPosition().y, mapY);
+        // First in the row.
+        EXPECT_LT(nextButton.getWorldPosition().x, replayAt.x);
+        EXPECT_NEAR(nextButton.getWorldPosition().y, replayAt.y, 1e-4f);
     } else {
         EXPECT_EQ(veil.findChild("butNext"), nullptr);
     }
