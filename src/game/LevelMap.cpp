@@ -28,12 +28,6 @@ constexpr float kFirstStarX = 0.7f;
 constexpr float kStarSpacing = 0.105f;
 constexpr float kStarHeight = 0.6f;
 
-template <typename T> T& place(T& node, int anchor, float x, float y) {
-    node.setAnchor(anchor);
-    node.setTranslation({x, y, 0.0f});
-    return node;
-}
-
 // An image inside a sign that keeps the picture's shape: the sign's frame is stretched by the
 // sign's own aspect ratio, so the width is the height divided by it (times the picture's).
 ImageNode& signPicture(ButtonNode& sign, const std::string& name, const std::string& material,

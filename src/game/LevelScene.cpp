@@ -42,14 +42,6 @@ namespace {
 // Height of the end dialog's buttons, in screen units.
 constexpr float kEndButtonSize = 0.08f;
 
-template <typename T> T& place(T& node, int anchor, float x, float y, float size) {
-    node.setAnchor(anchor);
-    node.setTranslation({x, y, 0.0f});
-    if (size > 0.0f)
-        node.scale(size, size, size);
-    return node;
-}
-
 // "WALKING_STONE_MONSTER" is shown as "walking stone monster".
 std::string monsterName(EnemyType type) {
     std::string name = enemyPrototype(type).typeName;

@@ -159,4 +159,14 @@ private:
     std::size_t cursor_ = 0;
 };
 
+// Anchors a node, puts its pivot at (x, y) of its parent's frame and, for a size above 0,
+// scales it evenly; returns the node so that a widget is made and placed in one expression.
+template <typename T> T& place(T& node, int anchor, float x, float y, float size = 0.0f) {
+    node.setAnchor(anchor);
+    node.setTranslation({x, y, 0.0f});
+    if (size > 0.0f)
+        node.scale(size, size, size);
+    return node;
+}
+
 } // namespace hm
