@@ -21,7 +21,7 @@ export HOLLOWMERE_WERROR=1
 jobs=$(nproc)
 
 bash tools/build.sh release -j "$jobs"
-bash tools/build.sh sanitize -j "$jobs" --target unit_tests gl_tests hollowmere
+bash tools/build.sh sanitize -j "$jobs" --target unit_tests gl_tests hollowmere hollowmere-sim hollowmere-check
 
 run_ctest() {
   ctest --test-dir "$1" --output-on-failure -j "$jobs" "${@:2}"

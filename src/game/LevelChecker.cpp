@@ -437,9 +437,11 @@ void modelFileNamed(const LevelDefinition& level, std::vector<Finding>& out) {
         return;
     int line = 0;
     std::string text;
-    if (readText(level.path, text))
-        if (const IniEntry* entry = parseIniText(text).find("level", "model"))
+    if (readText(level.path, text)) {
+        const IniText ini = parseIniText(text);
+        if (const IniEntry* entry = ini.find("level", "model"))
             line = entry->line;
+    }
     add(out, Severity::Error, level.path, line, {}, "the model " + model + " does not exist");
 }
 

@@ -121,7 +121,16 @@ TEST_F(VezazPlays, OneTowerLosesAndEachTypeAloneCanWin) {
 // the edge: one is won with a single life left, one lost with one monster to go, so a frame rate
 // that changed anything in the rules would show here. The player acts at once: a person's pace is
 // real time, so at a higher speed it would span more of the play.
-TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
+struct EdgePlan {
+    const char* plan;
+    bool won;
+    int lives;
+    int kills;
+};
+
+class VezazPlaysOnTheEdge : public VezazPlays, public testing::WithParamInterface<EdgePlan> {};
+
+TEST_P(VezazPlaysOnTheEdge, TheOutcomeDoesNotDependOnTheFrameRate) {
     struct Frames {
         const char* name;
         std::vector<double> times; // seconds, taken in turn
@@ -135,38 +144,38 @@ TEST_F(VezazPlays, TheOutcomeDoesNotDependOnTheFrameRate) {
         {"1/144", {1.0 / 144.0}},
         {"9,25,16,3,40 ms", {0.009, 0.025, 0.016, 0.003, 0.040}},
     };
-    struct Plan {
-        const char* plan;
-        bool won;
-        int lives;
-        int kills;
-    };
-    for (const Plan& p : {Plan{"C15,C19,A4,C6,C16,A17,A8,C13,A12", true, 1, 18},
-                          Plan{"C13,C19,A21,A8,C1,A3,C10,C6,C7", false, 0, 17}}) {
-        const PlayResult reference = play(PlayerPolicy::Plan, p.plan, 1.0 / 60.0, 1, 0.0);
-        ASSERT_EQ(reference.won, p.won) << p.plan << " is no longer on the edge: lives " << reference.lives
-                                        << ", kills " << reference.kills;
-        EXPECT_EQ(reference.lives, p.lives) << p.plan;
-        EXPECT_EQ(reference.kills, p.kills) << p.plan;
-        for (const Frames& f : frames)
-            for (int speed : {1, 2, 4}) {
-                PlayOptions options;
-                options.plan = parsePlan(p.plan, error).value();
-                options.frameTimes = f.times;
-                options.speed = speed;
-                options.pace = 0.0;
-                const PlayResult result = simulator.play(options);
-                const std::string where =
-                    std::string(p.plan) + " at frames " + f.name + ", speed " + std::to_string(speed);
-                EXPECT_EQ(result.won, reference.won) << where;
-                EXPECT_EQ(result.lives, reference.lives) << where;
-                EXPECT_EQ(result.kills, reference.kills) << where;
-                EXPECT_EQ(result.time, reference.time) << where;
-                EXPECT_EQ(result.resources, reference.resources) << where;
-                EXPECT_EQ(result.built, reference.built) << where;
-            }
-    }
+    const EdgePlan& p = GetParam();
+    const PlayResult reference = play(PlayerPolicy::Plan, p.plan, 1.0 / 60.0, 1, 0.0);
+    ASSERT_EQ(reference.won, p.won) << p.plan << " is no longer on the edge: lives " << reference.lives
+                                    << ", kills " << reference.kills;
+    EXPECT_EQ(reference.lives, p.lives) << p.plan;
+    EXPECT_EQ(reference.kills, p.kills) << p.plan;
+    for (const Frames& f : frames)
+        for (int speed : {1, 2, 4}) {
+            PlayOptions options;
+            options.plan = parsePlan(p.plan, error).value();
+            options.frameTimes = f.times;
+            options.speed = speed;
+            options.pace = 0.0;
+            const PlayResult result = simulator.play(options);
+            const std::string where =
+                std::string(p.plan) + " at frames " + f.name + ", speed " + std::to_string(speed);
+            EXPECT_EQ(result.won, reference.won) << where;
+            EXPECT_EQ(result.lives, reference.lives) << where;
+            EXPECT_EQ(result.kills, reference.kills) << where;
+            EXPECT_EQ(result.time, reference.time) << where;
+            EXPECT_EQ(result.resources, reference.resources) << where;
+            EXPECT_EQ(result.built, reference.built) << where;
+        }
 }
+
+// One plan per test, so that the two (each some forty plays) run side by side.
+INSTANTIATE_TEST_SUITE_P(WonAndLost, VezazPlaysOnTheEdge,
+                         testing::Values(EdgePlan{"C15,C19,A4,C6,C16,A17,A8,C13,A12", true, 1, 18},
+                                         EdgePlan{"C13,C19,A21,A8,C1,A3,C10,C6,C7", false, 0, 17}),
+                         [](const testing::TestParamInfo<EdgePlan>& info) {
+                             return info.param.won ? std::string("Won") : std::string("Lost");
+                         });
 
 // The figures are measured on the path animation alone; a walking monster of the real level,
 // followed step by step, must see the same road: as long, as slow, and as long within each plot's
