@@ -21,11 +21,12 @@
 namespace hm {
 namespace {
 
-class Legibility : public testing::Test {
+// Every level of the campaign, each from its own first camera.
+class Legibility : public testing::TestWithParam<const char*> {
 protected:
     void SetUp() override {
         // The window below is headless: the sizes come from the models, not from drawn pixels.
-        scene = std::make_unique<LevelScene>("Vezaz");
+        scene = std::make_unique<LevelScene>(GetParam());
         scene->start(window);
         scene->setAspectRatio(1.0f);
         ASSERT_NE(scene->nodeAnimator().stashed("Intro"), nullptr);
@@ -44,8 +45,8 @@ protected:
 };
 
 // Every monster, wherever it is on the road, stands tall enough on screen.
-TEST_F(Legibility, MonstersStandTallAllAlongTheRoad) {
-    const LevelFigures figures = LevelSimulator(window, "Vezaz").figures();
+TEST_P(Legibility, MonstersStandTallAllAlongTheRoad) {
+    const LevelFigures figures = LevelSimulator(window, GetParam()).figures();
     ASSERT_FALSE(figures.road.empty());
     for (const auto& [type, prototype] : enemyPrototypes()) {
         Node3D* model = scene->coordinator().getPrototypeNode(prototype.nodeName);
@@ -56,7 +57,7 @@ TEST_F(Legibility, MonstersStandTallAllAlongTheRoad) {
             const MonsterSight sight = monsterOnRoad(*view, road.samples, box, prototype.scale);
             EXPECT_FALSE(sight.offScreenAt) << "road " << road.number << " leaves the screen at "
                                             << sight.offScreenAt->x << ", " << sight.offScreenAt->z;
-            std::printf("[figures] %s: %.2f units tall, at least %.1f pixels on road %d\n",
+            std::printf("[figures] %s, %s: %.2f units tall, at least %.1f pixels on road %d\n", GetParam(),
                         prototype.typeName.c_str(),
                         (box.high.y - std::max(box.low.y, 0.0f)) * prototype.scale, sight.smallestPixels,
                         road.number);
@@ -67,7 +68,7 @@ TEST_F(Legibility, MonstersStandTallAllAlongTheRoad) {
 
 // Every plot is large on screen, and the first thing a click ray meets on its way to the plot is
 // the plot itself.
-TEST_F(Legibility, PlotsAreLargeAndUnobstructed) {
+TEST_P(Legibility, PlotsAreLargeAndUnobstructed) {
     float smallest = std::numeric_limits<float>::max();
     for (TowerBase* base : scene->coordinator().towerBases()) {
         const Bounds box = meshBounds(*base);
@@ -81,13 +82,13 @@ TEST_F(Legibility, PlotsAreLargeAndUnobstructed) {
         EXPECT_EQ(sight.hiddenBy, nullptr)
             << base->getName() << " is hidden behind " << (sight.hiddenBy ? sight.hiddenBy->getName() : "");
     }
-    std::printf("[figures] %zu plots, the smallest %.1f pixels across\n",
+    std::printf("[figures] %s: %zu plots, the smallest %.1f pixels across\n", GetParam(),
                 scene->coordinator().towerBases().size(), smallest);
 }
 
 // Scenery with a collision body keeps off the road and off the plots.
-TEST_F(Legibility, SceneryKeepsOffTheRoadAndThePlots) {
-    const LevelFigures figures = LevelSimulator(window, "Vezaz").figures();
+TEST_P(Legibility, SceneryKeepsOffTheRoadAndThePlots) {
+    const LevelFigures figures = LevelSimulator(window, GetParam()).figures();
     std::vector<Node3D*> bodies;
     std::function<void(Node3D&)> collect = [&](Node3D& node) {
         if (node.getBody())
@@ -116,6 +117,11 @@ TEST_F(Legibility, SceneryKeepsOffTheRoadAndThePlots) {
                 << name << " stands on plot " << plot.index;
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Levels, Legibility, testing::Values("Vezaz", "Morrowfen", "Cinderpass"),
+                         [](const testing::TestParamInfo<const char*>& info) {
+                             return std::string(info.param);
+                         });
 
 } // namespace
 } // namespace hm
