@@ -211,6 +211,8 @@ void LevelCoordinator::end(GameState state, float delay, const char* message) {
     endTimer_ = delay;
     // Straight back to normal speed, whatever the button showed.
     setGameSpeed(1.0f);
+    // The dialog takes the screen: a tower panel or the building cards would stay under it.
+    clearSelection();
 }
 
 void LevelCoordinator::setLives(int value) {

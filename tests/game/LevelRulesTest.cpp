@@ -669,6 +669,14 @@ TEST_F(LevelRulesTest, TowersAndPlotsAreSelectedInTurn) {
     EXPECT_EQ(coordinator->selectedTower(), nullptr) << "a sold tower is let go";
     EXPECT_EQ(hud.panels.back(), nullptr);
 
+    // The end of the game lets go too: no panel or cards under the victory or defeat dialog.
+    free.build(TowerType::ARROW);
+    coordinator->selectTower(free.tower());
+    ASSERT_EQ(hud.panels.back(), free.tower());
+    coordinator->setLives(0);
+    EXPECT_EQ(coordinator->selectedTower(), nullptr);
+    EXPECT_EQ(hud.panels.back(), nullptr);
+
     std::vector<std::string> names;
     TargetingMode mode = TargetingMode::First;
     for (int i = 0; i < kTargetingModes; ++i, mode = nextTargeting(mode))
