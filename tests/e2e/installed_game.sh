@@ -11,33 +11,14 @@
 #
 # INSTALLED_GAME_SHOT=FILE.png keeps a screenshot of the level. Scenes are recognised by their log
 # lines, not by pixels; only the START sign and the map's first level are clicked by position (see
-# click_start and reach_level).
+# tests/e2e/lib/game_window.sh).
 set -uo pipefail
 game=$(realpath "$1")
 build=$(dirname "$game")
 
-# The game gets a display of its own, so that no other test's window covers it or takes its clicks.
-if [[ -z "${INSTALLED_GAME_OWN_DISPLAY:-}" ]]; then
-  INSTALLED_GAME_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$game"
-fi
-work=$(mktemp -d)
-pid=
-cleanup() {
-  if [[ -n "$pid" ]]; then kill -9 "$pid" 2>/dev/null || true; fi
-  chmod -R u+w "$work" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-log=$work/game.log
-shot=$work/shot.png
-
-fail() {
-  echo "installed_game: $1"
-  [[ -f $log ]] && grep -vE "Linked|Reading" "$log" | tail -n 40
-  exit 1
-}
-
-elapsed() { echo $((SECONDS - $1)); }
+source "$(dirname "$0")/lib/game_window.sh"
+on_own_display "$@"
+game_window_setup installed_game
 
 # --- The package ------------------------------------------------------------------------------
 
@@ -92,72 +73,15 @@ home=$work/home
 elsewhere=$work/elsewhere
 mkdir -p "$home" "$elsewhere"
 cd "$elsewhere" || fail "no working directory"
-env -u HOLLOWMERE_DATA HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
-  XDG_DATA_HOME="$home/data" "$root/usr/bin/hollowmere" >"$log" 2>&1 &
-pid=$!
-wid=
-for wait in $(seq 1 120); do
-  wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
-  [[ -n "$wid" ]] && break
-  kill -0 "$pid" 2>/dev/null || fail "the game ended before its window opened"
-  sleep 1
-done
-[[ -n "$wid" ]] || fail "no window"
+start_game env -u HOLLOWMERE_DATA HOME="$home" XDG_CONFIG_HOME="$home/config" XDG_CACHE_HOME="$home/cache" \
+  XDG_DATA_HOME="$home/data" "$root/usr/bin/hollowmere"
 grep -qF "Game data: $data (installed beside the program)." "$log" || fail "the log does not name the installed data"
 
-# Menu -> START: clicks the START sign (where the menu's camera halts, default 800x800 window)
-# until the level map opens.
-click_start() {
-  local start=$SECONDS
-  until grep -q "The level map is open" "$log"; do
-    (($(elapsed $start) < 300)) || fail "START never opened the level map"
-    kill -0 "$pid" 2>/dev/null || fail "the game ended in the menu"
-    xdotool mousemove --window "$wid" 230 385
-    sleep 1
-    xdotool click 1
-    sleep 2
-  done
-  echo "START opened the level map after $(elapsed $start) s"
-}
-
-# From the level map to the level: clicks the first level's sign (at the top of the map) until
-# the level starts.
-reach_level() {
-  local start=$SECONDS
-  until grep -q "Starting gameloop of scene Vezaz" "$log"; do
-    (($(elapsed $start) < 300)) || fail "the level never started"
-    kill -0 "$pid" 2>/dev/null || fail "the game ended before the level"
-    xdotool mousemove --window "$wid" 400 212
-    sleep 1
-    xdotool click 1
-    sleep 2
-  done
-  echo "level started after $(elapsed $start) s"
-}
-
-quit_with_escape() {
-  local start=$SECONDS status=
-  xdotool key --window "$wid" Escape
-  for wait in $(seq 1 180); do
-    if ! kill -0 "$pid" 2>/dev/null; then
-      status=0
-      wait "$pid" || status=$?
-      break
-    fi
-    sleep 1
-  done
-  [[ -n $status ]] || fail "Escape did not end the game"
-  pid=
-  echo "game ended after $(elapsed $start) s"
-  [[ $status -eq 0 ]] || fail "exit status $status"
-}
-
-click_start
-reach_level
+reach_first_level
 sleep 5
-/usr/bin/import -window root -crop 800x800+0+0 +repage "$shot" 2>/dev/null
+take_shot
 [[ -n "${INSTALLED_GAME_SHOT:-}" ]] && cp "$shot" "$INSTALLED_GAME_SHOT"
-quit_with_escape
+quit_with_key Escape
 if grep -E "\[(error|critical)\]" "$log"; then fail "error lines in the log"; fi
 grep -E "Game data|Player's files|First start|graphics quality|Graphics quality" "$log"
 

@@ -10,52 +10,13 @@
 set -uo pipefail
 game=$(realpath "$1")
 
-# Clicks by window position and reads pixels off the screen: a display of its own (see
-# menu_to_level.sh).
-if [[ -z "${MAP_ROUND_TRIP_OWN_DISPLAY:-}" ]]; then
-  MAP_ROUND_TRIP_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$game"
-fi
-work=$(mktemp -d)
-pid=
-trap 'if [[ -n "$pid" ]]; then kill -9 "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
+source "$(dirname "$0")/lib/game_window.sh"
+on_own_display "$@"
+game_window_setup map_round_trip
 export XDG_DATA_HOME=$work/data
 mkdir -p "$XDG_DATA_HOME"
-log=$work/game.log
-shot=$work/shot.png
 
-fail() {
-  echo "$1"
-  [[ -f $shot ]] && cp "$shot" "${TMPDIR:-/tmp}/map_round_trip_failure.png" &&
-    echo "last screenshot: ${TMPDIR:-/tmp}/map_round_trip_failure.png"
-  grep -vE "Linked|Reading" "$log" | tail -n 40
-  exit 1
-}
-elapsed() { echo $((SECONDS - $1)); }
-take_shot() { /usr/bin/import -window root -crop 800x800+0+0 +repage "$shot" 2>/dev/null; }
-# Mean brightness (0-255) of a rectangle of the last screenshot.
-brightness() {
-  /usr/bin/convert "$shot" -crop "$3x$4+$1+$2" +repage -colorspace Gray -scale '1x1!' -format '%[fx:int(255*r)]\n' info:
-}
-count() { grep -c "$1" "$log"; }
-# Points at a place, lets a frame see the pointer there, then clicks.
-click_at() {
-  xdotool mousemove --window "$wid" "$1" "$2"
-  sleep 1
-  xdotool click 1
-}
-# Clicks at a place every few seconds until the log has more than N lines matching TEXT.
-click_until() {
-  local x=$1 y=$2 text=$3 n=$4 what=$5 start=$SECONDS
-  until (($(count "$text") > n)); do
-    (($(elapsed $start) < 300)) || fail "$what"
-    kill -0 "$pid" 2>/dev/null || fail "the game ended: $what"
-    click_at "$x" "$y"
-    sleep 2
-  done
-}
-
-start_sign=(230 385) exit_sign=(570 385)
-first_level=(400 212) back_button=(400 668)
+exit_sign=(570 385) back_button=(400 668)
 # The signs stand 0.15 window heights apart below the first, closer when more than three must fit
 # between 0.735 and 0.43 of the height (LevelMap's layout).
 levels=$(grep -cE '^[[:space:]]*level[[:space:]]*=' GAME_DATA/levels/campaign.ini)
@@ -64,16 +25,7 @@ second_level=(400 $(awk -v n="$levels" 'BEGIN { s = n > 1 ? 0.305 / (n - 1) : 0;
 message_slot=(200 565 400 30)           # the map's message line
 fast_forward=(745 745) map_button=(400 567)
 
-"$game" >"$log" 2>&1 &
-pid=$!
-wid=
-for _ in $(seq 1 120); do
-  wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
-  [[ -n "$wid" ]] && break
-  kill -0 "$pid" 2>/dev/null || fail "the game ended before its window opened"
-  sleep 1
-done
-[[ -n "$wid" ]] || fail "no window"
+start_game "$game"
 
 click_until "${start_sign[@]}" "The level map is open" 0 "START never opened the level map"
 echo "map open"
@@ -92,7 +44,7 @@ else
   echo "the campaign has one level: no locked level to click"
 fi
 
-click_until "${first_level[@]}" "Starting gameloop of scene Vezaz" 0 "the first level's sign never started it"
+click_until "${first_level_sign[@]}" "Starting gameloop of scene Vezaz" 0 "the first level's sign never started it"
 echo "level started"
 sleep 3
 click_at "${fast_forward[@]}"
@@ -127,7 +79,6 @@ done
 pid=
 echo "game ended"
 [[ $status -eq 0 ]] || fail "exit status $status"
-if grep -E "\[(error|critical)\]" "$log"; then fail "error lines in the log"; fi
-grep -q "Window deconstruction: glfw terminated" "$log" || fail "the window was not torn down"
+check_clean_log
 [[ ! -e $XDG_DATA_HOME/hollowmere/progress.ini ]] || fail "a lost level saved progress: $(cat "$XDG_DATA_HOME/hollowmere/progress.ini")"
 echo "map_round_trip: ok"

@@ -17,39 +17,16 @@ set -uo pipefail
 game=$(realpath "$1")
 sim=$(dirname "$game")/hollowmere-sim
 
-# The script clicks by window position, so it runs the game on a display of its own.
-if [[ -z "${PLAYED_LEVEL_OWN_DISPLAY:-}" ]]; then
-  PLAYED_LEVEL_OWN_DISPLAY=1 exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$game"
-fi
-work=$(mktemp -d)
-pid=
-trap 'if [[ -n "$pid" ]]; then kill -9 "$pid" 2>/dev/null || true; fi; rm -rf "$work"' EXIT
-log=$work/game.log
-shot=$work/shot.png
+source "$(dirname "$0")/lib/game_window.sh"
+on_own_display "$@"
+game_window_setup played_level
 export XDG_DATA_HOME=$work/data
-
-fail() {
-  echo "$1"
-  [[ -f $shot ]] && cp "$shot" "${TMPDIR:-/tmp}/played_level_failure.png" &&
-    echo "last screenshot: ${TMPDIR:-/tmp}/played_level_failure.png"
-  grep -vE "Linked|Reading" "$log" | tail -n 40
-  exit 1
-}
 [[ -x $sim ]] || fail "no simulator beside the game: $sim"
-
-elapsed() { echo $((SECONDS - $1)); }
-take_shot() { /usr/bin/import -window root -crop 800x800+0+0 +repage "$shot" 2>/dev/null; }
-mean_rgb() {
-  /usr/bin/convert "$shot" -crop "$3x$4+$1+$2" +repage -scale '1x1!' \
-    -format '%[fx:int(255*r)] %[fx:int(255*g)] %[fx:int(255*b)]\n' info:
-}
-is_blue() { read -r r g b < <(mean_rgb "$@") && ((b > r + 50 && b > g + 20)); }
 
 arrow_card=(338 620)
 cannon_card=(460 620)
 card_header=(368 520 22 11) # the arrow card's blue header, once the cards have slid in
 speed_button=(742 742)
-calm_region=(640 40 160 240)
 # Plots around the road's loops, clear of the card panel: x y card.
 plots=(
   "333 448 arrow" "475 425 arrow" "553 352 cannon" "230 415 arrow" "383 372 arrow"
@@ -58,56 +35,9 @@ plots=(
 
 ended() { grep -qE "You have (won|lost) the game!" "$log"; }
 
-"$game" >"$log" 2>&1 &
-pid=$!
-wid=
-for wait in $(seq 1 120); do
-  wid=$(xdotool search --onlyvisible --pid "$pid" 2>/dev/null | head -n 1)
-  [[ -n "$wid" ]] && break
-  kill -0 "$pid" 2>/dev/null || fail "the game ended before its window opened"
-  sleep 1
-done
-[[ -n "$wid" ]] || fail "no window"
-
-start=$SECONDS
-until grep -q "The level map is open" "$log"; do
-  (($(elapsed $start) < 300)) || fail "START never opened the level map"
-  kill -0 "$pid" 2>/dev/null || fail "the game ended in the menu"
-  xdotool mousemove --window "$wid" 230 385
-  sleep 1
-  xdotool click 1
-  sleep 2
-done
-start=$SECONDS
-until grep -q "Starting gameloop of scene Vezaz" "$log"; do
-  (($(elapsed $start) < 300)) || fail "the level never started"
-  kill -0 "$pid" 2>/dev/null || fail "the game ended on the level map"
-  # The first level's sign on the map.
-  xdotool mousemove --window "$wid" 400 212
-  sleep 1
-  xdotool click 1
-  sleep 2
-done
-echo "level started after $(elapsed $start) s"
-
-# The intro flight has ended when the calm corner has stayed the same for a few seconds.
-calm_crop() {
-  /usr/bin/convert "$shot" -crop "${calm_region[2]}x${calm_region[3]}+${calm_region[0]}+${calm_region[1]}" +repage "$1"
-}
-start=$SECONDS
-take_shot
-calm_crop "$work/calm_before.png"
-calm_since=$SECONDS
-while (($(elapsed $calm_since) < 5)); do
-  (($(elapsed $start) < 300)) || fail "the level's camera never came to rest"
-  sleep 1
-  take_shot
-  calm_crop "$work/calm_now.png"
-  diff=$(/usr/bin/compare -metric AE -fuzz 3% "$work/calm_before.png" "$work/calm_now.png" null: 2>&1)
-  if [[ $diff != 0 ]]; then calm_since=$SECONDS; fi
-  mv "$work/calm_now.png" "$work/calm_before.png"
-done
-echo "camera at rest after $(elapsed $start) s"
+start_game "$game"
+reach_first_level
+wait_for_camera_rest
 
 xdotool mousemove --window "$wid" "${speed_button[@]}"
 sleep 0.5
@@ -194,20 +124,8 @@ until grep -q "The play was recorded in" "$log"; do
   sleep 1
 done
 # Escape lets go of a selected tower or plot first, then quits.
-status=
-for wait in $(seq 1 120); do
-  ((wait % 3 == 1)) && xdotool key --window "$wid" Escape
-  if ! kill -0 "$pid" 2>/dev/null; then
-    status=0
-    wait "$pid" || status=$?
-    break
-  fi
-  sleep 1
-done
-[[ -n $status ]] || fail "Escape did not end the game"
-pid=
-[[ $status -eq 0 ]] || fail "exit status $status"
-if grep -E "\[(error|critical)\]" "$log"; then fail "error lines in the log"; fi
+quit_with_key Escape
+check_clean_log
 
 replay=$(sed -nE 's/.*The play was recorded in (.*)$/\1/p' "$log" | head -n 1)
 [[ -f $replay ]] || fail "the replay $replay is not there"
