@@ -10,6 +10,7 @@
 #include <glm/geometric.hpp>
 
 #include <algorithm>
+#include <ostream>
 
 #include <gtest/gtest.h>
 
@@ -127,6 +128,11 @@ struct EdgePlan {
     int lives;
     int kills;
 };
+
+// Test names and messages show the plan.
+void PrintTo(const EdgePlan& plan, std::ostream* out) {
+    *out << plan.plan;
+}
 
 class VezazPlaysOnTheEdge : public VezazPlays, public testing::WithParamInterface<EdgePlan> {};
 
