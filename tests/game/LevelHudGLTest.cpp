@@ -18,10 +18,12 @@
 #include "ui/UiTestSupport.h"
 
 #include <glm/geometric.hpp>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -227,6 +229,8 @@ TEST_F(LevelHudTest, TheWholeRangeRingShowsOverGrassRoadAndPlinths) {
     const auto seen = changedByQuarter(withRing, withoutRing, centre);
     const auto whole = changedByQuarter(ringAlone, emptyWorld, centre);
     for (std::size_t q = 0; q < 4; ++q) {
+        std::printf("[figures] ring quarter %zu: %d of %d pixels shown (%.0f %%)\n", q, seen[q], whole[q],
+                    whole[q] > 0 ? 100.0 * seen[q] / whole[q] : 0.0);
         EXPECT_GT(whole[q], 50) << "quarter " << q;
         EXPECT_GE(seen[q], 0.8 * whole[q]) << "quarter " << q << " (picture in build/range_ring.png)";
     }
