@@ -85,11 +85,12 @@ make_data() {
   fi
 }
 
-# Plays one run in folder $1, log in $1/log; sets status and how.
+# Plays one run in folder $1, log in $1/log, the player's files in $2 (default $1/data); sets
+# status and how.
 play() {
-  local dir=$1
+  local dir=$1 data_home=${2:-$1/data}
   status= how=
-  (cd "$dir" && XDG_DATA_HOME="$dir/data" exec "$game" >"$dir/log" 2>&1) &
+  (cd "$dir" && XDG_DATA_HOME="$data_home" exec "$game" >"$dir/log" 2>&1) &
   game_pid=$!
   local wid=
   for _ in $(seq 1 300); do
@@ -218,8 +219,9 @@ if [[ replays/ =~ $filter ]]; then
   dir=$scratch/case
   make_data "$dir"
   echo "a file where the folder should be" >"$dir/userdata-blocked"
-  XDG_DATA_HOME=$dir/userdata-blocked play "$dir"
-  line=$(messages "$dir/log" | grep -F "$dir/userdata-blocked/hollowmere/replays" | head -n 1 | cut -c1-150)
+  play "$dir" "$dir/userdata-blocked"
+  # messages() writes the scratch folder as DIR/.
+  line=$(messages "$dir/log" | grep -F "DIR/userdata-blocked/hollowmere/replays" | head -n 1 | cut -c1-150)
   if [[ "$how" == hang || "$how" == nowindow ]]; then
     outcome=HANG
   elif [[ $status -eq 0 ]]; then
