@@ -42,10 +42,6 @@ ImageNode& signPicture(ButtonNode& sign, const std::string& name, const std::str
     return image;
 }
 
-} // namespace
-
-namespace {
-
 // The levels the map offers with their display names (each level file read once).
 std::vector<std::pair<std::string, std::string>> playableWithNames(const std::vector<std::string>& campaign) {
     std::vector<std::pair<std::string, std::string>> playable;
@@ -57,20 +53,22 @@ std::vector<std::pair<std::string, std::string>> playableWithNames(const std::ve
     return playable;
 }
 
-} // namespace
-
-std::vector<std::string> playableLevels(const std::vector<std::string>& campaign) {
+std::vector<std::string> namesOf(const std::vector<std::pair<std::string, std::string>>& levels) {
     std::vector<std::string> names;
-    for (auto& [name, displayName] : playableWithNames(campaign))
+    for (const auto& [name, displayName] : levels)
         names.push_back(name);
     return names;
 }
 
+} // namespace
+
+std::vector<std::string> playableLevels(const std::vector<std::string>& campaign) {
+    return namesOf(playableWithNames(campaign));
+}
+
 std::vector<MapEntry> campaignMap(const std::vector<std::string>& campaign, const Progress& progress) {
     const auto playable = playableWithNames(campaign);
-    std::vector<std::string> names;
-    for (const auto& [name, displayName] : playable)
-        names.push_back(name);
+    const std::vector<std::string> names = namesOf(playable);
     std::vector<MapEntry> entries;
     for (const auto& [name, displayName] : playable) {
         MapEntry entry;
